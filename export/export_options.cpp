@@ -1,0 +1,10 @@
+#include "export/export_options.h"
+
+namespace cvm {
+
+ExportOptions& TheExportOptions() {
+  static ExportOptions options;
+  return options;
+}
+
+}  // namespace cvm

@@ -1,0 +1,224 @@
+#include "export/output_target.h"
+
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+#ifdef _WIN32
+#include <io.h>
+#include <process.h>
+#include <windows.h>
+#else
+#include <dirent.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+#endif
+
+namespace cvm {
+namespace {
+
+constexpr const char* kTempMarker = ".cvmtmp-";
+
+std::string SystemError(const char* what, const std::string& path) {
+  return std::string(what) + " '" + path + "': " + std::strerror(errno);
+}
+
+// Splits a path into its folder (with the trailing separator, or empty) and its file name.
+std::pair<std::string, std::string> SplitPath(const std::string& path) {
+  const size_t cut = path.find_last_of(
+#ifdef _WIN32
+      "/\\:"
+#else
+      "/"
+#endif
+  );
+  if (cut == std::string::npos) return {std::string(), path};
+  return {path.substr(0, cut + 1), path.substr(cut + 1)};
+}
+
+unsigned long CurrentProcessId() {
+#ifdef _WIN32
+  return static_cast<unsigned long>(GetCurrentProcessId());
+#else
+  return static_cast<unsigned long>(getpid());
+#endif
+}
+
+bool ProcessIsRunning(unsigned long pid) {
+#ifdef _WIN32
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
+  if (process == nullptr) return GetLastError() == ERROR_ACCESS_DENIED;
+  DWORD code = 0;
+  const bool running = GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;
+  CloseHandle(process);
+  return running;
+#else
+  return kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+#endif
+}
+
+// Removes temporaries of this target whose writer was killed before it could clean up.
+void RemoveStaleTemporaries(const std::string& folder, const std::string& name) {
+  const std::string prefix = "." + name + kTempMarker;
+#ifdef _WIN32
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((folder + prefix + "*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::string entry = found.cFileName;
+#else
+  DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+  if (dir == nullptr) return;
+  while (const dirent* e = readdir(dir)) {
+    const std::string entry = e->d_name;
+#endif
+    if (entry.compare(0, prefix.size(), prefix) == 0) {
+      const std::string digits = entry.substr(prefix.size());
+      if (!digits.empty() && digits.find_first_not_of("0123456789") == std::string::npos &&
+          digits.size() < 11) {
+        const unsigned long pid = std::stoul(digits);
+        if (pid != CurrentProcessId() && !ProcessIsRunning(pid)) std::remove((folder + entry).c_str());
+      }
+    }
+#ifdef _WIN32
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+#else
+  }
+  closedir(dir);
+#endif
+}
+
+// An existing target without write permission is refused even where the process could
+// replace it (a rename needs only the folder's permission, and root ignores modes).
+bool IsReadOnlyFile(const std::string& path) {
+#ifdef _WIN32
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+         (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+#else
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR) == 0;
+#endif
+}
+
+// Gives the replacement the permissions of the file it replaces.
+void CopyPermissions(const std::string& from, std::FILE* to) {
+#ifdef _WIN32
+  (void)from;
+  (void)to;
+#else
+  struct stat st;
+  if (stat(from.c_str(), &st) == 0 && S_ISREG(st.st_mode)) fchmod(fileno(to), st.st_mode & 07777);
+#endif
+}
+
+bool ReplaceFile(const std::string& from, const std::string& to) {
+#ifdef _WIN32
+  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+#else
+  return std::rename(from.c_str(), to.c_str()) == 0;
+#endif
+}
+
+}  // namespace
+
+AtomicFileTarget::AtomicFileTarget(std::string path) : path_(std::move(path)) {}
+
+AtomicFileTarget::~AtomicFileTarget() { Abort(); }
+
+bool AtomicFileTarget::Open(std::string& error) {
+  const auto [folder, name] = SplitPath(path_);
+  if (name.empty()) {
+    error = "cannot write '" + path_ + "': the path names a folder, not a file";
+    return false;
+  }
+  if (IsReadOnlyFile(path_)) {
+    error = "cannot write '" + path_ + "': the file is read-only";
+    return false;
+  }
+  RemoveStaleTemporaries(folder, name);
+  tempPath_ = folder + "." + name + kTempMarker + std::to_string(CurrentProcessId());
+  file_ = std::fopen(tempPath_.c_str(), "wb");
+  if (file_ == nullptr) {
+    error = SystemError("cannot create a file in the folder of", path_);
+    tempPath_.clear();
+    return false;
+  }
+  CopyPermissions(path_, file_);
+  return true;
+}
+
+bool AtomicFileTarget::Append(const uint8_t* data, size_t size, std::string& error) {
+  if (file_ == nullptr) {
+    error = "cannot write '" + path_ + "': the file is not open";
+    return false;
+  }
+  errno = 0;
+  if (std::fwrite(data, 1, size, file_) != size) {
+    error = SystemError("cannot write", path_);
+    return false;
+  }
+  return true;
+}
+
+bool AtomicFileTarget::Commit(std::string& error) {
+  if (file_ == nullptr) {
+    error = "cannot write '" + path_ + "': the file is not open";
+    return false;
+  }
+  errno = 0;
+  bool ok = std::fflush(file_) == 0;
+#ifdef _WIN32
+  ok = ok && _commit(_fileno(file_)) == 0;
+#else
+  ok = ok && fsync(fileno(file_)) == 0;
+#endif
+  if (!ok) error = SystemError("cannot write", path_);
+  const int closed = std::fclose(file_);
+  file_ = nullptr;
+  if (ok && closed != 0) {
+    ok = false;
+    error = SystemError("cannot write", path_);
+  }
+  if (ok && !ReplaceFile(tempPath_, path_)) {
+    ok = false;
+    error = SystemError("cannot replace", path_);
+  }
+  if (!ok) {
+    std::remove(tempPath_.c_str());
+  }
+  tempPath_.clear();
+  return ok;
+}
+
+void AtomicFileTarget::Abort() {
+  if (file_ != nullptr) {
+    std::fclose(file_);
+    file_ = nullptr;
+  }
+  if (!tempPath_.empty()) {
+    std::remove(tempPath_.c_str());
+    tempPath_.clear();
+  }
+}
+
+bool MemoryTarget::Open(std::string& /*error*/) {
+  sink_.bytes.clear();
+  committed = false;
+  return true;
+}
+
+bool MemoryTarget::Commit(std::string& /*error*/) {
+  committed = true;
+  return true;
+}
+
+void MemoryTarget::Abort() {
+  sink_.bytes.clear();
+  committed = false;
+}
+
+}  // namespace cvm

@@ -1,0 +1,39 @@
+#include "export/progress_text.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "export/export_ui.h"
+
+namespace cvm {
+
+void SetProgressText(const ProgressWindow& window, const char* format, const char* name, int percent) {
+  if (window.ui == nullptr) return;
+  // Room left for the name once the rest of the text is formatted around an empty one.
+  const int fixed = std::snprintf(nullptr, 0, format, "", percent);
+  if (fixed < 0 || fixed >= kProgressTextSize) return;
+  char cutName[kProgressTextSize];
+  const size_t room = static_cast<size_t>(kProgressTextSize - 1 - fixed);
+  const size_t length = std::min(std::strlen(name), room);
+  std::memcpy(cutName, name, length);
+  cutName[length] = '\0';
+  char text[kProgressTextSize];
+  std::snprintf(text, sizeof text, format, cutName, percent);
+  window.ui->SetProgressText(text);
+}
+
+void SetProgressText(const ProgressWindow& window, const char* text) {
+  if (window.ui != nullptr) window.ui->SetProgressText(text);
+}
+
+int ProgressPercent(uint64_t i, uint64_t n) {
+  if (n == 0) return 0;
+  // Single-precision, as the progress texts always have; for very large n the quotient can
+  // round up to 1, and 100 is never shown.
+  const float p = std::floor(static_cast<float>(i) / static_cast<float>(n) * 100.0f);
+  return p >= 99.0f ? 99 : static_cast<int>(p);
+}
+
+}  // namespace cvm

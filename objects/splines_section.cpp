@@ -1,0 +1,7 @@
+#include "objects/splines_section.h"
+
+namespace cvm {
+
+void WriteSplinesSection(ExportContext& ctx) { SetProgressText(ctx.progress, "Exporting Splines\n"); }
+
+}  // namespace cvm
