@@ -1,7 +1,88 @@
 #include "objects/splines_section.h"
 
-namespace cvm {
+#include <string>
+#include <vector>
 
-void WriteSplinesSection(ExportContext& ctx) { SetProgressText(ctx.progress, "Exporting Splines\n"); }
+#include "objects/node_user_text.h"
+
+namespace cvm {
+namespace {
+
+constexpr int32_t kMaxU16Count = 65535;
+
+// One spline as it will be written, its counts read from the host once and checked.
+struct SplineEntry {
+  const HostSpline* spline = nullptr;  // null: the host gave no spline at this index
+  int32_t knotCount = 0;
+  bool closed = false;
+};
+
+// Reads the shape's splines into entries. Returns why they cannot be written, or an empty
+// text when every count fits its u16 field.
+std::string CollectSplines(const HostBezierShape* shape, std::vector<SplineEntry>& entries) {
+  if (shape == nullptr) return std::string();
+  const int32_t splineCount = shape->BezierShapeSplineCount();
+  if (splineCount > kMaxU16Count) {
+    return "shape has " + std::to_string(splineCount) + " splines, more than the " +
+           std::to_string(kMaxU16Count) + " a spline record can hold";
+  }
+  for (int32_t i = 0; i < splineCount; ++i) {
+    SplineEntry entry;
+    entry.spline = shape->GetSpline(i);
+    if (entry.spline != nullptr) {
+      const int32_t knotCount = entry.spline->SplineKnotCount();
+      if (knotCount > kMaxU16Count) {
+        return "spline " + std::to_string(i) + " has " + std::to_string(knotCount) + " knots, more than the " +
+               std::to_string(kMaxU16Count) + " a spline record can hold";
+      }
+      entry.knotCount = knotCount > 0 ? knotCount : 0;
+      entry.closed = entry.spline->SplineIsClosed();
+    }
+    entries.push_back(entry);
+  }
+  return std::string();
+}
+
+void WriteSplineRecord(const HostNode& node, const Matrix3& m, const std::vector<SplineEntry>& entries,
+                       OutputStream& out) {
+  WriteString(node.NodeName(), out);
+  WritePointXZY(m.GetRow(3), out);
+  // Knots are stored relative to the node's position, which the record holds once.
+  Matrix3 offsetTransform = m;
+  offsetTransform.SetRow(3, Point3{0.0f, 0.0f, 0.0f});
+  WriteU16(static_cast<uint32_t>(entries.size()), out);
+  for (const SplineEntry& entry : entries) {
+    WriteU16(static_cast<uint32_t>(entry.knotCount), out);
+    out.PutByte(entry.closed ? 1 : 0);
+    for (int32_t k = 0; k < entry.knotCount; ++k) {
+      WritePointXZY(TransformPoint(offsetTransform, entry.spline->SplineKnotPoint(k)), out);
+    }
+  }
+  WriteNodeUserText(node.NodeUserText(), out);
+}
+
+}  // namespace
+
+void WriteSplinesSection(ExportContext& ctx) {
+  SetProgressText(ctx.progress, "Exporting Splines\n");
+  for (const uint32_t position : ctx.lists.splines) {
+    HostNode* node = ctx.NodeAt(position);
+    const Matrix3 m = node->ObjectToWorldTransform(0);
+    HostObject* evaluated = node->EvaluateNodeObject(0);
+    HostObject* converted = evaluated != nullptr ? evaluated->ObjectConvertTo(kSplineShapeClassId, 0) : nullptr;
+    const HostBezierShape* shape = converted != nullptr ? converted->ShapeObjectBezierShape() : nullptr;
+
+    std::vector<SplineEntry> entries;
+    const std::string problem = CollectSplines(shape, entries);
+    if (problem.empty()) {
+      WriteSplineRecord(*node, m, entries, ctx.stream);
+    } else {
+      ctx.Refuse("node '" + std::string(node->NodeName()) + "': " + problem);
+    }
+    // The shape's splines are read through entries until here, so the temporary goes last.
+    if (converted != nullptr && converted != evaluated) converted->ReleaseTemporaryObject();
+    if (ctx.Refused()) return;
+  }
+}
 
 }  // namespace cvm
