@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tools and the tests need (as root), skipping
+# the update and install when everything is already there.
+set -euo pipefail
+packages=(
+  build-essential cmake pkg-config
+  nlohmann-json3-dev libcli11-dev libgtest-dev libassimp-dev
+)
+if [[ "${1:-}" == "--tests" ]]; then
+  packages+=(mingw-w64 wine64 xvfb xauth imagemagick clang libclang-rt-14-dev assimp-testmodels)
+fi
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Builds everything with warnings as errors and runs every test: once normally, once under
+# AddressSanitizer and UndefinedBehaviorSanitizer, then the Windows plug-in's tests under Wine.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+"$root/scripts/install-deps.sh" --tests
+
+jobs=2
+build() {  # build FOLDER CMAKE-ARGS...
+  local dir="$1"; shift
+  cmake -S "$root" -B "$dir" -DCVM_WERROR=ON "$@" >/dev/null
+  cmake --build "$dir" -j"$jobs"
+}
+
+echo "== Tests"
+build "$root/build/ci"
+ctest --test-dir "$root/build/ci" --output-on-failure -j"$jobs"
+
+echo "== Tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+build "$root/build/ci-asan" -DCVM_SANITIZE=ON -DCVM_BUILD_BENCHMARKS=OFF
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir "$root/build/ci-asan" --output-on-failure -j"$jobs"
+
+for extra in "$root"/tests/*/run_*_tests.sh; do
+  [[ -x "$extra" ]] || continue
+  echo "== $(basename "$extra" .sh)"
+  "$extra" "$root/build/ci"
+done
