@@ -3,8 +3,11 @@
 // material section and read until the export ends.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "host/host_scene.h"
@@ -20,7 +23,43 @@ using TextureNameTable = std::vector<std::string>;
 
 constexpr uint32_t kNoReference = 0xFFFFFFFF;
 
-// Position of material in the list by identity, or kNoReference (also for null).
+// Texture-map slots whose bitmap names are added to the table, in this order (diffuse,
+// opacity, self-illumination, reflection, bump, refraction, filter colour).
+constexpr std::array<int32_t, 7> TEXTURE_SLOTS_COLLECT = {1, 6, 5, 9, 8, 10, 7};
+
+// Position of material in the list by identity, or kNoReference (also for null). A linear
+// search; for many lookups in a long list use MaterialPositions.
 uint32_t FindMaterial(const MaterialList& materials, const HostMaterial* material);
+
+// Every listed material's position, built once from a finished list so that many lookups
+// stay cheap. Only answers lookups, so its hash order never reaches the file.
+using MaterialPositions = std::unordered_map<const HostMaterial*, uint32_t>;
+MaterialPositions IndexMaterials(const MaterialList& materials);
+// Same answer as FindMaterial over the list the positions were built from.
+uint32_t FindMaterial(const MaterialPositions& positions, const HostMaterial* material);
+
+// The lists being gathered, with the bookkeeping that keeps the gathering linear: the set of
+// listed materials (mirrors `materials`) and the multi-materials already opened, whose
+// leaves need no second visit. Only `materials` and `textures` order anything.
+struct MaterialGathering {
+  MaterialList materials;
+  TextureNameTable textures;
+  std::unordered_set<const HostMaterial*> listed;
+  std::unordered_set<const HostMaterial*> openedMultis;
+};
+
+// Adds material (null is skipped) to the gathering: a leaf is appended once with the bitmap
+// names of its TEXTURE_SLOTS_COLLECT slots; a multi-material (MaterialIsMulti) is never
+// listed itself but its sub-materials are collected depth-first in index order, nesting
+// without limit. Walks with its own stack, not recursion, and opens each multi-material at
+// most once, so a material that is its own sub-material (directly or through others) ends
+// the walk instead of looping; for scenes without such cycles the result is the same as
+// reopening it, since its leaves were all listed the first time.
+void CollectMaterial(HostMaterial* material, MaterialGathering& gathering);
+
+// Gathers the materials of the mesh nodes (meshList holds positions into nodes), in list
+// order: a node's own material of class (0x255, 0) is replaced by its sub-materials (whether
+// or not it says it is a multi-material); any other node material is collected as it is.
+MaterialGathering GatherMaterials(const std::vector<HostNode*>& nodes, const std::vector<uint32_t>& meshList);
 
 }  // namespace cvm

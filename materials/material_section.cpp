@@ -1,20 +1,31 @@
 #include "materials/material_section.h"
 
+#include <string>
+
+#include "materials/material_record.h"
+#include "materials/texture_names.h"
+
 namespace cvm {
 
-uint32_t FindMaterial(const MaterialList& materials, const HostMaterial* material) {
-  if (material == nullptr) return kNoReference;
-  for (size_t i = 0; i < materials.size(); ++i)
-    if (materials[i] == material) return static_cast<uint32_t>(i);
-  return kNoReference;
-}
-
 void WriteMaterialSection(ExportContext& ctx, MaterialList& materials, TextureNameTable& textures) {
-  // Gathering comes with the materials work; until then the section is that of an empty list.
-  materials.clear();
-  textures.clear();
-  WriteU32(0, ctx.stream);
-  WriteU32(0, ctx.stream);
+  MaterialGathering gathering = GatherMaterials(ctx.nodes, ctx.lists.meshes);
+  materials = std::move(gathering.materials);
+  textures = std::move(gathering.textures);
+  if (materials.size() > kMaxMaterials) {
+    ctx.Refuse("the mesh nodes use " + std::to_string(materials.size()) +
+               " materials, but a face group can refer to at most " + std::to_string(kMaxMaterials));
+    return;
+  }
+
+  WriteU32(static_cast<uint32_t>(materials.size()), ctx.stream);
+  WriteU32(static_cast<uint32_t>(textures.size()), ctx.stream);
+  for (size_t i = 0; i < textures.size(); ++i) {
+    WriteString(textures[i].c_str(), ctx.stream);
+    WriteU32(static_cast<uint32_t>(i), ctx.stream);
+  }
+  const TextureNameIndex textureIndex = IndexTextureNames(textures);
+  for (size_t i = 0; i < materials.size(); ++i)
+    WriteMaterialRecord(ctx.stream, *materials[i], static_cast<uint32_t>(i), textureIndex);
 }
 
 }  // namespace cvm
