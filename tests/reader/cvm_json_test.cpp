@@ -1,0 +1,108 @@
+// The JSON form of decoded files: awkward floats round-trip bit for bit, texts of any bytes
+// survive, and every kind of field lands where cvmdump --json promises.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "tests/reader/byte_builder.h"
+#include "tools/cvmdump/cvm_json.h"
+
+namespace cvm::reader::test {
+namespace {
+
+using json = nlohmann::ordered_json;
+
+TEST(FloatToJson, AwkwardValuesRoundTripThroughText) {
+  const float values[] = {0.0f,
+                          -0.0f,
+                          1.0f,
+                          0.1f,
+                          -1.5f,
+                          1.0f / 3.0f,
+                          16777217.0f,
+                          std::numeric_limits<float>::denorm_min(),
+                          std::numeric_limits<float>::min(),
+                          std::numeric_limits<float>::max(),
+                          -std::numeric_limits<float>::max(),
+                          std::numeric_limits<float>::infinity(),
+                          -std::numeric_limits<float>::infinity(),
+                          std::numeric_limits<float>::quiet_NaN(),
+                          57.295780181884765625f,
+                          0.708333313465118408203125f};
+  for (float value : values) {
+    const std::string text = json::array({FloatToJson(value)}).dump();
+    float back = 12345.0f;
+    ASSERT_TRUE(FloatFromJson(json::parse(text)[0], back)) << text;
+    if (std::isnan(value)) {
+      EXPECT_TRUE(std::isnan(back)) << text;
+    } else {
+      EXPECT_EQ(FloatBits(back), FloatBits(value)) << text;
+    }
+  }
+}
+
+TEST(FloatToJson, SpecialValuesAreNamedAndDigitsAreShort) {
+  EXPECT_EQ(FloatToJson(-0.0f), "-0");
+  EXPECT_EQ(FloatToJson(std::numeric_limits<float>::quiet_NaN()), "nan");
+  EXPECT_EQ(FloatToJson(std::numeric_limits<float>::infinity()), "inf");
+  EXPECT_EQ(FloatToJson(-std::numeric_limits<float>::infinity()), "-inf");
+  EXPECT_EQ(FloatToJson(0.1f).dump(), "0.1");
+  EXPECT_EQ(FloatToJson(0.0f).dump(), "0.0");
+  float out;
+  EXPECT_FALSE(FloatFromJson("0.5", out));
+  EXPECT_FALSE(FloatFromJson(json::object(), out));
+}
+
+TEST(TextToJson, EveryByteSurvivesAsLatin1) {
+  EXPECT_EQ(TextToJson("brick.tga"), "brick.tga");
+  EXPECT_EQ(TextToJson("caf\xE9"), "caf\xC3\xA9");
+  std::string all;
+  for (int b = 1; b < 256; ++b) all.push_back(static_cast<char>(b));
+  EXPECT_NO_THROW(json(TextToJson(all)).dump());
+}
+
+TEST(CvmToJson, EveryKindOfField) {
+  const std::vector<uint8_t> bytes = FullFile().bytes;
+  CvmFile file;
+  ReadError error;
+  ASSERT_TRUE(ReadCvm(bytes.data(), bytes.size(), file, error)) << FormatReadError(error);
+  const json j = json::parse(CvmToJson(file).dump());
+
+  EXPECT_EQ(j["header"]["scale"], 2.5);
+  EXPECT_EQ(j["header"]["splineCount"], 2);
+  EXPECT_EQ(j["textures"][2], (json{{"name", "abc"}, {"index", 2}}));
+  const json& full = j["materials"][0];
+  EXPECT_EQ(full["twoSided"], true);
+  EXPECT_EQ(full["engine"]["dataId"], 4294967295u);
+  EXPECT_EQ(full["engine"]["colorKey"], json::parse("[255, 128, 65409]"));
+  EXPECT_EQ(full["engine"]["frames1"], json::parse(R"({"hf": 1, "vf": 4, "time": 0.5})"));
+  EXPECT_EQ(full["engine"]["frames2"]["time"], "-0");
+  EXPECT_EQ(full["selfIllum"], json::parse("[306, 383, 65409]"));
+  EXPECT_EQ(full["shininessStrength"], "nan");
+  EXPECT_EQ(full["textureRefs"], json::parse("[0, 4294967295, 2, 1, 4294967295, 0, 2]"));
+  EXPECT_TRUE(j["materials"][1]["engine"]["uv1"].is_null());
+  EXPECT_TRUE(j["materials"][1]["engine"]["colorKey"].is_null());
+
+  const json& mesh = j["meshes"][0];
+  EXPECT_EQ(mesh["pivot"], json::parse("[1.0, 3.0, 2.0]"));
+  EXPECT_EQ(mesh["positionIndices"], json::parse("[2, 0, 1]"));
+  EXPECT_EQ(mesh["uvs"], json::parse("[[0.5, 0.25], [1.0, -1.0]]"));
+  EXPECT_EQ(mesh["normals"], json::parse("[[0, 0]]"));
+  EXPECT_EQ(mesh["colors"][2], json::parse("[0, 0, 65409]"));
+  EXPECT_EQ(mesh["groups"], json::parse(R"([{"materialIndex": 0, "faces": [[2, 1, 0]]}])"));
+  EXPECT_TRUE(j["meshes"][1]["uvIndices"].is_null());
+  EXPECT_TRUE(j["meshes"][1]["normals"].is_null());
+  EXPECT_EQ(j["meshes"][1]["groups"][0]["materialIndex"], 65535);
+
+  EXPECT_EQ(j["lights"][0]["axisZNegated"], json::parse("[0.0, -1.0, 0.0]"));
+  EXPECT_TRUE(j["lights"][0]["userText"].is_null());
+  EXPECT_EQ(j["lights"][1]["userText"], "abc");
+  EXPECT_EQ(j["helpers"][0]["axisZ"], json::parse("[0.0, 1.0, 0.0]"));
+  EXPECT_EQ(j["splines"][0]["splines"][1]["closed"], true);
+  EXPECT_EQ(j["splines"][0]["splines"][0]["knots"][0], json::parse("[11.0, 3.0, 2.0]"));
+  EXPECT_EQ(j["splines"][1]["userText"], "x");
+}
+
+}  // namespace
+}  // namespace cvm::reader::test

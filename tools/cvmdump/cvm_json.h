@@ -1,0 +1,27 @@
+// The decoded content of a .cvm file as JSON, every field, for cvmdump --json and for tools and
+// tests that compare files. Floats are written so that reading them back as float gives the
+// same bits (except NaN payloads): finite values as numbers with the shortest digits that
+// round-trip, NaN as "nan", infinities as "inf"/"-inf" and negative zero as "-0".
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include "reader/cvm_reader.h"
+
+namespace cvm::reader {
+
+nlohmann::ordered_json FloatToJson(float value);
+
+// The inverse of FloatToJson; refuses (returns false) anything that FloatToJson cannot produce.
+bool FloatFromJson(const nlohmann::ordered_json& value, float& out);
+
+// Names and texts are 8-bit host code-page bytes, not necessarily UTF-8: each byte is written as
+// the code point of the same value (Latin-1), so every text survives and maps back byte for byte.
+nlohmann::ordered_json TextToJson(const std::string& bytes);
+
+// Object with "header", "textures", "materials", "meshes", "lights", "helpers", "splines".
+// Vectors are arrays in file order ([x, y, z] as stored, i.e. host x, z, y); absent optional
+// blocks and user texts are null; references keep their raw values (4294967295, 65535).
+nlohmann::ordered_json CvmToJson(const CvmFile& file);
+
+}  // namespace cvm::reader
