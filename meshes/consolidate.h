@@ -1,0 +1,79 @@
+// Consolidation: a list of per-corner records turned into an IndexedChannel, merging values
+// that are the same (float_key.h: exact float equality, -0 equals +0, NaN equals nothing).
+//
+// Every pass is linear in the number of records apart from one sort of the distinct values:
+// equal values are found through a hash of their keys, never by searching the values found
+// so far. All working memory lives in a ConsolidationScratch that the caller keeps from one
+// pass and one mesh to the next, so a pass allocates nothing once the scratch has grown.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "export/progress_text.h"
+#include "meshes/float_key.h"
+#include "meshes/gathered_mesh.h"
+
+namespace cvm {
+
+constexpr const char* kConsolidatingNormalsText = "%s - Consolidating Normals %d%%\n";
+constexpr const char* kConsolidatingVerticesText = "%s - Consolidating Vertices %d%%\n";
+constexpr const char* kConsolidatingUVsText = "%s - Consolidating UVs %d%%\n";
+
+// The progress of one mesh's consolidation. The last percentage shown is shared by the
+// mesh's passes (it starts at -1 and is not reset between them): a pass sets its text only
+// when its percentage differs from the last one shown, whichever pass showed it.
+struct ConsolidationProgress {
+  ProgressWindow window;
+  const char* name = "";
+  int lastPercent = -1;
+
+  // Before step i of a pass over count records.
+  void Step(const char* format, uint32_t i, uint32_t count) {
+    const int percent = ProgressPercent(i, count);
+    if (percent == lastPercent) return;
+    lastPercent = percent;
+    SetProgressText(window, format, name, percent);
+  }
+};
+
+// Working memory of the passes; its contents mean nothing between calls.
+struct ConsolidationScratch {
+  struct SortItem {
+    uint32_t key[3];  // descending-order keys of x, y, z
+    uint32_t id;      // distinct value
+  };
+  std::vector<uint32_t> slots;        // open-addressing table: distinct id + 1, 0 = empty
+  std::vector<PointKey> keys;         // key of each distinct value
+  std::vector<Point3> firstValues;    // each distinct value as first met in corner order
+  std::vector<uint8_t> hasNaN;        // 1 for a distinct value with a NaN component
+  std::vector<uint32_t> distinctOf;   // distinct id of each record
+  std::vector<SortItem> items;
+  std::vector<SortItem> itemsSwap;
+  std::vector<uint32_t> rank;         // channel position of each distinct id
+};
+
+// The order the channels are sorted in: true exactly when a's value is lexicographically
+// greater than b's in (x, y, z) by float comparison; corner fields are ignored. It is not a
+// strict weak ordering once a NaN takes part, so it is never handed to a sort here.
+bool CornerRecordGreater(const CornerRecord& a, const CornerRecord& b);
+
+// Merges the records' same values into channel, whose values come out in descending
+// lexicographic (x, y, z) order, exactly as sorting the records with CornerRecordGreater
+// and walking them would give. A value that contains a NaN is the same as nothing: each such
+// record becomes a value of its own, placed after all others, in corner order. Of values that
+// differ only in the sign of a zero, the bits of the first record in corner order are kept.
+// records hold each corner's record (record.corner < records.size(), each corner once);
+// they are not changed. Sets format (one of the kConsolidating...Text) through progress.
+void ConsolidateSorted(const std::vector<CornerRecord>& records, const char* format,
+                       ConsolidationProgress& progress, ConsolidationScratch& scratch, IndexedChannel& channel);
+
+// Positions in corner order. With mergeVertices, a record whose value is the same as an
+// earlier one's gets that value's index, and values are the distinct values in order of
+// first occurrence (first-met bits kept); without it every record gets a value of its own,
+// so values are the records' values and the corner indices 0, 1, 2, ... Same preconditions
+// as ConsolidateSorted; sets the "Consolidating Vertices" text.
+void ConsolidateInOrder(const std::vector<CornerRecord>& records, bool mergeVertices,
+                        ConsolidationProgress& progress, ConsolidationScratch& scratch, IndexedChannel& channel);
+
+}  // namespace cvm

@@ -1,0 +1,210 @@
+#include "meshes/gather_mesh.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "meshes/float_key.h"
+#include "meshes/select_corner_normal.h"
+#include "tests/meshes/fake_host.h"
+#include "tests/support/recording_ui.h"
+
+namespace cvm {
+namespace {
+
+uint32_t Bits(float f) {
+  uint32_t b;
+  std::memcpy(&b, &f, sizeof b);
+  return b;
+}
+
+bool SameBits(const Point3& a, const Point3& b) {
+  return Bits(a.x) == Bits(b.x) && Bits(a.y) == Bits(b.y) && Bits(a.z) == Bits(b.z);
+}
+
+// One fan of faces around vertex 0 with distinct face normals, so each rule's result is
+// recognisable. Vertex 0 has two normals (smoothing groups 1, and 2 or 4), vertex 1 one normal,
+// vertex 2 a specified normal, vertex 3 none.
+class SelectCornerNormalTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    mesh.vertices.assign(4, Point3{});
+    mesh.AddFace(0, 1, 2, 1);  // f0
+    mesh.AddFace(0, 1, 2, 4);  // f1
+    mesh.AddFace(0, 1, 2, 0);  // f2: no smoothing
+    mesh.AddFace(0, 1, 3, 8);  // f3: a group no normal of vertex 0 serves
+    mesh.faceNormals = {{0, 0, 10}, {0, 0, 11}, {0, 0, 12}, {0, 0, 13}};
+    mesh.SetVertexNormals(0, {{{1, 0, 0}, 1}, {{2, 0, 0}, 2 | 4}});
+    mesh.SetVertexNormals(1, {{{3, 0, 0}, 1}});
+    mesh.SetVertexNormals(2, {{{4, 0, 0}, 1}}, true);
+    mesh.buildNormals();
+  }
+  test::FakeMesh mesh;
+};
+
+TEST_F(SelectCornerNormalTest, RulesInOrder) {
+  struct Case {
+    const char* what;
+    uint32_t face;
+    uint32_t vertex;
+    Point3 expected;
+  };
+  const Case cases[] = {
+      {"first entry sharing a bit", 0, 0, {1, 0, 0}},
+      {"a later entry sharing a bit", 1, 0, {2, 0, 0}},
+      {"mask 0 gives the face normal", 2, 0, {0, 0, 12}},
+      {"no entry shares a bit: the face normal", 3, 0, {0, 0, 13}},
+      {"a single normal serves every group", 3, 1, {3, 0, 0}},
+      {"a single normal, mask 0: face normal", 2, 1, {0, 0, 12}},
+      {"specified normal, even with mask 0", 2, 2, {4, 0, 0}},
+      {"no normal: the face normal", 3, 3, {0, 0, 13}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_TRUE(SameBits(SelectCornerNormal(mesh, c.face, c.vertex), c.expected));
+  }
+}
+
+class GatherMeshTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ui.CreateProgressWindow();
+    progress.ui = &ui;
+  }
+  bool Gather(test::FakeMesh& mesh, const Matrix3& world, bool exportNormals, const Point3& pivot = {}) {
+    gathered.Clear();
+    gathered.pivot = pivot;
+    gathered.normalTransform = world;
+    gathered.normalTransform.SetRow(3, {0, 0, 0});
+    gathered.hasUVs = mesh.MeshTVertCount() > 0;
+    gathered.hasColours = mesh.getNumMapVerts(0) > 0;
+    if (exportNormals) mesh.buildNormals();
+    return GatherMesh(mesh, static_cast<uint32_t>(mesh.faces.size()), world, exportNormals, progress, "Tri", gathered,
+                      error);
+  }
+
+  test::RecordingUi ui;
+  ProgressWindow progress;
+  GatheredMesh gathered;
+  std::string error;
+};
+
+TEST_F(GatherMeshTest, CornersInWorldOrientationRelativeToThePivot) {
+  test::FakeMesh mesh;
+  mesh.vertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+  mesh.AddFace(0, 1, 2, 0, 5);
+  mesh.AddFace(3, 2, 1, 0, 0x1234);
+  mesh.tverts = {{0, 0, 0}, {1, 0, 0.5f}, {0, 1, 0}};
+  mesh.tvFaces = {{{0, 1, 2}}, {{2, 1, 0}}};
+  mesh.colours = {{1, 0, 0}, {0, 1, 0}};
+  mesh.colourFaces = {{{0, 1, 0}}, {{1, 1, 1}}};
+  mesh.faceNormals = {{0, 0, 1}, {1, 0, 0}};
+  Matrix3 world;  // rotate 90 degrees about z, scale 2, move to (10, 0, 0)
+  world.SetRow(0, {0, 2, 0});
+  world.SetRow(1, {-2, 0, 0});
+  world.SetRow(2, {0, 0, 2});
+  world.SetRow(3, {10, 0, 0});
+  ASSERT_TRUE(Gather(mesh, world, true, {10, 0, 1})) << error;
+
+  const Point3 positions[] = {{0, 0, -1}, {0, 2, -1}, {-2, 0, -1}, {0, 0, 1}, {-2, 0, -1}, {0, 2, -1}};
+  const Point3 uvw[] = {{0, 0, 0}, {1, 0, 0.5f}, {0, 1, 0}, {0, 1, 0}, {1, 0, 0.5f}, {0, 0, 0}};
+  const Point3 colours[] = {{1, 0, 0}, {0, 1, 0}, {1, 0, 0}, {0, 1, 0}, {0, 1, 0}, {0, 1, 0}};
+  const Point3 normals[] = {{0, 0, 1}, {0, 0, 1}, {0, 0, 1}, {0, 1, 0}, {0, 1, 0}, {0, 1, 0}};
+  ASSERT_EQ(gathered.CornerCount(), 6u);
+  ASSERT_EQ(gathered.normals.size(), 6u);
+  ASSERT_EQ(gathered.colours.size(), 6u);
+  for (uint32_t c = 0; c < 6; ++c) {
+    SCOPED_TRACE(c);
+    EXPECT_EQ(gathered.positions[c].corner, c);
+    EXPECT_EQ(gathered.textureCoordinates[c].corner, c);
+    EXPECT_EQ(gathered.normals[c].corner, c);
+    EXPECT_TRUE(SamePoint(gathered.positions[c].value, positions[c]));
+    EXPECT_TRUE(SameBits(gathered.textureCoordinates[c].value, uvw[c]));
+    EXPECT_TRUE(SameBits(gathered.colours[c], colours[c]));
+    EXPECT_TRUE(SamePoint(gathered.normals[c].value, normals[c]));
+  }
+  EXPECT_EQ(gathered.faceMaterialIds, (std::vector<uint16_t>{5, 0x1234}));
+}
+
+TEST_F(GatherMeshTest, NormalTransformTurnsNegativeZeroIntoPositiveZero) {
+  test::FakeMesh mesh;
+  mesh.vertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+  mesh.AddFace(0, 1, 2);
+  mesh.faceNormals = {{0, 0, 1}};
+  // Every product for x is -0; only the row-3 addition makes the sum +0.
+  Matrix3 world;
+  world.SetRow(0, {-1, 0, 0});
+  world.SetRow(1, {-0.0f, -1, 0});
+  world.SetRow(2, {-0.0f, -0.0f, 1});
+  world.SetRow(3, {5, 5, 5});
+  ASSERT_TRUE(Gather(mesh, world, true)) << error;
+  for (const CornerRecord& r : gathered.normals) EXPECT_TRUE(SameBits(r.value, {0, 0, 1}));
+}
+
+TEST_F(GatherMeshTest, WithoutNormalsOrUVsOrColours) {
+  test::FakeMesh mesh;
+  mesh.vertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+  mesh.AddFace(0, 1, 2);
+  ASSERT_TRUE(Gather(mesh, Matrix3{}, false)) << error;
+  EXPECT_EQ(mesh.buildNormalsCalls, 0);
+  EXPECT_TRUE(gathered.normals.empty());
+  EXPECT_TRUE(gathered.colours.empty());
+  ASSERT_EQ(gathered.textureCoordinates.size(), 3u);
+  for (const CornerRecord& r : gathered.textureCoordinates) EXPECT_TRUE(SameBits(r.value, {0, 0, 0}));
+}
+
+TEST_F(GatherMeshTest, GatheringTextBeforeEveryFace) {
+  test::FakeMesh mesh;
+  mesh.vertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+  for (int f = 0; f < 3; ++f) mesh.AddFace(0, 1, 2);
+  ASSERT_TRUE(Gather(mesh, Matrix3{}, false)) << error;
+  EXPECT_EQ(ui.progressTexts, (std::vector<std::string>{"Exporting Tri - Gathering 0%\n", "Exporting Tri - Gathering 33%\n",
+                                                        "Exporting Tri - Gathering 66%\n"}));
+
+  // Set for every face, also when the percentage stays (the texts are formatted only once).
+  ui.progressTexts.clear();
+  for (int f = 3; f < 200; ++f) mesh.AddFace(0, 1, 2);
+  ASSERT_TRUE(Gather(mesh, Matrix3{}, false)) << error;
+  ASSERT_EQ(ui.progressTexts.size(), 200u);
+  for (uint32_t f = 0; f < 200; ++f) {
+    EXPECT_EQ(ui.progressTexts[f], "Exporting Tri - Gathering " + std::to_string(ProgressPercent(f, 200)) + "%\n")
+        << f;
+  }
+  EXPECT_EQ(ui.progressTexts[1], "Exporting Tri - Gathering 0%\n");
+  EXPECT_EQ(ui.progressTexts[198], "Exporting Tri - Gathering 99%\n");
+}
+
+TEST_F(GatherMeshTest, RefusesIndicesOutsideTheHostArrays) {
+  struct Case {
+    const char* what;
+    void (*spoil)(test::FakeMesh&);
+    const char* message;
+  };
+  const Case cases[] = {
+      {"vertex", [](test::FakeMesh& m) { m.faces[1].v[2] = 3; }, "face 1 corner 2: vertex index 3 out of range (3)"},
+      {"texture vertex", [](test::FakeMesh& m) { m.tvFaces[0].t[1] = 9; },
+       "face 0 corner 1: texture vertex index 9 out of range (3)"},
+      {"colour vertex", [](test::FakeMesh& m) { m.colourFaces[1].t[0] = 1; },
+       "face 1 corner 0: colour vertex index 1 out of range (1)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    test::FakeMesh mesh;
+    mesh.vertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+    mesh.AddFace(0, 1, 2);
+    mesh.AddFace(0, 1, 2);
+    mesh.tverts = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+    mesh.tvFaces = {{{0, 1, 2}}, {{0, 1, 2}}};
+    mesh.colours = {{1, 1, 1}};
+    mesh.colourFaces = {{{0, 0, 0}}, {{0, 0, 0}}};
+    mesh.faceNormals = {{0, 0, 1}, {0, 0, 1}};
+    c.spoil(mesh);
+    EXPECT_FALSE(Gather(mesh, Matrix3{}, true));
+    EXPECT_EQ(error, std::string("mesh node \"Tri\": ") + c.message);
+  }
+}
+
+}  // namespace
+}  // namespace cvm
