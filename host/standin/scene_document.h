@@ -1,0 +1,33 @@
+// Reading and writing scene documents (JSON) into and from a SceneModel.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "host/standin/scene_model.h"
+
+namespace cvm::standin {
+
+// Reads a scene document. Enforces the whole format: strict JSON (no duplicate keys, at most
+// 64 levels of nesting, no U+0000), no unknown keys other than '_' comments, required keys,
+// value types, whole numbers in range, float strings ("nan", "inf", "-inf", "-0"), matching
+// counts, indices in range, map slots named once, no sub-material cycle (ValidateSceneModel).
+// On success fills out and returns true. On failure returns false, leaves out empty and sets
+// error to one message that starts with the JSON path of the offending value, e.g.
+// "nodes[3].object.faces[17][2]: vertex index 40 out of range (mesh has 12 vertices)".
+// Never throws and never crashes, whatever the input.
+bool LoadSceneDocument(std::string_view json, SceneModel& out, std::string& error);
+
+// LoadSceneDocument on the contents of a file; a file that cannot be read gives an error
+// naming the path.
+bool LoadSceneFile(const std::string& path, SceneModel& out, std::string& error);
+
+// Writes a document that LoadSceneDocument reads back into an equal model (SameSceneModel):
+// every float is written so that it reads back to the same bits, NaN (any payload, written
+// as canonical NaN), infinities and -0 as the strings "nan", "inf", "-inf", "-0". Model data
+// that a document cannot hold is not written: the low 16 bits of a face's flags, and bytes of
+// strings that are not valid UTF-8 (replaced by U+FFFD). The model should pass
+// ValidateSceneModel; the writer itself accepts any model.
+std::string WriteSceneDocument(const SceneModel& model);
+
+}  // namespace cvm::standin

@@ -1,0 +1,234 @@
+// The stand-in scene's nodes and objects: class ids, conversions and the temporaries they make.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/standin/standin_scene.h"
+
+namespace cvm::standin {
+namespace {
+
+std::unique_ptr<StandinScene> Scene(const std::string& nodes) {
+  std::string error;
+  auto scene = LoadStandinScene(R"({"nodes": )" + nodes + "}", error);
+  EXPECT_NE(scene, nullptr) << error;
+  return scene;
+}
+
+const char* kMesh = R"("vertices": [[0,0,0],[1,0,0],[0,1,0]], "faces": [[0,1,2]])";
+
+struct KindCase {
+  const char* name;
+  std::string object;
+  uint32_t superClassId;
+  ClassId classId;
+  bool toSpline;
+  bool toTri;
+};
+
+class ObjectKindTest : public testing::TestWithParam<KindCase> {};
+
+TEST_P(ObjectKindTest, ClassIdsAndConvertibility) {
+  const KindCase& c = GetParam();
+  auto scene = Scene("[{\"object\": " + c.object + "}]");
+  ASSERT_NE(scene, nullptr);
+  HostObject* object = scene->Node(0)->EvaluateNodeObject(0);
+  EXPECT_EQ(object->ObjectSuperClassId(), c.superClassId);
+  EXPECT_EQ(object->ObjectClassId(), c.classId);
+  EXPECT_EQ(object->ObjectCanConvertTo(kSplineShapeClassId), c.toSpline);
+  EXPECT_EQ(object->ObjectCanConvertTo(triObjectClassID), c.toTri);
+  EXPECT_FALSE(object->ObjectCanConvertTo(ClassId{0x1234, 0}));
+  EXPECT_EQ(object->ObjectConvertTo(ClassId{0x1234, 0}, 0), nullptr);
+  if (!c.toTri) {
+    EXPECT_EQ(object->ObjectConvertTo(triObjectClassID, 0), nullptr);
+    EXPECT_EQ(scene->Node(0)->ConvertNodeToTriangleObject(0).triObject, nullptr);
+  }
+  if (!c.toSpline) {
+    EXPECT_EQ(object->ObjectConvertTo(kSplineShapeClassId, 0), nullptr);
+  }
+  EXPECT_EQ(scene->TemporariesMade(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ObjectKindTest,
+    testing::Values(
+        KindCase{"NativeMesh", std::string(R"({"kind": "mesh", )") + kMesh + "}", 0x10, {9, 0}, false, true},
+        KindCase{"OtherMesh", std::string(R"({"kind": "mesh", "native": false, )") + kMesh + "}", 0x10, {0x1BF8, 0}, false, true},
+        KindCase{"NativeShape", R"({"kind": "shape"})", 0x40, {10, 0}, true, false},
+        KindCase{"OtherShape", R"({"kind": "shape", "native": false})", 0x40, {0x1BE9, 0}, true, false},
+        KindCase{"ShapeAlsoMesh", R"({"kind": "shape", "alsoMesh": true})", 0x40, {10, 0}, true, true},
+        KindCase{"Light", R"({"kind": "light"})", 0x30, {0x1011, 0}, false, false},
+        KindCase{"Helper", R"({"kind": "helper"})", 0x50, {0x2013, 0}, false, false},
+        KindCase{"Camera", R"({"kind": "camera"})", 0x20, {0x1001, 0}, false, false},
+        KindCase{"Overridden", R"({"kind": "helper", "superClassId": 7, "classId": [8, 9]})", 7, {8, 9}, false, false}),
+    [](const testing::TestParamInfo<KindCase>& p) { return std::string(p.param.name); });
+
+TEST(StandinObjects, NodeFieldsAndPivotDefault) {
+  auto scene = Scene(R"([{"name": "A", "userText": "u", "selected": true, "hidden": true,
+      "transform": [[1,0,0],[0,1,0],[0,0,1],[5,6,7]], "object": {"kind": "helper"}},
+      {"transform": [[2,0,0],[0,2,0],[0,0,2],[1,1,1]], "pivot": [[1,0,0],[0,1,0],[0,0,1],[9,8,7]], "object": {"kind": "helper"}}])");
+  HostNode* a = scene->Node(0);
+  EXPECT_STREQ(a->NodeName(), "A");
+  EXPECT_STREQ(a->NodeUserText(), "u");
+  EXPECT_TRUE(a->NodeIsSelected());
+  EXPECT_TRUE(a->NodeIsHidden(0, 0));
+  EXPECT_EQ(a->NodeMaterial(), nullptr);
+  EXPECT_EQ(a->NodePivotTransform(0).row[3].x, 5.0f);  // pivot defaults to the transform
+  EXPECT_EQ(a->ObjectToWorldTransform(0).row[3].z, 7.0f);
+  HostNode* b = scene->Node(1);
+  EXPECT_EQ(b->NodePivotTransform(0).row[3].y, 8.0f);
+  EXPECT_EQ(b->NodePivotTransform(0).row[0].x, 1.0f);
+  EXPECT_EQ(b->ObjectToWorldTransform(0).row[0].x, 2.0f);
+  EXPECT_EQ(a->EvaluateNodeObject(0), a->EvaluateNodeObject(0));  // same handle each time
+}
+
+TEST(StandinObjects, EnumerationInOrderUntilTheCallbackStops) {
+  auto scene = Scene(R"([{"name": "a", "object": {"kind": "helper"}}, {"name": "b", "object": {"kind": "helper"}},
+      {"name": "c", "object": {"kind": "helper"}}])");
+  struct Recorder final : HostSceneEnumCallback {
+    std::vector<std::string> names;
+    int32_t callback(HostNode* node) override {
+      names.emplace_back(node->NodeName());
+      return names.size() == 2 ? 1 : 0;
+    }
+  } recorder;
+  scene->EnumerateSceneNodes(recorder);
+  EXPECT_EQ(recorder.names, (std::vector<std::string>{"a", "b"}));
+}
+
+TEST(StandinObjects, LightQueriesAndTheirDefaultsOnAnOverriddenObject) {
+  auto scene = Scene(R"([{"object": {"kind": "light", "lightType": -3, "color": [0.5, 0.25, 1], "intensity": 2.5}},
+      {"object": {"kind": "helper", "superClassId": 48}}])");
+  HostObject* light = scene->Node(0)->EvaluateNodeObject(0);
+  EXPECT_EQ(light->LightTypeCode(), -3);
+  EXPECT_EQ(light->LightColor(0).y, 0.25f);
+  EXPECT_EQ(light->LightIntensity(0), 2.5f);
+  HostObject* fake = scene->Node(1)->EvaluateNodeObject(0);
+  EXPECT_EQ(fake->ObjectSuperClassId(), kLightSuperClassId);
+  EXPECT_EQ(fake->LightTypeCode(), 0);
+  EXPECT_EQ(fake->LightColor(0).x, 1.0f);
+  EXPECT_EQ(fake->LightColor(0).z, 1.0f);
+  EXPECT_EQ(fake->LightIntensity(0), 1.0f);
+  EXPECT_EQ(fake->TriObjectMesh(), nullptr);
+  EXPECT_EQ(fake->ShapeObjectBezierShape(), nullptr);
+}
+
+TEST(StandinObjects, NativeMeshConvertsToItselfAndServesTheModelArrays) {
+  auto scene = Scene(std::string(R"([{"object": {"kind": "mesh", )") + kMesh + R"(, "materialIds": [7],
+      "colors": {"verts": [[1,0,0],[0,1,0]], "faces": [[0,1,1]]}}}])");
+  HostNode* node = scene->Node(0);
+  HostObject* object = node->EvaluateNodeObject(0);
+  EXPECT_EQ(object->ObjectConvertTo(triObjectClassID, 0), object);
+  const TriObjectResult tri = node->ConvertNodeToTriangleObject(0);
+  EXPECT_EQ(tri.triObject, object);
+  EXPECT_FALSE(tri.isTemporary);
+  HostMesh* mesh = object->TriObjectMesh();
+  ASSERT_NE(mesh, nullptr);
+  EXPECT_EQ(mesh->MeshFaceCount(), 1);
+  EXPECT_EQ(mesh->MeshVertexCount(), 3);
+  EXPECT_EQ(mesh->MeshFaces(), scene->Model().nodes[0].object.mesh.faces.data());  // no copy
+  EXPECT_EQ(mesh->MeshFaces()[0].flags >> 16, 7u);
+  EXPECT_EQ(mesh->MeshVertices()[1].x, 1.0f);
+  EXPECT_EQ(mesh->MeshTVertCount(), 0);
+  EXPECT_EQ(mesh->getNumMapVerts(0), 2);
+  EXPECT_EQ(mesh->mapVerts(0)[1].y, 1.0f);
+  EXPECT_EQ(mesh->mapFaces(0)[0].t[2], 1u);
+  EXPECT_EQ(mesh->getNumMapVerts(1), 0);
+  EXPECT_EQ(mesh->mapVerts(1), nullptr);
+  EXPECT_EQ(scene->TemporariesMade(), 0);
+}
+
+TEST(StandinObjects, NonNativeMeshMakesANewTemporaryEachTime) {
+  auto scene = Scene(std::string(R"([{"object": {"kind": "mesh", "native": false, )") + kMesh + "}}]");
+  HostNode* node = scene->Node(0);
+  HostObject* object = node->EvaluateNodeObject(0);
+  EXPECT_EQ(object->TriObjectMesh(), nullptr);  // not itself a triangle object
+  const TriObjectResult first = node->ConvertNodeToTriangleObject(0);
+  const TriObjectResult second = node->ConvertNodeToTriangleObject(0);
+  ASSERT_NE(first.triObject, nullptr);
+  EXPECT_TRUE(first.isTemporary);
+  EXPECT_TRUE(second.isTemporary);
+  EXPECT_NE(first.triObject, second.triObject);
+  EXPECT_NE(first.triObject, object);
+  EXPECT_EQ(first.triObject->ObjectClassId(), triObjectClassID);
+  HostMesh* mesh = first.triObject->TriObjectMesh();
+  ASSERT_NE(mesh, nullptr);
+  EXPECT_EQ(mesh->MeshFaceCount(), 1);
+  mesh->buildNormals();
+  EXPECT_NE(mesh->MeshFaceNormals(), nullptr);
+  EXPECT_EQ(scene->TemporariesMade(), 2);
+  EXPECT_EQ(scene->TemporariesReleased(), 0);
+  first.triObject->ReleaseTemporaryObject();
+  second.triObject->ReleaseTemporaryObject();
+  EXPECT_EQ(scene->TemporariesReleased(), 2);
+  EXPECT_EQ(scene->InvalidReleases(), 0);
+  EXPECT_EQ(scene->ReleasedObjectUses(), 0);
+}
+
+TEST(StandinObjects, MisusedReleasesAndUsesAfterReleaseAreCounted) {
+  auto scene = Scene(std::string(R"([{"object": {"kind": "mesh", "native": false, )") + kMesh + "}}]");
+  HostObject* object = scene->Node(0)->EvaluateNodeObject(0);
+  object->ReleaseTemporaryObject();  // a node's own object
+  EXPECT_EQ(scene->InvalidReleases(), 1);
+  HostObject* temporary = object->ObjectConvertTo(triObjectClassID, 0);
+  temporary->ReleaseTemporaryObject();
+  temporary->ReleaseTemporaryObject();  // twice
+  EXPECT_EQ(scene->TemporariesReleased(), 1);
+  EXPECT_EQ(scene->InvalidReleases(), 2);
+  EXPECT_EQ(scene->ReleasedObjectUses(), 0);
+  EXPECT_NE(temporary->TriObjectMesh(), nullptr);
+  EXPECT_EQ(scene->ReleasedObjectUses(), 1);
+}
+
+TEST(StandinObjects, ShapesServeTheirSplinesNativeOrAsATemporary) {
+  auto scene = Scene(R"([{"object": {"kind": "shape", "splines": [{"closed": true, "knots": [[1,2,3],[4,5,6]]},
+      {"closed": false, "knots": []}]}}, {"object": {"kind": "shape", "native": false, "alsoMesh": true,
+      "splines": [{"closed": false, "knots": [[7,8,9]]}]}}])");
+  HostObject* native = scene->Node(0)->EvaluateNodeObject(0);
+  EXPECT_EQ(native->ObjectConvertTo(kSplineShapeClassId, 0), native);
+  const HostBezierShape* shape = native->ShapeObjectBezierShape();
+  ASSERT_NE(shape, nullptr);
+  ASSERT_EQ(shape->BezierShapeSplineCount(), 2);
+  EXPECT_TRUE(shape->GetSpline(0)->SplineIsClosed());
+  EXPECT_EQ(shape->GetSpline(0)->SplineKnotCount(), 2);
+  EXPECT_EQ(shape->GetSpline(0)->SplineKnotPoint(1).z, 6.0f);
+  EXPECT_EQ(shape->GetSpline(1)->SplineKnotCount(), 0);
+  EXPECT_EQ(shape->GetSpline(2), nullptr);
+  EXPECT_EQ(scene->TemporariesMade(), 0);
+
+  HostObject* other = scene->Node(1)->EvaluateNodeObject(0);
+  EXPECT_EQ(other->ShapeObjectBezierShape(), nullptr);
+  HostObject* temporary = other->ObjectConvertTo(kSplineShapeClassId, 0);
+  ASSERT_NE(temporary, nullptr);
+  EXPECT_NE(temporary, other);
+  EXPECT_EQ(temporary->ObjectClassId(), kSplineShapeClassId);
+  EXPECT_EQ(temporary->ShapeObjectBezierShape()->GetSpline(0)->SplineKnotPoint(0).y, 8.0f);
+  temporary->ReleaseTemporaryObject();
+
+  // alsoMesh: the node converts to a temporary triangle object that holds no faces.
+  const TriObjectResult tri = scene->Node(1)->ConvertNodeToTriangleObject(0);
+  ASSERT_NE(tri.triObject, nullptr);
+  EXPECT_TRUE(tri.isTemporary);
+  EXPECT_EQ(tri.triObject->TriObjectMesh()->MeshFaceCount(), 0);
+  tri.triObject->ReleaseTemporaryObject();
+  EXPECT_EQ(scene->TemporariesMade(), 2);
+  EXPECT_EQ(scene->TemporariesReleased(), 2);
+  EXPECT_EQ(scene->InvalidReleases(), 0);
+}
+
+TEST(StandinObjects, DirectlyBuiltModelIsValidatedByMakeStandinScene) {
+  SceneModel model;
+  model.nodes.resize(1);
+  model.nodes[0].object.mesh.vertices.resize(2);
+  model.nodes[0].object.mesh.faces.push_back(MeshFace{{0, 1, 2}, 1, 0});
+  std::string error;
+  EXPECT_EQ(MakeStandinScene(model, error), nullptr);
+  EXPECT_EQ(error, "nodes[0].object.faces[0][2]: vertex index 2 out of range (mesh has 2 vertices)");
+  model.nodes[0].object.mesh.vertices.resize(3);
+  EXPECT_NE(MakeStandinScene(model, error), nullptr);
+}
+
+}  // namespace
+}  // namespace cvm::standin
