@@ -1,0 +1,232 @@
+// The mesh section through the real driver: scenes from documents, the file read back.
+#include "meshes/mesh_section.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "reader/cvm_reader.h"
+#include "export/output_target.h"
+#include "export/run_export.h"
+#include "host/standin/standin_scene.h"
+#include "tests/support/recording_ui.h"
+
+namespace cvm {
+namespace {
+
+using reader::CvmFile;
+using reader::CvmMesh;
+
+std::unique_ptr<standin::StandinScene> SceneFromJson(const std::string& json) {
+  std::string error;
+  auto scene = standin::LoadStandinScene(json, error);
+  EXPECT_NE(scene, nullptr) << error;
+  return scene;
+}
+
+struct MemoryExport {
+  ExportOutcome outcome;
+  std::vector<uint8_t> bytes;
+  test::RecordingUi ui;
+};
+
+// The real driver, prompts suppressed, into memory.
+MemoryExport ExportToMemory(HostScene& scene, ExportOptions options = ExportOptions()) {
+  MemoryExport result;
+  MemoryTarget target;
+  result.outcome = RunExport(target, scene, result.ui, options, 0, true);
+  if (target.committed) result.bytes = target.Bytes();
+  return result;
+}
+
+CvmFile Read(const std::vector<uint8_t>& bytes) {
+  CvmFile file;
+  reader::ReadError error;
+  EXPECT_TRUE(reader::ReadCvm(bytes.data(), bytes.size(), file, error)) << reader::FormatReadError(error);
+  return file;
+}
+
+// The texts the mesh phase set: those after the material section and before the lights.
+std::vector<std::string> MeshTexts(const std::vector<std::string>& texts) {
+  std::vector<std::string> mesh;
+  for (const std::string& t : texts) {
+    if (t == "Exporting Lights\n") break;
+    mesh.push_back(t);
+  }
+  return mesh;
+}
+
+std::string TriangleFan(int faces, bool native = true) {
+  std::ostringstream json;
+  json << R"({"nodes": [{"name": "Tri", "object": {"kind": "mesh", "native": )" << (native ? "true" : "false")
+       << R"(, "vertices": [[0,0,0],[1,0,0],[0,1,0],[1,1,0]], "faces": [)";
+  for (int f = 0; f < faces; ++f) json << (f ? "," : "") << (f % 2 ? "[1,3,2]" : "[0,1,2]");
+  json << "]}}]}";
+  return json.str();
+}
+
+std::vector<std::string> ConsolidationTexts(const char* pass, const std::vector<int>& percents) {
+  std::vector<std::string> texts;
+  for (const int p : percents) texts.push_back(std::string("Tri - Consolidating ") + pass + " " + std::to_string(p) + "%\n");
+  return texts;
+}
+
+TEST(MeshSection, ProgressTextSequence) {
+  struct Case {
+    int faces;
+    bool normals;
+    std::vector<int> gathering;
+    std::vector<int> consolidation;
+  };
+  const Case cases[] = {
+      {1, true, {0}, {0, 33, 66}},
+      {1, false, {0}, {0, 33, 66}},
+      {3, true, {0, 33, 66}, {0, 11, 22, 33, 44, 55, 66, 77, 88}},
+      {3, false, {0, 33, 66}, {0, 11, 22, 33, 44, 55, 66, 77, 88}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.faces << " faces, normals " << c.normals);
+    auto scene = SceneFromJson(TriangleFan(c.faces));
+    ASSERT_NE(scene, nullptr);
+    ExportOptions options;
+    options.exportNormals = c.normals;
+    const MemoryExport result = ExportToMemory(*scene, options);
+    ASSERT_EQ(result.outcome.result, kExportDone) << result.outcome.error;
+
+    std::vector<std::string> expected = {"Exporting Tri\n", "Exporting Tri - Consolidating...\n"};
+    for (const int p : c.gathering) expected.push_back("Exporting Tri - Gathering " + std::to_string(p) + "%\n");
+    std::vector<std::string> passes[] = {ConsolidationTexts("Normals", c.consolidation),
+                                         ConsolidationTexts("Vertices", c.consolidation),
+                                         ConsolidationTexts("UVs", c.consolidation)};
+    for (size_t pass = c.normals ? 0 : 1; pass < 3; ++pass)
+      expected.insert(expected.end(), passes[pass].begin(), passes[pass].end());
+    for (const char* block : {"Vertices", "UVs", "Normals", "Colors", "Faces"})
+      expected.push_back(std::string("Exporting Tri - ") + block + "...\n");
+    EXPECT_EQ(MeshTexts(result.ui.progressTexts), expected);
+    EXPECT_FALSE(result.ui.textSetWithoutWindow);
+  }
+}
+
+TEST(MeshSection, TemporaryTriangleObjectsAreReleasedOnce) {
+  auto scene = SceneFromJson(TriangleFan(2, false));
+  ASSERT_NE(scene, nullptr);
+  const MemoryExport result = ExportToMemory(*scene);
+  ASSERT_EQ(result.outcome.result, kExportDone) << result.outcome.error;
+  EXPECT_EQ(Read(result.bytes).meshes.size(), 1u);
+  EXPECT_GE(scene->TemporariesMade(), 2);  // the classification's and the mesh section's
+  EXPECT_EQ(scene->TemporariesReleased(), scene->TemporariesMade());
+  EXPECT_EQ(scene->InvalidReleases(), 0);
+  EXPECT_EQ(scene->ReleasedObjectUses(), 0);
+}
+
+// A mesh with a NaN vertex and a NaN normal: every NaN corner is a position of its own and
+// the file stays readable.
+TEST(MeshSection, NaNValuesBecomeValuesOfTheirOwn) {
+  auto scene = SceneFromJson(R"({"nodes": [{"name": "Bad", "object": {"kind": "mesh",
+      "vertices": [[0,0,0],[1,0,0],["nan",1,0],[1,1,0]], "faces": [[0,1,2],[1,3,2],[2,3,0]],
+      "smoothing": [1, 1, 1],
+      "normals": {"faceNormals": [[0,0,1],["nan",0,1],[0,0,1]],
+                  "vertexNormals": [{"specified": false, "entries": [{"normal": [0,0,"nan"], "smoothing": 1}]},
+                                    {"specified": false, "entries": []}, {"specified": false, "entries": []},
+                                    {"specified": false, "entries": []}]}}}]})");
+  ASSERT_NE(scene, nullptr);
+  for (const bool preserve : {false, true}) {
+    SCOPED_TRACE(preserve);
+    ExportOptions options;
+    options.preserveVertexOrdering = preserve;
+    const MemoryExport result = ExportToMemory(*scene, options);
+    ASSERT_EQ(result.outcome.result, kExportDone) << result.outcome.error;
+    const CvmFile file = Read(result.bytes);
+    ASSERT_EQ(file.meshes.size(), 1u);
+    const CvmMesh& mesh = file.meshes[0];
+    // Vertex 2 is used by 3 corners, each a value of its own; vertices 0, 1, 3 are merged.
+    EXPECT_EQ(mesh.positions.size(), 3u + 3u);
+    int nanPositions = 0;
+    for (const auto& p : mesh.positions) nanPositions += std::isnan(p.x) ? 1 : 0;
+    EXPECT_EQ(nanPositions, 3);
+    // Corners 0 and 8 take vertex 0's NaN normal and face 1's corners 3, 4, 5 its NaN face
+    // normal: five values of their own, and one for the six corners facing +z.
+    ASSERT_EQ(mesh.normalIndices.size(), 9u);
+    EXPECT_EQ(mesh.normals.size(), 1u + 5u);
+    for (const uint32_t c : {1u, 2u, 6u, 7u}) EXPECT_EQ(mesh.normalIndices[c], mesh.normalIndices[1]);
+  }
+}
+
+// A node of the mesh list whose conversion gives nothing when its record is written.
+class VanishingNode final : public HostNode {
+ public:
+  explicit VanishingNode(HostNode& inner) : inner_(inner) {}
+  const char* NodeName() const override { return inner_.NodeName(); }
+  const char* NodeUserText() const override { return inner_.NodeUserText(); }
+  bool NodeIsSelected() const override { return inner_.NodeIsSelected(); }
+  bool NodeIsHidden(int32_t a, int32_t b) const override { return inner_.NodeIsHidden(a, b); }
+  HostObject* EvaluateNodeObject(TimeValue t) override { return inner_.EvaluateNodeObject(t); }
+  Matrix3 ObjectToWorldTransform(TimeValue t) const override { return inner_.ObjectToWorldTransform(t); }
+  Matrix3 NodePivotTransform(TimeValue t) const override { return inner_.NodePivotTransform(t); }
+  HostMaterial* NodeMaterial() const override { return inner_.NodeMaterial(); }
+  TriObjectResult ConvertNodeToTriangleObject(TimeValue t) override {
+    if (conversions_++ == 0) return inner_.ConvertNodeToTriangleObject(t);
+    return {};
+  }
+
+ private:
+  HostNode& inner_;
+  int conversions_ = 0;
+};
+
+class SceneWithVanishingNodes final : public HostScene {
+ public:
+  explicit SceneWithVanishingNodes(standin::StandinScene& inner) {
+    for (size_t i = 0; i < inner.NodeCount(); ++i) nodes_.emplace_back(*inner.Node(i));
+  }
+  void EnumerateSceneNodes(HostSceneEnumCallback& callback) override {
+    for (VanishingNode& node : nodes_)
+      if (callback.callback(&node) != 0) return;
+  }
+
+ private:
+  std::vector<VanishingNode> nodes_;
+};
+
+TEST(MeshSection, NodeWithoutMeshAtExportTimeGetsAnEmptyRecord) {
+  auto scene = SceneFromJson(R"({"nodes": [
+      {"name": "Gone", "pivot": [[1,0,0],[0,1,0],[0,0,1],[1,2,3]],
+       "object": {"kind": "mesh", "vertices": [[0,0,0],[1,0,0],[0,1,0]], "faces": [[0,1,2]],
+                  "tverts": [[0,0],[1,0],[0,1]], "tvFaces": [[0,1,2]]}},
+      {"name": "Kept", "object": {"kind": "mesh", "native": false,
+                  "vertices": [[0,0,0],[1,0,0],[0,1,0]], "faces": [[0,1,2]]}},
+      {"name": "Lamp", "object": {"kind": "light"}}]})");
+  ASSERT_NE(scene, nullptr);
+  for (const bool normals : {true, false}) {
+    SCOPED_TRACE(normals);
+    SceneWithVanishingNodes vanishing(*scene);
+    ExportOptions options;
+    options.exportNormals = normals;
+    const MemoryExport result = ExportToMemory(vanishing, options);
+    ASSERT_EQ(result.outcome.result, kExportDone) << result.outcome.error;
+    const CvmFile file = Read(result.bytes);
+    ASSERT_EQ(file.meshes.size(), 2u);
+    ASSERT_EQ(file.lights.size(), 1u);
+    for (const CvmMesh& mesh : file.meshes) {
+      EXPECT_EQ(mesh.cornerCount, 0u);
+      EXPECT_TRUE(mesh.positions.empty());
+      EXPECT_FALSE(mesh.hasUvs);
+      EXPECT_EQ(mesh.hasNormals, normals);
+      EXPECT_TRUE(mesh.normals.empty());
+      EXPECT_TRUE(mesh.colors.empty());
+      EXPECT_EQ(mesh.faceCount, 0u);
+      EXPECT_TRUE(mesh.groups.empty());
+    }
+    EXPECT_EQ(file.meshes[0].pivot.x, 1.0f);
+    EXPECT_EQ(file.meshes[0].pivot.y, 3.0f);  // host z, stored second
+    EXPECT_EQ(file.meshes[0].pivot.z, 2.0f);
+  }
+  EXPECT_EQ(scene->TemporariesReleased(), scene->TemporariesMade());
+}
+
+}  // namespace
+}  // namespace cvm
