@@ -189,8 +189,8 @@ ExportOptions Options(bool normals, bool preserve, bool merge) {
 INSTANTIATE_TEST_SUITE_P(OptionTable, MeshRoundTripTest,
                          testing::Values(Options(true, false, true), Options(false, false, false),
                                          Options(true, true, true), Options(true, true, false)),
-                         [](const testing::TestParamInfo<ExportOptions>& info) {
-                           const ExportOptions& o = info.param;
+                         [](const testing::TestParamInfo<ExportOptions>& param) {
+                           const ExportOptions& o = param.param;
                            return std::string(o.exportNormals ? "Normals" : "NoNormals") +
                                   (o.preserveVertexOrdering ? (o.mergeVertices ? "InOrderMerged" : "InOrderUnmerged")
                                                             : "Sorted");
