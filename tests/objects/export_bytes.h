@@ -1,0 +1,110 @@
+// Small helpers for the scene-object tests: golden bytes built independently of the
+// exporter's own field writers, and one export through the real driver into memory.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "export/run_export.h"
+#include "host/host_scene.h"
+#include "host/standin/standin_scene.h"
+#include "tests/support/recording_ui.h"
+
+namespace cvm::test {
+
+// A file whose only records are lights, helpers or splines starts with the 20-byte header and
+// the 8-byte material section of an empty material list.
+constexpr size_t kObjectRecordsStart = 28;
+
+// Expected bytes, little-endian, built from bit patterns with shifts.
+class ByteBuilder {
+ public:
+  ByteBuilder& U8(uint8_t v) {
+    bytes.push_back(v);
+    return *this;
+  }
+  ByteBuilder& U16(uint16_t v) { return U8(static_cast<uint8_t>(v)).U8(static_cast<uint8_t>(v >> 8)); }
+  ByteBuilder& U32(uint32_t v) { return U16(static_cast<uint16_t>(v)).U16(static_cast<uint16_t>(v >> 16)); }
+  ByteBuilder& F32(float v) {
+    uint32_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    return U32(bits);
+  }
+  // Three floats exactly in the order given (the file order).
+  ByteBuilder& F3(float a, float b, float c) { return F32(a).F32(b).F32(c); }
+  ByteBuilder& Str(const std::string& s) {
+    bytes.insert(bytes.end(), s.begin(), s.end());
+    return U8(0);
+  }
+  ByteBuilder& NoUserText() { return U16(0); }
+  ByteBuilder& UserText(const std::string& s) { return U16(1).Str(s); }
+
+  std::vector<uint8_t> bytes;
+};
+
+struct ExportRun {
+  RecordingUi ui;
+  ExportOutcome outcome;
+  std::vector<uint8_t> bytes;  // what the target holds after the export (empty when aborted)
+  bool committed = false;
+};
+
+// Runs the real driver over any host scene with default options and prompts suppressed.
+inline ExportRun ExportSceneToMemory(HostScene& scene) {
+  ExportRun run;
+  MemoryTarget target;
+  ExportOptions options;
+  run.outcome = RunExport(target, scene, run.ui, options, 0, true);
+  run.bytes = target.Bytes();
+  run.committed = target.committed;
+  return run;
+}
+
+// A scene document exported through the stand-in host; the scene stays alive so that its
+// temporaries can be counted.
+struct JsonExport {
+  std::unique_ptr<standin::StandinScene> scene;
+  ExportRun run;
+};
+
+// Fails the current test when the document is invalid (scene is then null).
+inline JsonExport ExportJson(const std::string& json) {
+  JsonExport result;
+  std::string error;
+  result.scene = standin::LoadStandinScene(json, error);
+  if (result.scene == nullptr) ADD_FAILURE() << error;
+  if (result.scene != nullptr) result.run = ExportSceneToMemory(*result.scene);
+  return result;
+}
+
+// A scene built from a model; fails the current test when the model is refused.
+inline std::unique_ptr<standin::StandinScene> SceneFromModel(standin::SceneModel model) {
+  std::string error;
+  std::unique_ptr<standin::StandinScene> scene = standin::MakeStandinScene(std::move(model), error);
+  if (scene == nullptr) ADD_FAILURE() << error;
+  return scene;
+}
+
+// Names a parameterized case after its label member.
+struct LabelName {
+  template <class Case>
+  std::string operator()(const ::testing::TestParamInfo<Case>& c) const {
+    return c.param.label;
+  }
+};
+
+inline std::vector<uint8_t> Slice(const std::vector<uint8_t>& bytes, size_t offset) {
+  if (offset > bytes.size()) return {};
+  return std::vector<uint8_t>(bytes.begin() + static_cast<std::ptrdiff_t>(offset), bytes.end());
+}
+
+inline uint32_t U32At(const std::vector<uint8_t>& bytes, size_t offset) {
+  return static_cast<uint32_t>(bytes.at(offset)) | static_cast<uint32_t>(bytes.at(offset + 1)) << 8 |
+         static_cast<uint32_t>(bytes.at(offset + 2)) << 16 | static_cast<uint32_t>(bytes.at(offset + 3)) << 24;
+}
+
+}  // namespace cvm::test
