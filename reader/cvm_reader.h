@@ -1,6 +1,11 @@
 // Reader of Corvane Model (.cvm) files: decodes a whole file into plain structs and checks
 // everything a reader can check. Depends on the C++ standard library only.
 //
+//   cvm::reader::CvmFile file;
+//   cvm::reader::ReadError error;
+//   if (!cvm::reader::ReadCvmFile("box.cvm", file, error))
+//     std::fprintf(stderr, "box.cvm: %s\n", cvm::reader::FormatReadError(error).c_str());
+//
 // Axes: every position, pivot, axis and knot is kept exactly as stored, in the file's y-up
 // frame: {x, y, z} here are the three floats in file order, that is host x, host z, host y.
 // `FileToHostAxes` swaps them back into the modelling host's z-up frame. Encoded normals are

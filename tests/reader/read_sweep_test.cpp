@@ -2,6 +2,9 @@
 // flipped bytes at every offset must give a clean error or a consistent decode, never a crash.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
 #include "reader/cvm_reader.h"
 #include "tests/reader/byte_builder.h"
 
@@ -78,6 +81,42 @@ TEST(ReadSweep, FlippedBytesGiveAnErrorOrAConsistentFile) {
   // Floats decode whatever their bits; counts, flags and indices mostly do not.
   EXPECT_GT(rejected, 0u);
   EXPECT_GT(decoded, 0u);
+}
+
+TEST(ReadSweep, RandomMultiByteDamageGivesAnErrorOrAConsistentFile) {
+  const std::vector<uint8_t> original = FullFile().bytes;
+  std::mt19937 random(20240611);  // fixed seed: the same mutants on every run
+  std::uniform_int_distribution<size_t> position(0, original.size() - 1);
+  std::uniform_int_distribution<int> byte(0, 255);
+  std::uniform_int_distribution<int> damage(1, 6);
+  for (int round = 0; round < 3000; ++round) {
+    std::vector<uint8_t> bytes = original;
+    const int edits = damage(random);
+    for (int e = 0; e < edits; ++e) {
+      const size_t at = position(random);
+      switch (byte(random) % 3) {
+        case 0:
+          bytes[at] = static_cast<uint8_t>(byte(random));
+          break;
+        case 1:
+          if (at < bytes.size()) bytes.erase(bytes.begin() + static_cast<std::ptrdiff_t>(at));
+          break;
+        default:
+          bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(std::min(at, bytes.size())),
+                       static_cast<uint8_t>(byte(random)));
+          break;
+      }
+    }
+    CvmFile file;
+    ReadError error;
+    if (ReadCvm(bytes.data(), bytes.size(), file, error)) {
+      ExpectConsistent(file);
+    } else {
+      EXPECT_LE(error.offset, bytes.size());
+      EXPECT_FALSE(error.message.empty());
+    }
+    if (HasFailure()) FAIL() << "round " << round;
+  }
 }
 
 TEST(ReadSweep, EmptyAndNullInputsAreRejected) {
