@@ -148,13 +148,24 @@ int32_t ReadI32(const json& value, const Path& path, const char* what) {
   return static_cast<int32_t>(ReadWhole(value, path, INT32_MIN, INT32_MAX, what));
 }
 
-// A material or texmap index, or null (-1). Whether it points into its array is checked
-// once the arrays are known (ValidateSceneModel).
-int32_t ReadReference(const json& value, const Path& path, const char* what) {
+// The sizes of the arrays that references point into, known before any reference is read.
+struct ReferenceTargets {
+  size_t materials = 0;
+  size_t texmaps = 0;
+};
+
+// A material or texmap index into an array of count entries, or null (-1).
+int32_t ReadReference(const json& value, const Path& path, const char* what, const char* array, size_t count) {
   if (value.is_null()) return -1;
   if (!value.is_number()) WrongType(path, (std::string("a ") + what + " index or null").c_str(), value);
   // -1 means none in the model, so a negative index must not slip through as null.
-  return static_cast<int32_t>(ReadWhole(value, path, 0, INT32_MAX, (std::string(what) + " index").c_str()));
+  const std::string name = std::string(what) + " index";
+  const int64_t index = ReadWhole(value, path, 0, INT32_MAX, name.c_str());
+  if (static_cast<uint64_t>(index) >= count) {
+    Fail(path, name + " " + std::to_string(index) + " out of range (" + array + " has " + std::to_string(count) +
+                   " entries)");
+  }
+  return static_cast<int32_t>(index);
 }
 
 // ---- Compound values -------------------------------------------------------------------
@@ -372,7 +383,7 @@ void ReadObject(const json& value, const Path& path, ObjectModel& object) {
   }
 }
 
-void ReadNode(const json& value, const Path& path, NodeModel& node) {
+void ReadNode(const json& value, const Path& path, const ReferenceTargets& targets, NodeModel& node) {
   ExpectObject(value, path);
   CheckKeys(value, path, {"name", "userText", "selected", "hidden", "transform", "pivot", "material", "object"});
   if (const json* v = Member(value, "name")) node.name = ReadString(*v, path.Key("name"));
@@ -381,7 +392,7 @@ void ReadNode(const json& value, const Path& path, NodeModel& node) {
   if (const json* v = Member(value, "hidden")) node.hidden = ReadBool(*v, path.Key("hidden"));
   if (const json* v = Member(value, "transform")) node.transform = ReadMatrix(*v, path.Key("transform"));
   if (const json* v = Member(value, "pivot")) node.pivot = ReadMatrix(*v, path.Key("pivot"));
-  if (const json* v = Member(value, "material")) node.material = ReadReference(*v, path.Key("material"), "material");
+  if (const json* v = Member(value, "material")) node.material = ReadReference(*v, path.Key("material"), "material", "materials", targets.materials);
   ReadObject(Required(value, path, "object"), path.Key("object"), node.object);
 }
 
@@ -398,7 +409,7 @@ int SlotOfKey(const std::string& key) {
   return -1;
 }
 
-void ReadMaps(const json& value, const Path& path, MaterialModel& material) {
+void ReadMaps(const json& value, const Path& path, const ReferenceTargets& targets, MaterialModel& material) {
   ExpectObject(value, path);
   std::array<const std::string*, kMaterialMapSlotCount> givenBy{};
   for (auto it = value.begin(); it != value.end(); ++it) {
@@ -413,7 +424,7 @@ void ReadMaps(const json& value, const Path& path, MaterialModel& material) {
     ExpectObject(entry, p);
     CheckKeys(entry, p, {"texmap", "enabled"});
     MapSlotModel& target = material.maps[slot];
-    target.texmap = ReadReference(Required(entry, p, "texmap"), p.Key("texmap"), "texmap");
+    target.texmap = ReadReference(Required(entry, p, "texmap"), p.Key("texmap"), "texmap", "texmaps", targets.texmaps);
     target.enabled = true;
     if (const json* v = Member(entry, "enabled")) target.enabled = ReadBool(*v, p.Key("enabled"));
   }
@@ -458,7 +469,7 @@ void ReadCustomAttributes(const json& value, const Path& path, MaterialModel& ma
   material.customAttributes = std::move(attributes);
 }
 
-void ReadMaterial(const json& value, const Path& path, MaterialModel& material) {
+void ReadMaterial(const json& value, const Path& path, const ReferenceTargets& targets, MaterialModel& material) {
   ExpectObject(value, path);
   CheckKeys(value, path, {"name", "class", "isMulti", "subMaterials", "twoSided", "diffuse", "ambient", "specular",
                           "selfIllum", "shininess", "shininessStrength", "maps", "customAttributes"});
@@ -485,7 +496,7 @@ void ReadMaterial(const json& value, const Path& path, MaterialModel& material) 
     const Path p = path.Key("subMaterials");
     ExpectArray(*v, p);
     material.subMaterials.reserve(v->size());
-    ForEachElement(*v, p, [&](const json& e, const Path& ep, size_t) { material.subMaterials.push_back(ReadReference(e, ep, "material")); });
+    ForEachElement(*v, p, [&](const json& e, const Path& ep, size_t) { material.subMaterials.push_back(ReadReference(e, ep, "material", "materials", targets.materials)); });
   }
   if (const json* v = Member(value, "twoSided")) material.twoSided = ReadBool(*v, path.Key("twoSided"));
   if (const json* v = Member(value, "diffuse")) material.diffuse = ReadPoint(*v, path.Key("diffuse"));
@@ -494,7 +505,7 @@ void ReadMaterial(const json& value, const Path& path, MaterialModel& material) 
   if (const json* v = Member(value, "selfIllum")) material.selfIllum = ReadPoint(*v, path.Key("selfIllum"));
   if (const json* v = Member(value, "shininess")) material.shininess = ReadFloat(*v, path.Key("shininess"));
   if (const json* v = Member(value, "shininessStrength")) material.shininessStrength = ReadFloat(*v, path.Key("shininessStrength"));
-  if (const json* v = Member(value, "maps")) ReadMaps(*v, path.Key("maps"), material);
+  if (const json* v = Member(value, "maps")) ReadMaps(*v, path.Key("maps"), targets, material);
   if (const json* v = Member(value, "customAttributes")) ReadCustomAttributes(*v, path.Key("customAttributes"), material);
 }
 
@@ -518,15 +529,20 @@ void ReadDocument(const json& root, SceneModel& model) {
   ExpectObject(root, path);
   CheckKeys(root, path, {"nodes", "materials", "texmaps"});
   const json& nodes = ExpectArray(Required(root, path, "nodes"), path.Key("nodes"));
+  const json* materials = Member(root, "materials");
+  const json* texmaps = Member(root, "texmaps");
+  ReferenceTargets targets;
+  if (materials != nullptr) targets.materials = ExpectArray(*materials, path.Key("materials")).size();
+  if (texmaps != nullptr) targets.texmaps = ExpectArray(*texmaps, path.Key("texmaps")).size();
+
   model.nodes.resize(nodes.size());
-  ForEachElement(nodes, path.Key("nodes"), [&](const json& v, const Path& p, size_t i) { ReadNode(v, p, model.nodes[i]); });
-  if (const json* materials = Member(root, "materials")) {
-    ExpectArray(*materials, path.Key("materials"));
+  ForEachElement(nodes, path.Key("nodes"), [&](const json& v, const Path& p, size_t i) { ReadNode(v, p, targets, model.nodes[i]); });
+  if (materials != nullptr) {
     model.materials.resize(materials->size());
-    ForEachElement(*materials, path.Key("materials"), [&](const json& v, const Path& p, size_t i) { ReadMaterial(v, p, model.materials[i]); });
+    ForEachElement(*materials, path.Key("materials"),
+                   [&](const json& v, const Path& p, size_t i) { ReadMaterial(v, p, targets, model.materials[i]); });
   }
-  if (const json* texmaps = Member(root, "texmaps")) {
-    ExpectArray(*texmaps, path.Key("texmaps"));
+  if (texmaps != nullptr) {
     model.texmaps.resize(texmaps->size());
     ForEachElement(*texmaps, path.Key("texmaps"), [&](const json& v, const Path& p, size_t i) { ReadTexmap(v, p, model.texmaps[i]); });
   }

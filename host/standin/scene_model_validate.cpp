@@ -36,10 +36,17 @@ struct Checker {
                           " has " + std::to_string(count) + " " + unit + ")");
   }
 
-  bool Triples(const std::string& path, const uint32_t (&t)[3], size_t count, const char* what,
+  // All index triples of one array (triple(f) gives entry f); the path is spelled out only
+  // for a violation.
+  template <typename Triple>
+  bool Triples(const std::string& arrayPath, size_t tripleCount, Triple&& triple, size_t count, const char* what,
                const char* owner, const char* unit) {
-    for (size_t k = 0; k < 3; ++k) {
-      if (!IndexInRange(Indexed(path, k), t[k], count, what, owner, unit)) return false;
+    for (size_t f = 0; f < tripleCount; ++f) {
+      const uint32_t* t = triple(f);
+      if (t[0] < count && t[1] < count && t[2] < count) continue;
+      for (size_t k = 0; k < 3; ++k) {
+        if (!IndexInRange(Indexed(Indexed(arrayPath, f), k), t[k], count, what, owner, unit)) return false;
+      }
     }
     return true;
   }
@@ -55,31 +62,26 @@ struct Checker {
     if (!CountFits(path + ".tverts", mesh.tverts.size(), kMaxCount)) return false;
     const size_t faceCount = mesh.faces.size();
     const size_t vertexCount = mesh.vertices.size();
-    for (size_t f = 0; f < faceCount; ++f) {
-      if (!Triples(Indexed(path + ".faces", f), mesh.faces[f].v, vertexCount, "vertex", "mesh", "vertices")) {
-        return false;
-      }
+    if (!Triples(path + ".faces", faceCount, [&](size_t f) { return mesh.faces[f].v; }, vertexCount, "vertex", "mesh",
+                 "vertices")) {
+      return false;
     }
     if (mesh.tverts.empty()) {
       if (!mesh.tvFaces.empty()) return Fail(path + ".tvFaces", "given for a mesh without tverts");
     } else {
       if (!OnePerFace(path + ".tvFaces", mesh.tvFaces.size(), faceCount)) return false;
-      for (size_t f = 0; f < faceCount; ++f) {
-        if (!Triples(Indexed(path + ".tvFaces", f), mesh.tvFaces[f].t, mesh.tverts.size(), "texture vertex",
-                     "mesh", "tverts")) {
-          return false;
-        }
+      if (!Triples(path + ".tvFaces", faceCount, [&](size_t f) { return mesh.tvFaces[f].t; }, mesh.tverts.size(),
+                   "texture vertex", "mesh", "tverts")) {
+        return false;
       }
     }
     if (mesh.colors) {
       const ColorChannelModel& colors = *mesh.colors;
       if (!CountFits(path + ".colors.verts", colors.verts.size(), kMaxCount)) return false;
       if (!OnePerFace(path + ".colors.faces", colors.faces.size(), faceCount)) return false;
-      for (size_t f = 0; f < faceCount; ++f) {
-        if (!Triples(Indexed(path + ".colors.faces", f), colors.faces[f].t, colors.verts.size(), "colour vertex",
-                     "colors", "verts")) {
-          return false;
-        }
+      if (!Triples(path + ".colors.faces", faceCount, [&](size_t f) { return colors.faces[f].t; },
+                   colors.verts.size(), "colour vertex", "colors", "verts")) {
+        return false;
       }
     }
     if (mesh.normals) {
@@ -92,11 +94,10 @@ struct Checker {
       }
       for (size_t v = 0; v < vertexCount; ++v) {
         const VertexNormalsModel& record = normals.vertexNormals[v];
+        if (record.entries.size() <= kMaxNormalEntries && (!record.specified || !record.entries.empty())) continue;
         const std::string entriesPath = Indexed(path + ".normals.vertexNormals", v) + ".entries";
         if (!CountFits(entriesPath, record.entries.size(), kMaxNormalEntries)) return false;
-        if (record.specified && record.entries.empty()) {
-          return Fail(entriesPath, "a specified normal needs at least one entry");
-        }
+        return Fail(entriesPath, "a specified normal needs at least one entry");
       }
     }
     return true;

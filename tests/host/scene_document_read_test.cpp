@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <string>
 
 #include "host/standin/scene_document.h"
@@ -229,6 +231,27 @@ TEST(DocumentRead, EveryTruncatedPrefixIsRefusedWithoutACrash) {
       EXPECT_FALSE(error.empty()) << n;
     }
   }
+}
+
+TEST(DocumentRead, FileVariantReadsAFileAndNamesItInErrors) {
+  const std::string path = testing::TempDir() + "standin_scene_document_test.json";
+  {
+    std::ofstream file(path, std::ios::binary);
+    file << R"({"nodes": [{"name": "n", "object": {"kind": "helper"}}]})";
+  }
+  SceneModel model;
+  std::string error;
+  ASSERT_TRUE(LoadSceneFile(path, model, error)) << error;
+  EXPECT_EQ(model.nodes[0].name, "n");
+  {
+    std::ofstream file(path, std::ios::binary);
+    file << R"({"nodes": [{"object": {"kind": "helper", "colour": 1}}]})";
+  }
+  EXPECT_FALSE(LoadSceneFile(path, model, error));
+  EXPECT_EQ(error.rfind(path + ": nodes[0].object.colour: unknown key", 0), 0u) << error;
+  std::remove(path.c_str());
+  EXPECT_FALSE(LoadSceneFile(path, model, error));
+  EXPECT_EQ(error, path + ": cannot open the scene document");
 }
 
 }  // namespace

@@ -54,6 +54,7 @@ TEST(DocumentWrite, EveryFieldOfARichDocumentSurvives) {
   ASSERT_TRUE(LoadSceneDocument(document, model, error)) << error;
   const SceneModel back = RoundTrip(model);
   EXPECT_EQ(SceneModelDifference(model, back), "");
+  EXPECT_EQ(WriteSceneDocument(back), WriteSceneDocument(model));  // the text is stable too
   // The comparison itself must see a change.
   SceneModel changed = back;
   changed.nodes[0].transform.row[1].x = 0.0f;
