@@ -1,0 +1,17 @@
+# cvm_host_header_folder(<target> <header folder name>): an imported interface target whose
+# include folder holds only a link to /usr/include/<name>, for the mingw-w64 cross-build.
+function(cvm_host_header_folder target name)
+  if(TARGET ${target})
+    return()
+  endif()
+  if(NOT EXISTS /usr/include/${name})
+    message(FATAL_ERROR "/usr/include/${name} is missing: install the package that provides it")
+  endif()
+  set(folder ${CMAKE_BINARY_DIR}/host-headers/${name})
+  file(MAKE_DIRECTORY ${folder})
+  if(NOT EXISTS ${folder}/${name})
+    file(CREATE_LINK /usr/include/${name} ${folder}/${name} SYMBOLIC)
+  endif()
+  add_library(${target} INTERFACE IMPORTED)
+  set_target_properties(${target} PROPERTIES INTERFACE_INCLUDE_DIRECTORIES ${folder})
+endfunction()
