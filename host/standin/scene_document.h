@@ -18,8 +18,9 @@ namespace cvm::standin {
 // Never throws and never crashes, whatever the input.
 bool LoadSceneDocument(std::string_view json, SceneModel& out, std::string& error);
 
-// LoadSceneDocument on the contents of a file; a file that cannot be read gives an error
-// naming the path.
+// LoadSceneDocument on the contents of the file at path. The error is the reader's (it starts
+// with the JSON path) or "cannot open the scene document" / "cannot read the scene document";
+// it does not repeat the file's path, which the caller puts in front.
 bool LoadSceneFile(const std::string& path, SceneModel& out, std::string& error);
 
 // Writes a document that LoadSceneDocument reads back into an equal model (SameSceneModel):

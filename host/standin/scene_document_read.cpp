@@ -576,21 +576,17 @@ bool LoadSceneFile(const std::string& path, SceneModel& out, std::string& error)
   std::ifstream file(path, std::ios::binary);
   if (!file) {
     out = SceneModel();
-    error = path + ": cannot open the scene document";
+    error = "cannot open the scene document";
     return false;
   }
   std::ostringstream contents;
   contents << file.rdbuf();
   if (file.bad()) {
     out = SceneModel();
-    error = path + ": cannot read the scene document";
+    error = "cannot read the scene document";
     return false;
   }
-  if (!LoadSceneDocument(contents.str(), out, error)) {
-    error = path + ": " + error;
-    return false;
-  }
-  return true;
+  return LoadSceneDocument(contents.str(), out, error);
 }
 
 }  // namespace cvm::standin
