@@ -22,7 +22,7 @@ void SetProgressText(const ProgressWindow& window, const char* format, const cha
 // Sets a text without arguments.
 void SetProgressText(const ProgressWindow& window, const char* text);
 
-// The percentage shown before item i of n (n > 0): floor(i / n * 100), 0 to 99.
+// The percentage shown before item i of n (n > 0): floor(i / n * 100), computed exactly, 0 to 99.
 int ProgressPercent(uint64_t i, uint64_t n);
 
 }  // namespace cvm
