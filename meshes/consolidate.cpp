@@ -16,18 +16,21 @@ uint32_t AddDistinct(ConsolidationScratch& s, const PointKey& key, const Point3&
   return id;
 }
 
+using Slot = ConsolidationScratch::Slot;
+
 // Linear probing; the table is at most half full, so a probe always ends at an empty slot.
-uint32_t* FindSlot(ConsolidationScratch& s, const PointKey& key) {
-  const size_t mask = s.slots.size() - 1;
+// The key sits in the slot, so a lookup touches one place in memory, not two.
+Slot* FindSlot(std::vector<Slot>& slots, const PointKey& key) {
+  const size_t mask = slots.size() - 1;
   size_t slot = static_cast<size_t>(HashPointKey(key)) & mask;
-  while (s.slots[slot] != 0 && !PointKeysEqual(s.keys[s.slots[slot] - 1], key)) slot = (slot + 1) & mask;
-  return &s.slots[slot];
+  while (slots[slot].idPlusOne != 0 && !PointKeysEqual(slots[slot].key, key)) slot = (slot + 1) & mask;
+  return &slots[slot];
 }
 
 void GrowTable(ConsolidationScratch& s) {
-  s.slots.assign(s.slots.size() * 2, 0);
+  s.slots.assign(s.slots.size() * 2, Slot{{0, 0, 0}, 0});
   for (uint32_t id = 0; id < s.keys.size(); ++id)
-    if (!s.hasNaN[id]) *FindSlot(s, s.keys[id]) = id + 1;
+    if (!s.hasNaN[id]) *FindSlot(s.slots, s.keys[id]) = Slot{s.keys[id], id + 1};
 }
 
 // Gives every record the id of its distinct value (distinctOf); ids are handed out in order
@@ -40,9 +43,9 @@ void Deduplicate(const std::vector<CornerRecord>& records, ConsolidationScratch&
   s.firstValues.clear();
   s.hasNaN.clear();
   s.distinctOf.resize(count);
-  size_t capacity = 1024;
-  while (capacity < count / 2) capacity *= 2;
-  s.slots.assign(capacity, 0);
+  // Small to start and doubled as values arrive: the table stays proportional to the distinct
+  // values, so a channel of few values (the normals of a flat-shaded mesh) stays in cache.
+  s.slots.assign(1024, Slot{{0, 0, 0}, 0});
   size_t tableEntries = 0;
 
   for (uint32_t i = 0; i < count; ++i) {
@@ -53,13 +56,13 @@ void Deduplicate(const std::vector<CornerRecord>& records, ConsolidationScratch&
       s.distinctOf[i] = AddDistinct(s, key, value, true);
       continue;
     }
-    uint32_t* slot = FindSlot(s, key);
-    if (*slot != 0) {
-      s.distinctOf[i] = *slot - 1;
+    Slot* slot = FindSlot(s.slots, key);
+    if (slot->idPlusOne != 0) {
+      s.distinctOf[i] = slot->idPlusOne - 1;
       continue;
     }
     const uint32_t id = AddDistinct(s, key, value, false);
-    *slot = id + 1;
+    *slot = Slot{key, id + 1};
     s.distinctOf[i] = id;
     if (++tableEntries * 2 > s.slots.size()) GrowTable(s);
   }

@@ -43,7 +43,11 @@ struct ConsolidationScratch {
     uint32_t key[3];  // descending-order keys of x, y, z
     uint32_t id;      // distinct value
   };
-  std::vector<uint32_t> slots;        // open-addressing table: distinct id + 1, 0 = empty
+  struct Slot {
+    PointKey key;
+    uint32_t idPlusOne;  // 0: empty
+  };
+  std::vector<Slot> slots;            // open-addressing table of the NaN-free distinct values
   std::vector<PointKey> keys;         // key of each distinct value
   std::vector<Point3> firstValues;    // each distinct value as first met in corner order
   std::vector<uint8_t> hasNaN;        // 1 for a distinct value with a NaN component
