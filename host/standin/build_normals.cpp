@@ -14,7 +14,8 @@ void ServeExplicitNormals(const ExplicitNormalsModel& normals, MeshNormals& out)
     const VertexNormalsModel& record = normals.vertexNormals[j];
     RVertex& rv = out.vertices[j];
     const size_t count = record.entries.size();
-    rv.rFlags = static_cast<uint32_t>(count & kRVertexNormalCountMask) | (record.specified ? kRVertexSpecifiedNormal : 0u);
+    rv.rFlags = static_cast<uint32_t>(count & kRVertexNormalCountMask) |
+                (record.specified ? kRVertexSpecifiedNormal : 0u);
     rv.primaryNormal = count > 0 ? record.entries[0].normal : Point3{};
     rv.ern = count > 0 ? record.entries.data() : nullptr;
   }
@@ -73,7 +74,8 @@ void BuildMeshNormals(const MeshModel& mesh, MeshNormals& out) {
       }
     }
     firstEntry[j] = out.entryStorage.size();
-    for (size_t e = 0; e < count; ++e) out.entryStorage.push_back({Normalize(local[e].normal), local[e].smGroup});
+    for (size_t e = 0; e < count; ++e)
+      out.entryStorage.push_back({Normalize(local[e].normal), local[e].smGroup});
   }
   firstEntry[vertexCount] = out.entryStorage.size();
 

@@ -132,7 +132,8 @@ int64_t ReadWhole(const json& value, const Path& path, int64_t lo, int64_t hi, c
   }
   if (value.is_number_float()) {
     const double d = value.get<double>();
-    if (!std::isfinite(d) || std::trunc(d) != d) Fail(path, std::string(what) + " must be a whole number, got " + value.dump());
+    if (!std::isfinite(d) || std::trunc(d) != d)
+      Fail(path, std::string(what) + " must be a whole number, got " + value.dump());
     // Compare as doubles: lo and hi are exact in double (both within 2^53).
     if (d < static_cast<double>(lo) || d > static_cast<double>(hi)) outOfRange();
     return static_cast<int64_t>(d);
@@ -155,15 +156,16 @@ struct ReferenceTargets {
 };
 
 // A material or texmap index into an array of count entries, or null (-1).
-int32_t ReadReference(const json& value, const Path& path, const char* what, const char* array, size_t count) {
+int32_t ReadReference(const json& value, const Path& path, const char* what, const char* array,
+                      size_t count) {
   if (value.is_null()) return -1;
   if (!value.is_number()) WrongType(path, (std::string("a ") + what + " index or null").c_str(), value);
   // -1 means none in the model, so a negative index must not slip through as null.
   const std::string name = std::string(what) + " index";
   const int64_t index = ReadWhole(value, path, 0, INT32_MAX, name.c_str());
   if (static_cast<uint64_t>(index) >= count) {
-    Fail(path, name + " " + std::to_string(index) + " out of range (" + array + " has " + std::to_string(count) +
-                   " entries)");
+    Fail(path, name + " " + std::to_string(index) + " out of range (" + array + " has " +
+                   std::to_string(count) + " entries)");
   }
   return static_cast<int32_t>(index);
 }
@@ -173,7 +175,8 @@ int32_t ReadReference(const json& value, const Path& path, const char* what, con
 Point3 ReadPoint(const json& value, const Path& path) {
   if (!value.is_array()) WrongType(path, "a point [x, y, z]", value);
   if (value.size() != 3) Fail(path, "expected a point of 3 numbers, got " + std::to_string(value.size()));
-  return {ReadFloat(value[0], path.Index(0)), ReadFloat(value[1], path.Index(1)), ReadFloat(value[2], path.Index(2))};
+  return {ReadFloat(value[0], path.Index(0)), ReadFloat(value[1], path.Index(1)),
+          ReadFloat(value[2], path.Index(2))};
 }
 
 Point3 ReadTextureVertex(const json& value, const Path& path) {
@@ -232,8 +235,9 @@ void ReadNormals(const json& value, const Path& path, MeshModel& mesh) {
   const json& faceNormals = Required(value, path, "faceNormals");
   ExpectOnePerFace(faceNormals, faceNormalsPath, mesh.faces.size());
   normals.faceNormals.reserve(faceNormals.size());
-  ForEachElement(faceNormals, faceNormalsPath,
-                 [&](const json& v, const Path& p, size_t) { normals.faceNormals.push_back(ReadPoint(v, p)); });
+  ForEachElement(faceNormals, faceNormalsPath, [&](const json& v, const Path& p, size_t) {
+    normals.faceNormals.push_back(ReadPoint(v, p));
+  });
   const Path vertexNormalsPath = path.Key("vertexNormals");
   const json& vertexNormals = Required(value, path, "vertexNormals");
   ExpectArray(vertexNormals, vertexNormalsPath);
@@ -264,8 +268,9 @@ void ReadNormals(const json& value, const Path& path, MeshModel& mesh) {
 }
 
 void ReadMesh(const json& value, const Path& path, ObjectModel& object) {
-  CheckKeys(value, path, {"kind", "superClassId", "classId", "native", "vertices", "faces", "smoothing",
-                          "materialIds", "tverts", "tvFaces", "colors", "normals"});
+  CheckKeys(value, path,
+            {"kind", "superClassId", "classId", "native", "vertices", "faces", "smoothing", "materialIds",
+             "tverts", "tvFaces", "colors", "normals"});
   MeshModel& mesh = object.mesh;
   const Path verticesPath = path.Key("vertices");
   const json& vertices = ExpectArray(Required(value, path, "vertices"), verticesPath);
@@ -276,7 +281,9 @@ void ReadMesh(const json& value, const Path& path, ObjectModel& object) {
   const Path facesPath = path.Key("faces");
   const json& faces = ExpectArray(Required(value, path, "faces"), facesPath);
   mesh.faces.resize(faces.size(), MeshFace{{0, 0, 0}, 0, 0});
-  ForEachElement(faces, facesPath, [&](const json& v, const Path& p, size_t f) { ReadTriple(v, p, "vertex", mesh.faces[f].v); });
+  ForEachElement(faces, facesPath, [&](const json& v, const Path& p, size_t f) {
+    ReadTriple(v, p, "vertex", mesh.faces[f].v);
+  });
 
   if (const json* smoothing = Member(value, "smoothing")) {
     const Path p = path.Key("smoothing");
@@ -289,14 +296,17 @@ void ReadMesh(const json& value, const Path& path, ObjectModel& object) {
     const Path p = path.Key("materialIds");
     ExpectOnePerFace(*materialIds, p, faces.size());
     ForEachElement(*materialIds, p, [&](const json& v, const Path& ep, size_t f) {
-      mesh.faces[f].flags = FlagsWithMaterialId(static_cast<uint16_t>(ReadWhole(v, ep, 0, 65535, "material id")));
+      mesh.faces[f].flags =
+          FlagsWithMaterialId(static_cast<uint16_t>(ReadWhole(v, ep, 0, 65535, "material id")));
     });
   }
   if (const json* tverts = Member(value, "tverts")) {
     const Path p = path.Key("tverts");
     ExpectArray(*tverts, p);
     mesh.tverts.reserve(tverts->size());
-    ForEachElement(*tverts, p, [&](const json& v, const Path& ep, size_t) { mesh.tverts.push_back(ReadTextureVertex(v, ep)); });
+    ForEachElement(*tverts, p, [&](const json& v, const Path& ep, size_t) {
+      mesh.tverts.push_back(ReadTextureVertex(v, ep));
+    });
   }
   const json* tvFaces = Member(value, "tvFaces");
   if (mesh.tverts.empty()) {
@@ -306,7 +316,9 @@ void ReadMesh(const json& value, const Path& path, ObjectModel& object) {
     if (tvFaces == nullptr) Fail(path, "missing required key \"tvFaces\" (the mesh has tverts)");
     ExpectOnePerFace(*tvFaces, p, faces.size());
     mesh.tvFaces.resize(faces.size(), TVFace{{0, 0, 0}});
-    ForEachElement(*tvFaces, p, [&](const json& v, const Path& ep, size_t f) { ReadTriple(v, ep, "texture vertex", mesh.tvFaces[f].t); });
+    ForEachElement(*tvFaces, p, [&](const json& v, const Path& ep, size_t f) {
+      ReadTriple(v, ep, "texture vertex", mesh.tvFaces[f].t);
+    });
   }
   if (const json* colors = Member(value, "colors")) {
     const Path p = path.Key("colors");
@@ -315,11 +327,14 @@ void ReadMesh(const json& value, const Path& path, ObjectModel& object) {
     ColorChannelModel channel;
     const json& verts = ExpectArray(Required(*colors, p, "verts"), p.Key("verts"));
     channel.verts.reserve(verts.size());
-    ForEachElement(verts, p.Key("verts"), [&](const json& v, const Path& ep, size_t) { channel.verts.push_back(ReadPoint(v, ep)); });
+    ForEachElement(verts, p.Key("verts"),
+                   [&](const json& v, const Path& ep, size_t) { channel.verts.push_back(ReadPoint(v, ep)); });
     const json& colorFaces = Required(*colors, p, "faces");
     ExpectOnePerFace(colorFaces, p.Key("faces"), faces.size());
     channel.faces.resize(faces.size(), TVFace{{0, 0, 0}});
-    ForEachElement(colorFaces, p.Key("faces"), [&](const json& v, const Path& ep, size_t f) { ReadTriple(v, ep, "colour vertex", channel.faces[f].t); });
+    ForEachElement(colorFaces, p.Key("faces"), [&](const json& v, const Path& ep, size_t f) {
+      ReadTriple(v, ep, "colour vertex", channel.faces[f].t);
+    });
     mesh.colors = std::move(channel);
   }
   if (const json* normals = Member(value, "normals")) ReadNormals(*normals, path.Key("normals"), mesh);
@@ -327,7 +342,8 @@ void ReadMesh(const json& value, const Path& path, ObjectModel& object) {
 
 void ReadShape(const json& value, const Path& path, ObjectModel& object) {
   CheckKeys(value, path, {"kind", "superClassId", "classId", "native", "alsoMesh", "splines"});
-  if (const json* alsoMesh = Member(value, "alsoMesh")) object.alsoMesh = ReadBool(*alsoMesh, path.Key("alsoMesh"));
+  if (const json* alsoMesh = Member(value, "alsoMesh"))
+    object.alsoMesh = ReadBool(*alsoMesh, path.Key("alsoMesh"));
   if (const json* splines = Member(value, "splines")) {
     const Path p = path.Key("splines");
     ExpectArray(*splines, p);
@@ -339,16 +355,20 @@ void ReadShape(const json& value, const Path& path, ObjectModel& object) {
       spline.closed = ReadBool(Required(v, sp, "closed"), sp.Key("closed"));
       const json& knots = ExpectArray(Required(v, sp, "knots"), sp.Key("knots"));
       spline.knots.reserve(knots.size());
-      ForEachElement(knots, sp.Key("knots"), [&](const json& k, const Path& kp, size_t) { spline.knots.push_back(ReadPoint(k, kp)); });
+      ForEachElement(knots, sp.Key("knots"), [&](const json& k, const Path& kp, size_t) {
+        spline.knots.push_back(ReadPoint(k, kp));
+      });
     });
   }
 }
 
 void ReadLight(const json& value, const Path& path, ObjectModel& object) {
   CheckKeys(value, path, {"kind", "superClassId", "classId", "lightType", "color", "intensity"});
-  if (const json* v = Member(value, "lightType")) object.light.lightType = ReadI32(*v, path.Key("lightType"), "light type");
+  if (const json* v = Member(value, "lightType"))
+    object.light.lightType = ReadI32(*v, path.Key("lightType"), "light type");
   if (const json* v = Member(value, "color")) object.light.color = ReadPoint(*v, path.Key("color"));
-  if (const json* v = Member(value, "intensity")) object.light.intensity = ReadFloat(*v, path.Key("intensity"));
+  if (const json* v = Member(value, "intensity"))
+    object.light.intensity = ReadFloat(*v, path.Key("intensity"));
 }
 
 void ReadObject(const json& value, const Path& path, ObjectModel& object) {
@@ -366,41 +386,54 @@ void ReadObject(const json& value, const Path& path, ObjectModel& object) {
   } else if (kindName == "camera") {
     object.kind = ObjectKind::kCamera;
   } else {
-    Fail(path.Key("kind"), "unknown object kind \"" + kindName + "\" (expected mesh, shape, light, helper or camera)");
+    Fail(path.Key("kind"),
+         "unknown object kind \"" + kindName + "\" (expected mesh, shape, light, helper or camera)");
   }
-  if (const json* v = Member(value, "superClassId")) object.superClassId = ReadU32(*v, path.Key("superClassId"), "super class id");
+  if (const json* v = Member(value, "superClassId"))
+    object.superClassId = ReadU32(*v, path.Key("superClassId"), "super class id");
   if (const json* v = Member(value, "classId")) object.classId = ReadClassIdPair(*v, path.Key("classId"));
   if (const json* v = Member(value, "native")) {
     // Only meshes and shapes know the key; CheckKeys below refuses it for the others.
-    if (object.kind == ObjectKind::kMesh || object.kind == ObjectKind::kShape) object.native = ReadBool(*v, path.Key("native"));
+    if (object.kind == ObjectKind::kMesh || object.kind == ObjectKind::kShape)
+      object.native = ReadBool(*v, path.Key("native"));
   }
   switch (object.kind) {
-    case ObjectKind::kMesh: ReadMesh(value, path, object); break;
-    case ObjectKind::kShape: ReadShape(value, path, object); break;
-    case ObjectKind::kLight: ReadLight(value, path, object); break;
+    case ObjectKind::kMesh:
+      ReadMesh(value, path, object);
+      break;
+    case ObjectKind::kShape:
+      ReadShape(value, path, object);
+      break;
+    case ObjectKind::kLight:
+      ReadLight(value, path, object);
+      break;
     case ObjectKind::kHelper:
-    case ObjectKind::kCamera: CheckKeys(value, path, {"kind", "superClassId", "classId"}); break;
+    case ObjectKind::kCamera:
+      CheckKeys(value, path, {"kind", "superClassId", "classId"});
+      break;
   }
 }
 
 void ReadNode(const json& value, const Path& path, const ReferenceTargets& targets, NodeModel& node) {
   ExpectObject(value, path);
-  CheckKeys(value, path, {"name", "userText", "selected", "hidden", "transform", "pivot", "material", "object"});
+  CheckKeys(value, path,
+            {"name", "userText", "selected", "hidden", "transform", "pivot", "material", "object"});
   if (const json* v = Member(value, "name")) node.name = ReadString(*v, path.Key("name"));
   if (const json* v = Member(value, "userText")) node.userText = ReadString(*v, path.Key("userText"));
   if (const json* v = Member(value, "selected")) node.selected = ReadBool(*v, path.Key("selected"));
   if (const json* v = Member(value, "hidden")) node.hidden = ReadBool(*v, path.Key("hidden"));
   if (const json* v = Member(value, "transform")) node.transform = ReadMatrix(*v, path.Key("transform"));
   if (const json* v = Member(value, "pivot")) node.pivot = ReadMatrix(*v, path.Key("pivot"));
-  if (const json* v = Member(value, "material")) node.material = ReadReference(*v, path.Key("material"), "material", "materials", targets.materials);
+  if (const json* v = Member(value, "material"))
+    node.material = ReadReference(*v, path.Key("material"), "material", "materials", targets.materials);
   ReadObject(Required(value, path, "object"), path.Key("object"), node.object);
 }
 
 // ---- Materials and texture maps --------------------------------------------------------
 
 constexpr const char* kSlotNames[kMaterialMapSlotCount] = {
-    "ambient", "diffuse", "specular", "shininess", "shininessStrength", "selfIllum",
-    "opacity", "filter", "bump", "reflection", "refraction", "displacement"};
+    "ambient", "diffuse", "specular", "shininess",  "shininessStrength", "selfIllum",
+    "opacity", "filter",  "bump",     "reflection", "refraction",        "displacement"};
 
 int SlotOfKey(const std::string& key) {
   for (int slot = 0; slot < kMaterialMapSlotCount; ++slot) {
@@ -418,13 +451,15 @@ void ReadMaps(const json& value, const Path& path, const ReferenceTargets& targe
     const Path p = path.Key(key);
     const int slot = SlotOfKey(key);
     if (slot < 0) Fail(p, "unknown map slot (expected \"0\" to \"11\" or a slot name such as \"diffuse\")");
-    if (givenBy[slot] != nullptr) Fail(p, "map slot " + std::to_string(slot) + " is already given as \"" + *givenBy[slot] + "\"");
+    if (givenBy[slot] != nullptr)
+      Fail(p, "map slot " + std::to_string(slot) + " is already given as \"" + *givenBy[slot] + "\"");
     givenBy[slot] = &key;
     const json& entry = *it;
     ExpectObject(entry, p);
     CheckKeys(entry, p, {"texmap", "enabled"});
     MapSlotModel& target = material.maps[slot];
-    target.texmap = ReadReference(Required(entry, p, "texmap"), p.Key("texmap"), "texmap", "texmaps", targets.texmaps);
+    target.texmap =
+        ReadReference(Required(entry, p, "texmap"), p.Key("texmap"), "texmap", "texmaps", targets.texmaps);
     target.enabled = true;
     if (const json* v = Member(entry, "enabled")) target.enabled = ReadBool(*v, p.Key("enabled"));
   }
@@ -462,17 +497,21 @@ void ReadCustomAttributes(const json& value, const Path& path, MaterialModel& ma
     attribute.className = ReadString(Required(v, p, "className"), p.Key("className"));
     attribute.paramBlock = ReadBool(Required(v, p, "paramBlock"), p.Key("paramBlock"));
     const json& params = ExpectArray(Required(v, p, "params"), p.Key("params"));
-    if (params.size() > 65535) Fail(p.Key("params"), std::to_string(params.size()) + " parameters, more than 65535");
+    if (params.size() > 65535)
+      Fail(p.Key("params"), std::to_string(params.size()) + " parameters, more than 65535");
     attribute.params.resize(params.size());
-    ForEachElement(params, p.Key("params"), [&](const json& pv, const Path& pp, size_t i) { ReadParam(pv, pp, attribute.params[i]); });
+    ForEachElement(params, p.Key("params"),
+                   [&](const json& pv, const Path& pp, size_t i) { ReadParam(pv, pp, attribute.params[i]); });
   });
   material.customAttributes = std::move(attributes);
 }
 
-void ReadMaterial(const json& value, const Path& path, const ReferenceTargets& targets, MaterialModel& material) {
+void ReadMaterial(const json& value, const Path& path, const ReferenceTargets& targets,
+                  MaterialModel& material) {
   ExpectObject(value, path);
-  CheckKeys(value, path, {"name", "class", "isMulti", "subMaterials", "twoSided", "diffuse", "ambient", "specular",
-                          "selfIllum", "shininess", "shininessStrength", "maps", "customAttributes"});
+  CheckKeys(value, path,
+            {"name", "class", "isMulti", "subMaterials", "twoSided", "diffuse", "ambient", "specular",
+             "selfIllum", "shininess", "shininessStrength", "maps", "customAttributes"});
   if (const json* v = Member(value, "name")) material.name = ReadString(*v, path.Key("name"));
   if (const json* v = Member(value, "class")) {
     const Path p = path.Key("class");
@@ -485,7 +524,8 @@ void ReadMaterial(const json& value, const Path& path, const ReferenceTargets& t
       } else if (name == "shell") {
         material.classId = kShellMaterialClassId;
       } else {
-        Fail(p, "unknown material class \"" + name + "\" (expected \"standard\", \"multi\", \"shell\" or [a, b])");
+        Fail(p, "unknown material class \"" + name +
+                    "\" (expected \"standard\", \"multi\", \"shell\" or [a, b])");
       }
     } else {
       material.classId = ReadClassIdPair(*v, p);
@@ -496,7 +536,9 @@ void ReadMaterial(const json& value, const Path& path, const ReferenceTargets& t
     const Path p = path.Key("subMaterials");
     ExpectArray(*v, p);
     material.subMaterials.reserve(v->size());
-    ForEachElement(*v, p, [&](const json& e, const Path& ep, size_t) { material.subMaterials.push_back(ReadReference(e, ep, "material", "materials", targets.materials)); });
+    ForEachElement(*v, p, [&](const json& e, const Path& ep, size_t) {
+      material.subMaterials.push_back(ReadReference(e, ep, "material", "materials", targets.materials));
+    });
   }
   if (const json* v = Member(value, "twoSided")) material.twoSided = ReadBool(*v, path.Key("twoSided"));
   if (const json* v = Member(value, "diffuse")) material.diffuse = ReadPoint(*v, path.Key("diffuse"));
@@ -504,9 +546,11 @@ void ReadMaterial(const json& value, const Path& path, const ReferenceTargets& t
   if (const json* v = Member(value, "specular")) material.specular = ReadPoint(*v, path.Key("specular"));
   if (const json* v = Member(value, "selfIllum")) material.selfIllum = ReadPoint(*v, path.Key("selfIllum"));
   if (const json* v = Member(value, "shininess")) material.shininess = ReadFloat(*v, path.Key("shininess"));
-  if (const json* v = Member(value, "shininessStrength")) material.shininessStrength = ReadFloat(*v, path.Key("shininessStrength"));
+  if (const json* v = Member(value, "shininessStrength"))
+    material.shininessStrength = ReadFloat(*v, path.Key("shininessStrength"));
   if (const json* v = Member(value, "maps")) ReadMaps(*v, path.Key("maps"), targets, material);
-  if (const json* v = Member(value, "customAttributes")) ReadCustomAttributes(*v, path.Key("customAttributes"), material);
+  if (const json* v = Member(value, "customAttributes"))
+    ReadCustomAttributes(*v, path.Key("customAttributes"), material);
 }
 
 void ReadTexmap(const json& value, const Path& path, TexmapModel& texmap) {
@@ -515,7 +559,8 @@ void ReadTexmap(const json& value, const Path& path, TexmapModel& texmap) {
   if (const json* v = Member(value, "class")) {
     const Path p = path.Key("class");
     if (v->is_string()) {
-      if (v->get<std::string>() != "bitmap") Fail(p, "unknown texmap class \"" + v->get<std::string>() + "\" (expected \"bitmap\" or [a, b])");
+      if (v->get<std::string>() != "bitmap")
+        Fail(p, "unknown texmap class \"" + v->get<std::string>() + "\" (expected \"bitmap\" or [a, b])");
       texmap.classId = kBitmapTexClassId;
     } else {
       texmap.classId = ReadClassIdPair(*v, p);
@@ -536,15 +581,18 @@ void ReadDocument(const json& root, SceneModel& model) {
   if (texmaps != nullptr) targets.texmaps = ExpectArray(*texmaps, path.Key("texmaps")).size();
 
   model.nodes.resize(nodes.size());
-  ForEachElement(nodes, path.Key("nodes"), [&](const json& v, const Path& p, size_t i) { ReadNode(v, p, targets, model.nodes[i]); });
+  ForEachElement(nodes, path.Key("nodes"),
+                 [&](const json& v, const Path& p, size_t i) { ReadNode(v, p, targets, model.nodes[i]); });
   if (materials != nullptr) {
     model.materials.resize(materials->size());
-    ForEachElement(*materials, path.Key("materials"),
-                   [&](const json& v, const Path& p, size_t i) { ReadMaterial(v, p, targets, model.materials[i]); });
+    ForEachElement(*materials, path.Key("materials"), [&](const json& v, const Path& p, size_t i) {
+      ReadMaterial(v, p, targets, model.materials[i]);
+    });
   }
   if (texmaps != nullptr) {
     model.texmaps.resize(texmaps->size());
-    ForEachElement(*texmaps, path.Key("texmaps"), [&](const json& v, const Path& p, size_t i) { ReadTexmap(v, p, model.texmaps[i]); });
+    ForEachElement(*texmaps, path.Key("texmaps"),
+                   [&](const json& v, const Path& p, size_t i) { ReadTexmap(v, p, model.texmaps[i]); });
   }
 }
 

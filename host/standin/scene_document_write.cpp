@@ -2,9 +2,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
-#include <string>
-
 #include <nlohmann/json.hpp>
+#include <string>
 
 #include "host/standin/scene_document.h"
 
@@ -128,7 +127,8 @@ void AppendMesh(std::string& out, ObjectWriter& w, const MeshModel& mesh) {
   const int indent = w.Indent();
   AppendList(w.Key("vertices"), indent, mesh.vertices, [&](const Point3& p) { AppendPoint(out, p); });
   AppendList(w.Key("faces"), indent, mesh.faces, [&](const MeshFace& f) { AppendTriple(out, f.v); });
-  AppendList(w.Key("smoothing"), indent, mesh.faces, [&](const MeshFace& f) { out += std::to_string(f.smGroup); });
+  AppendList(w.Key("smoothing"), indent, mesh.faces,
+             [&](const MeshFace& f) { out += std::to_string(f.smGroup); });
   AppendList(w.Key("materialIds"), indent, mesh.faces,
              [&](const MeshFace& f) { out += std::to_string(FaceMaterialId(f)); });
   if (!mesh.tverts.empty()) {
@@ -137,8 +137,10 @@ void AppendMesh(std::string& out, ObjectWriter& w, const MeshModel& mesh) {
   }
   if (mesh.colors) {
     ObjectWriter colors(w.Key("colors"), indent);
-    AppendList(colors.Key("verts"), colors.Indent(), mesh.colors->verts, [&](const Point3& p) { AppendPoint(out, p); });
-    AppendList(colors.Key("faces"), colors.Indent(), mesh.colors->faces, [&](const TVFace& f) { AppendTriple(out, f.t); });
+    AppendList(colors.Key("verts"), colors.Indent(), mesh.colors->verts,
+               [&](const Point3& p) { AppendPoint(out, p); });
+    AppendList(colors.Key("faces"), colors.Indent(), mesh.colors->faces,
+               [&](const TVFace& f) { AppendTriple(out, f.t); });
     colors.End();
   }
   if (mesh.normals) {
@@ -147,7 +149,8 @@ void AppendMesh(std::string& out, ObjectWriter& w, const MeshModel& mesh) {
                [&](const Point3& p) { AppendPoint(out, p); });
     AppendList(normals.Key("vertexNormals"), normals.Indent(), mesh.normals->vertexNormals,
                [&](const VertexNormalsModel& record) {
-                 out += std::string("{\"specified\": ") + (record.specified ? "true" : "false") + ", \"entries\": [";
+                 out += std::string("{\"specified\": ") + (record.specified ? "true" : "false") +
+                        ", \"entries\": [";
                  bool first = true;
                  for (const RNormalEntry& entry : record.entries) {
                    out += first ? "{\"normal\": " : ", {\"normal\": ";
@@ -163,11 +166,16 @@ void AppendMesh(std::string& out, ObjectWriter& w, const MeshModel& mesh) {
 
 const char* KindName(ObjectKind kind) {
   switch (kind) {
-    case ObjectKind::kMesh: return "mesh";
-    case ObjectKind::kShape: return "shape";
-    case ObjectKind::kLight: return "light";
-    case ObjectKind::kHelper: return "helper";
-    case ObjectKind::kCamera: return "camera";
+    case ObjectKind::kMesh:
+      return "mesh";
+    case ObjectKind::kShape:
+      return "shape";
+    case ObjectKind::kLight:
+      return "light";
+    case ObjectKind::kHelper:
+      return "helper";
+    case ObjectKind::kCamera:
+      return "camera";
   }
   return "";
 }
@@ -181,7 +189,9 @@ void AppendObject(std::string& out, int indent, const ObjectModel& object) {
     w.Key("native") += object.native ? "true" : "false";
   }
   switch (object.kind) {
-    case ObjectKind::kMesh: AppendMesh(out, w, object.mesh); break;
+    case ObjectKind::kMesh:
+      AppendMesh(out, w, object.mesh);
+      break;
     case ObjectKind::kShape:
       w.Key("alsoMesh") += object.alsoMesh ? "true" : "false";
       AppendList(w.Key("splines"), w.Indent(), object.splines, [&](const SplineModel& spline) {
@@ -199,7 +209,8 @@ void AppendObject(std::string& out, int indent, const ObjectModel& object) {
       AppendFloat(w.Key("intensity"), object.light.intensity);
       break;
     case ObjectKind::kHelper:
-    case ObjectKind::kCamera: break;
+    case ObjectKind::kCamera:
+      break;
   }
   w.End();
 }
@@ -222,7 +233,9 @@ void AppendParam(std::string& out, const ParamModel& param) {
   AppendString(out, param.name);
   out += ", \"id\": " + std::to_string(param.id) + ", \"type\": ";
   switch (param.type) {
-    case ParamType::kInt: out += "\"int\", \"value\": " + std::to_string(param.intValue); break;
+    case ParamType::kInt:
+      out += "\"int\", \"value\": " + std::to_string(param.intValue);
+      break;
     case ParamType::kFloat:
       out += "\"float\", \"value\": ";
       AppendFloat(out, param.floatValue);
@@ -266,16 +279,17 @@ void AppendMaterial(std::string& out, int indent, const MaterialModel& material)
   }
   maps.End();
   if (material.customAttributes) {
-    AppendList(w.Key("customAttributes"), w.Indent(), *material.customAttributes, [&](const CustAttribModel& a) {
-      out += "{\"className\": ";
-      AppendString(out, a.className);
-      out += std::string(", \"paramBlock\": ") + (a.paramBlock ? "true" : "false") + ", \"params\": [";
-      for (size_t i = 0; i < a.params.size(); ++i) {
-        if (i > 0) out += ", ";
-        AppendParam(out, a.params[i]);
-      }
-      out += "]}";
-    });
+    AppendList(
+        w.Key("customAttributes"), w.Indent(), *material.customAttributes, [&](const CustAttribModel& a) {
+          out += "{\"className\": ";
+          AppendString(out, a.className);
+          out += std::string(", \"paramBlock\": ") + (a.paramBlock ? "true" : "false") + ", \"params\": [";
+          for (size_t i = 0; i < a.params.size(); ++i) {
+            if (i > 0) out += ", ";
+            AppendParam(out, a.params[i]);
+          }
+          out += "]}";
+        });
   } else {
     w.Key("customAttributes") += "null";
   }

@@ -126,7 +126,7 @@ struct MapSlotModel {
 struct MaterialModel {
   std::string name;
   ClassId classId{2, 0};
-  std::optional<bool> isMulti;  // none: true exactly for class (0x200, 0)
+  std::optional<bool> isMulti;        // none: true exactly for class (0x200, 0)
   std::vector<int32_t> subMaterials;  // material indices, -1 for an empty slot
   bool twoSided = false;
   Point3 diffuse{0.5f, 0.5f, 0.5f};
@@ -170,7 +170,11 @@ inline const Matrix3& EffectivePivot(const NodeModel& node) {
 }
 
 // The material id stored in a face's flags, and a flags word holding one.
-inline uint16_t FaceMaterialId(const MeshFace& face) { return static_cast<uint16_t>(face.flags >> 16); }
-inline uint32_t FlagsWithMaterialId(uint16_t id) { return static_cast<uint32_t>(id) << 16; }
+inline uint16_t FaceMaterialId(const MeshFace& face) {
+  return static_cast<uint16_t>(face.flags >> 16);
+}
+inline uint32_t FlagsWithMaterialId(uint16_t id) {
+  return static_cast<uint32_t>(id) << 16;
+}
 
 }  // namespace cvm::standin

@@ -15,10 +15,14 @@ bool SameFloat(float a, float b) {
   return ba == bb;
 }
 
-std::string At(const std::string& path, size_t i) { return path + "[" + std::to_string(i) + "]"; }
+std::string At(const std::string& path, size_t i) {
+  return path + "[" + std::to_string(i) + "]";
+}
 
 // Each Compare returns the path of the first difference, or an empty string.
-std::string Compare(const std::string& path, float a, float b) { return SameFloat(a, b) ? "" : path; }
+std::string Compare(const std::string& path, float a, float b) {
+  return SameFloat(a, b) ? "" : path;
+}
 
 std::string Compare(const std::string& path, const Point3& a, const Point3& b) {
   if (!SameFloat(a.x, b.x)) return path + "[0]";
@@ -96,11 +100,14 @@ std::string Compare(const std::string& path, const CustAttribModel& a, const Cus
   return Compare(path + ".params", a.params, b.params);
 }
 
-std::string Compare(const std::string& path, const int32_t& a, const int32_t& b) { return CompareValue(path, a, b); }
+std::string Compare(const std::string& path, const int32_t& a, const int32_t& b) {
+  return CompareValue(path, a, b);
+}
 
 template <typename T>
 std::string Compare(const std::string& path, const std::vector<T>& a, const std::vector<T>& b) {
-  if (a.size() != b.size()) return path + " (count " + std::to_string(a.size()) + " vs " + std::to_string(b.size()) + ")";
+  if (a.size() != b.size())
+    return path + " (count " + std::to_string(a.size()) + " vs " + std::to_string(b.size()) + ")";
   for (size_t i = 0; i < a.size(); ++i) {
     std::string d = Compare(At(path, i), a[i], b[i]);
     if (!d.empty()) return d;
@@ -129,7 +136,8 @@ std::string Compare(const std::string& path, const ExplicitNormalsModel& a, cons
 std::string Compare(const std::string& path, const ObjectModel& a, const ObjectModel& b) {
   if (a.kind != b.kind) return path + ".kind";
   if (a.superClassId != b.superClassId) return path + ".superClassId";
-  if (a.classId.has_value() != b.classId.has_value() || (a.classId && *a.classId != *b.classId)) return path + ".classId";
+  if (a.classId.has_value() != b.classId.has_value() || (a.classId && *a.classId != *b.classId))
+    return path + ".classId";
   if (a.native != b.native) return path + ".native";
   if (a.alsoMesh != b.alsoMesh) return path + ".alsoMesh";
   std::string d;
@@ -177,8 +185,10 @@ std::string Compare(const std::string& path, const MaterialModel& a, const Mater
       return path + ".maps." + std::to_string(slot);
     }
   }
-  if (a.customAttributes.has_value() != b.customAttributes.has_value()) return path + ".customAttributes (null in one only)";
-  return a.customAttributes ? Compare(path + ".customAttributes", *a.customAttributes, *b.customAttributes) : "";
+  if (a.customAttributes.has_value() != b.customAttributes.has_value())
+    return path + ".customAttributes (null in one only)";
+  return a.customAttributes ? Compare(path + ".customAttributes", *a.customAttributes, *b.customAttributes)
+                            : "";
 }
 
 std::string Compare(const std::string& path, const TexmapModel& a, const TexmapModel& b) {

@@ -13,6 +13,8 @@ namespace cvm::standin {
 // keeps no NaN payload). Every member is compared, including the low 16 bits of face flags.
 std::string SceneModelDifference(const SceneModel& a, const SceneModel& b);
 
-inline bool SameSceneModel(const SceneModel& a, const SceneModel& b) { return SceneModelDifference(a, b).empty(); }
+inline bool SameSceneModel(const SceneModel& a, const SceneModel& b) {
+  return SceneModelDifference(a, b).empty();
+}
 
 }  // namespace cvm::standin

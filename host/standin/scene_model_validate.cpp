@@ -13,7 +13,9 @@ constexpr size_t kMaxCount = static_cast<size_t>(std::numeric_limits<int32_t>::m
 constexpr size_t kMaxNormalEntries = 255;
 constexpr size_t kMaxParams = 65535;
 
-std::string Indexed(const std::string& path, size_t i) { return path + "[" + std::to_string(i) + "]"; }
+std::string Indexed(const std::string& path, size_t i) {
+  return path + "[" + std::to_string(i) + "]";
+}
 
 // Validation stops at the first violation: Fail records it and the callers return false.
 struct Checker {
@@ -39,8 +41,8 @@ struct Checker {
   // All index triples of one array (triple(f) gives entry f); the path is spelled out only
   // for a violation.
   template <typename Triple>
-  bool Triples(const std::string& arrayPath, size_t tripleCount, Triple&& triple, size_t count, const char* what,
-               const char* owner, const char* unit) {
+  bool Triples(const std::string& arrayPath, size_t tripleCount, Triple&& triple, size_t count,
+               const char* what, const char* owner, const char* unit) {
     for (size_t f = 0; f < tripleCount; ++f) {
       const uint32_t* t = triple(f);
       if (t[0] < count && t[1] < count && t[2] < count) continue;
@@ -62,16 +64,18 @@ struct Checker {
     if (!CountFits(path + ".tverts", mesh.tverts.size(), kMaxCount)) return false;
     const size_t faceCount = mesh.faces.size();
     const size_t vertexCount = mesh.vertices.size();
-    if (!Triples(path + ".faces", faceCount, [&](size_t f) { return mesh.faces[f].v; }, vertexCount, "vertex", "mesh",
-                 "vertices")) {
+    if (!Triples(
+            path + ".faces", faceCount, [&](size_t f) { return mesh.faces[f].v; }, vertexCount, "vertex",
+            "mesh", "vertices")) {
       return false;
     }
     if (mesh.tverts.empty()) {
       if (!mesh.tvFaces.empty()) return Fail(path + ".tvFaces", "given for a mesh without tverts");
     } else {
       if (!OnePerFace(path + ".tvFaces", mesh.tvFaces.size(), faceCount)) return false;
-      if (!Triples(path + ".tvFaces", faceCount, [&](size_t f) { return mesh.tvFaces[f].t; }, mesh.tverts.size(),
-                   "texture vertex", "mesh", "tverts")) {
+      if (!Triples(
+              path + ".tvFaces", faceCount, [&](size_t f) { return mesh.tvFaces[f].t; }, mesh.tverts.size(),
+              "texture vertex", "mesh", "tverts")) {
         return false;
       }
     }
@@ -79,8 +83,9 @@ struct Checker {
       const ColorChannelModel& colors = *mesh.colors;
       if (!CountFits(path + ".colors.verts", colors.verts.size(), kMaxCount)) return false;
       if (!OnePerFace(path + ".colors.faces", colors.faces.size(), faceCount)) return false;
-      if (!Triples(path + ".colors.faces", faceCount, [&](size_t f) { return colors.faces[f].t; },
-                   colors.verts.size(), "colour vertex", "colors", "verts")) {
+      if (!Triples(
+              path + ".colors.faces", faceCount, [&](size_t f) { return colors.faces[f].t; },
+              colors.verts.size(), "colour vertex", "colors", "verts")) {
         return false;
       }
     }
@@ -94,7 +99,8 @@ struct Checker {
       }
       for (size_t v = 0; v < vertexCount; ++v) {
         const VertexNormalsModel& record = normals.vertexNormals[v];
-        if (record.entries.size() <= kMaxNormalEntries && (!record.specified || !record.entries.empty())) continue;
+        if (record.entries.size() <= kMaxNormalEntries && (!record.specified || !record.entries.empty()))
+          continue;
         const std::string entriesPath = Indexed(path + ".normals.vertexNormals", v) + ".entries";
         if (!CountFits(entriesPath, record.entries.size(), kMaxNormalEntries)) return false;
         return Fail(entriesPath, "a specified normal needs at least one entry");
@@ -105,16 +111,19 @@ struct Checker {
 
   bool Object(const std::string& path, const ObjectModel& object) {
     switch (object.kind) {
-      case ObjectKind::kMesh: return Mesh(path, object.mesh);
+      case ObjectKind::kMesh:
+        return Mesh(path, object.mesh);
       case ObjectKind::kShape:
         if (!CountFits(path + ".splines", object.splines.size(), kMaxCount)) return false;
         for (size_t s = 0; s < object.splines.size(); ++s) {
-          if (!CountFits(Indexed(path + ".splines", s) + ".knots", object.splines[s].knots.size(), kMaxCount)) {
+          if (!CountFits(Indexed(path + ".splines", s) + ".knots", object.splines[s].knots.size(),
+                         kMaxCount)) {
             return false;
           }
         }
         return true;
-      default: return true;
+      default:
+        return true;
     }
   }
 
@@ -200,7 +209,8 @@ bool ValidateSceneModel(const SceneModel& model, std::string& error) {
   for (size_t n = 0; n < model.nodes.size(); ++n) {
     const std::string path = Indexed("nodes", n);
     const NodeModel& node = model.nodes[n];
-    if (!check.Reference(path + ".material", node.material, model.materials.size(), "material", "materials")) {
+    if (!check.Reference(path + ".material", node.material, model.materials.size(), "material",
+                         "materials")) {
       return false;
     }
     if (!check.Object(path + ".object", node.object)) return false;

@@ -18,9 +18,14 @@ bool StandinParamBlock::ParamBlockGetInt(int32_t id, TimeValue /*t*/, int32_t& v
   const ParamModel* param = FindParam(id);
   if (param == nullptr) return false;
   switch (param->type) {
-    case ParamType::kInt: value = param->intValue; return true;
-    case ParamType::kFloat: value = TruncateToInt32(static_cast<double>(param->floatValue)); return true;
-    case ParamType::kPoint3: return false;
+    case ParamType::kInt:
+      value = param->intValue;
+      return true;
+    case ParamType::kFloat:
+      value = TruncateToInt32(static_cast<double>(param->floatValue));
+      return true;
+    case ParamType::kPoint3:
+      return false;
   }
   return false;
 }
@@ -30,9 +35,14 @@ bool StandinParamBlock::ParamBlockGetFloat(int32_t id, TimeValue /*t*/, float& v
   const ParamModel* param = FindParam(id);
   if (param == nullptr) return false;
   switch (param->type) {
-    case ParamType::kFloat: value = param->floatValue; return true;
-    case ParamType::kInt: value = static_cast<float>(param->intValue); return true;
-    case ParamType::kPoint3: return false;
+    case ParamType::kFloat:
+      value = param->floatValue;
+      return true;
+    case ParamType::kInt:
+      value = static_cast<float>(param->intValue);
+      return true;
+    case ParamType::kPoint3:
+      return false;
   }
   return false;
 }

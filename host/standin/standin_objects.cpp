@@ -117,7 +117,8 @@ StandinObject::StandinObject(const ObjectModel& source, StandinState& state, Mad
     kind_ = ObjectKind::kMesh;
     superClassId_ = DefaultSuperClassId(kind_);
     classId_ = triObjectClassID;
-    mesh_ = std::make_unique<StandinMesh>(source.kind == ObjectKind::kMesh ? source.mesh : EmptyMesh(), *this);
+    mesh_ =
+        std::make_unique<StandinMesh>(source.kind == ObjectKind::kMesh ? source.mesh : EmptyMesh(), *this);
   } else {
     kind_ = ObjectKind::kShape;
     superClassId_ = DefaultSuperClassId(kind_);

@@ -21,8 +21,8 @@ class StandinObject;
 struct StandinState {
   int temporariesMade = 0;
   int temporariesReleased = 0;
-  int invalidReleases = 0;     // release of a node's own object or of a released temporary
-  int releasedObjectUses = 0;  // a query on a temporary after its release
+  int invalidReleases = 0;                   // release of a node's own object or of a released temporary
+  int releasedObjectUses = 0;                // a query on a temporary after its release
   std::vector<int32_t> containersAllocated;  // material indices, in allocation order
   std::vector<std::unique_ptr<StandinObject>> temporaries;
 };
@@ -130,8 +130,10 @@ class StandinParamBlock final : public HostParamBlock, public HostParamBlockDesc
   explicit StandinParamBlock(const CustAttribModel& model) : model_(&model) {}
 
   const HostParamBlockDesc* ParamBlockDescriptor() const override { return this; }
-  bool ParamBlockGetInt(int32_t id, TimeValue t, int32_t& value, Interval& valid, int32_t tabIndex) const override;
-  bool ParamBlockGetFloat(int32_t id, TimeValue t, float& value, Interval& valid, int32_t tabIndex) const override;
+  bool ParamBlockGetInt(int32_t id, TimeValue t, int32_t& value, Interval& valid,
+                        int32_t tabIndex) const override;
+  bool ParamBlockGetFloat(int32_t id, TimeValue t, float& value, Interval& valid,
+                          int32_t tabIndex) const override;
   bool ParamBlockGetPoint3(int32_t id, TimeValue t, Point3& value, Interval& valid,
                            int32_t tabIndex) const override;
 

@@ -38,8 +38,8 @@ class StandinScene final : public HostScene {
 
   const SceneModel& Model() const { return model_; }
   size_t NodeCount() const { return nodes_.size(); }
-  HostNode* Node(size_t index);               // index < NodeCount()
-  HostMaterial* Material(size_t index);       // index < Model().materials.size()
+  HostNode* Node(size_t index);                  // index < NodeCount()
+  HostMaterial* Material(size_t index);          // index < Model().materials.size()
   const HostTexmap* Texmap(size_t index) const;  // index < Model().texmaps.size()
 
   int TemporariesMade() const;

@@ -3,10 +3,9 @@
 // recurses as deep as the input nests; this one refuses both.
 #pragma once
 
+#include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
-
-#include <nlohmann/json.hpp>
 
 namespace cvm::standin {
 

@@ -47,7 +47,9 @@ Point3 HandFaceNormal(Point3 a, Point3 b, Point3 c) {
   return HandNormalize({y1z2 - z1y2, z1x2 - x1z2, x1y2 - y1x2});
 }
 
-Point3 Add(Point3 a, Point3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+Point3 Add(Point3 a, Point3 b) {
+  return {a.x + b.x, a.y + b.y, a.z + b.z};
+}
 
 // A fixture holding one mesh node; the mesh is the node's own (native) triangle object.
 class BuildNormalsTest : public testing::Test {
@@ -64,7 +66,8 @@ class BuildNormalsTest : public testing::Test {
 };
 
 TEST_F(BuildNormalsTest, NormalsAreServedOnlyAfterBuildNormals) {
-  HostMesh& mesh = LoadMesh(R"({"kind": "mesh", "vertices": [[0,0,0],[1,0,0],[0,1,0]], "faces": [[0,1,2]], "smoothing": [1]})");
+  HostMesh& mesh = LoadMesh(
+      R"({"kind": "mesh", "vertices": [[0,0,0],[1,0,0],[0,1,0]], "faces": [[0,1,2]], "smoothing": [1]})");
   EXPECT_EQ(mesh.MeshFaceNormals(), nullptr);
   EXPECT_EQ(mesh.MeshRenderNormals(), nullptr);
   mesh.buildNormals();
@@ -77,7 +80,8 @@ TEST_F(BuildNormalsTest, NormalsAreServedOnlyAfterBuildNormals) {
 TEST_F(BuildNormalsTest, TetrahedronOneSmoothingGroupAveragesInFaceOrder) {
   const Point3 v[4] = {{0, 0, 0}, {1.5f, 0.1f, 0.2f}, {0.3f, 2.0f, -0.4f}, {0.7f, 0.6f, 1.3f}};
   const uint32_t f[4][3] = {{0, 2, 1}, {0, 1, 3}, {1, 2, 3}, {2, 0, 3}};
-  HostMesh& mesh = LoadMesh(R"({"kind": "mesh", "vertices": [[0,0,0],[1.5,0.1,0.2],[0.3,2.0,-0.4],[0.7,0.6,1.3]],
+  HostMesh& mesh =
+      LoadMesh(R"({"kind": "mesh", "vertices": [[0,0,0],[1.5,0.1,0.2],[0.3,2.0,-0.4],[0.7,0.6,1.3]],
       "faces": [[0,2,1],[0,1,3],[1,2,3],[2,0,3]], "smoothing": [1, 1, 3, 1]})");
   mesh.buildNormals();
   Point3 faceNormal[4];
@@ -137,7 +141,8 @@ TEST_F(BuildNormalsTest, MaskZeroFacesGiveNoRenderNormals) {
   ExpectSameBits(rv[0].primaryNormal, {0, 0, 0}, "vertex 0");
   EXPECT_EQ(rv[3].rFlags, 1u);
   EXPECT_EQ(rv[3].ern[0].smGroup, 4u);
-  ExpectSameBits(mesh.MeshFaceNormals()[0], HandFaceNormal({0, 0, 0}, {1, 0, 0}, {0, 1, 0}), "face 0 still has its normal");
+  ExpectSameBits(mesh.MeshFaceNormals()[0], HandFaceNormal({0, 0, 0}, {1, 0, 0}, {0, 1, 0}),
+                 "face 0 still has its normal");
 }
 
 TEST_F(BuildNormalsTest, DegenerateFaceKeepsItsZeroNormalAndAVertexTwiceCountsTwice) {
@@ -175,7 +180,8 @@ TEST_F(BuildNormalsTest, ThirtyTwoDisjointGroupsAtOneVertex) {
   std::string smoothing;
   for (int i = 0; i < 33; ++i) {
     const double a = 0.1 * i;
-    vertices += ",[" + std::to_string(std::cos(a)) + "," + std::to_string(std::sin(a)) + "," + std::to_string(0.01 * i) + "]";
+    vertices += ",[" + std::to_string(std::cos(a)) + "," + std::to_string(std::sin(a)) + "," +
+                std::to_string(0.01 * i) + "]";
   }
   vertices += "]";
   for (int i = 0; i < 32; ++i) {

@@ -46,16 +46,21 @@ const BrokenDocument kBrokenDocuments[] = {
      "nodes[0].object.vertices[1][1]: "},
     {"NulInKey", R"({"nodes": [], "a\u0000": 1})", "(document): key holds U+0000"},
     {"ObjectMissing", R"({"nodes": [{"name": "a"}]})", "nodes[0]: missing required key \"object\""},
-    {"KindUnknown", R"({"nodes": [{"object": {"kind": "nurbs"}}]})", "nodes[0].object.kind: unknown object kind"},
-    {"KindNotString", R"({"nodes": [{"object": {"kind": 3}}]})", "nodes[0].object.kind: expected a string, got number"},
+    {"KindUnknown", R"({"nodes": [{"object": {"kind": "nurbs"}}]})",
+     "nodes[0].object.kind: unknown object kind"},
+    {"KindNotString", R"({"nodes": [{"object": {"kind": 3}}]})",
+     "nodes[0].object.kind: expected a string, got number"},
     {"NativeOnLight", R"({"nodes": [{"object": {"kind": "light", "native": true}}]})",
      "nodes[0].object.native: unknown key"},
-    {"NameNotString", R"({"nodes": [{"name": 5, "object": {"kind": "helper"}}]})", "nodes[0].name: expected a string"},
+    {"NameNotString", R"({"nodes": [{"name": 5, "object": {"kind": "helper"}}]})",
+     "nodes[0].name: expected a string"},
     {"SelectedNotBool", R"({"nodes": [{"selected": 1, "object": {"kind": "helper"}}]})",
      "nodes[0].selected: expected true or false"},
-    {"TransformThreeRows", R"({"nodes": [{"transform": [[1,0,0],[0,1,0],[0,0,1]], "object": {"kind": "helper"}}]})",
+    {"TransformThreeRows",
+     R"({"nodes": [{"transform": [[1,0,0],[0,1,0],[0,0,1]], "object": {"kind": "helper"}}]})",
      "nodes[0].transform: expected a transform of 4 rows, got 3"},
-    {"PointTwoNumbers", R"({"nodes": [{"pivot": [[1,0,0],[0,1,0],[0,0,1],[0,0]], "object": {"kind": "helper"}}]})",
+    {"PointTwoNumbers",
+     R"({"nodes": [{"pivot": [[1,0,0],[0,1,0],[0,0,1],[0,0]], "object": {"kind": "helper"}}]})",
      "nodes[0].pivot[3]: expected a point of 3 numbers, got 2"},
     {"FloatBadString", R"({"nodes": [{"object": {"kind": "light", "intensity": "NaN"}}]})",
      "nodes[0].object.intensity: expected a number or one of"},
@@ -86,15 +91,19 @@ const BrokenDocument kBrokenDocuments[] = {
     {"FaceTwoIndices", Tri().replace(Tri().find("[0,1,2]"), 7, "[0,1]"),
      "nodes[0].object.faces[0]: expected 3 indices, got 2"},
     {"SmoothingCount", Tri(R"(, "smoothing": [1, 2])"), "nodes[0].object.smoothing: 2 entries for 1 faces"},
-    {"SmoothingNegative", Tri(R"(, "smoothing": [-1])"), "nodes[0].object.smoothing[0]: smoothing mask -1 out of range"},
-    {"SmoothingTooBig", Tri(R"(, "smoothing": [4294967296])"), "nodes[0].object.smoothing[0]: smoothing mask"},
+    {"SmoothingNegative", Tri(R"(, "smoothing": [-1])"),
+     "nodes[0].object.smoothing[0]: smoothing mask -1 out of range"},
+    {"SmoothingTooBig", Tri(R"(, "smoothing": [4294967296])"),
+     "nodes[0].object.smoothing[0]: smoothing mask"},
     {"MaterialIdsCount", Tri(R"(, "materialIds": [])"), "nodes[0].object.materialIds: 0 entries for 1 faces"},
     {"MaterialIdTooBig", Tri(R"(, "materialIds": [65536])"),
      "nodes[0].object.materialIds[0]: material id 65536 out of range (0 to 65535)"},
     {"TvertsWithoutTvFaces", Tri(R"(, "tverts": [[0,0]])"),
      "nodes[0].object: missing required key \"tvFaces\""},
-    {"TvFacesWithoutTverts", Tri(R"(, "tvFaces": [[0,0,0]])"), "nodes[0].object.tvFaces: given for a mesh without tverts"},
-    {"TvFacesCount", Tri(R"(, "tverts": [[0,0]], "tvFaces": [])"), "nodes[0].object.tvFaces: 0 entries for 1 faces"},
+    {"TvFacesWithoutTverts", Tri(R"(, "tvFaces": [[0,0,0]])"),
+     "nodes[0].object.tvFaces: given for a mesh without tverts"},
+    {"TvFacesCount", Tri(R"(, "tverts": [[0,0]], "tvFaces": [])"),
+     "nodes[0].object.tvFaces: 0 entries for 1 faces"},
     {"TvFaceIndexOutOfRange", Tri(R"(, "tverts": [[0,0]], "tvFaces": [[0,0,1]])"),
      "nodes[0].object.tvFaces[0][2]: texture vertex index 1 out of range (mesh has 1 tverts)"},
     {"TvertOneNumber", Tri(R"(, "tverts": [[0]], "tvFaces": [[0,0,0]])"),
@@ -123,7 +132,8 @@ const BrokenDocument kBrokenDocuments[] = {
      "nodes[0].object.normals.vertexNormals[1].entries[0].mask: unknown key"},
     {"SplineClosedMissing", R"({"nodes": [{"object": {"kind": "shape", "splines": [{"knots": []}]}}]})",
      "nodes[0].object.splines[0]: missing required key \"closed\""},
-    {"KnotNotPoint", R"({"nodes": [{"object": {"kind": "shape", "splines": [{"closed": true, "knots": [5]}]}}]})",
+    {"KnotNotPoint",
+     R"({"nodes": [{"object": {"kind": "shape", "splines": [{"closed": true, "knots": [5]}]}}]})",
      "nodes[0].object.splines[0].knots[0]: expected a point"},
     {"AlsoMeshOnMesh", Tri(R"(, "alsoMesh": true)"), "nodes[0].object.alsoMesh: unknown key"},
     {"NodeMaterialOutOfRange", R"({"nodes": [{"material": 0, "object": {"kind": "helper"}}]})",
@@ -132,13 +142,16 @@ const BrokenDocument kBrokenDocuments[] = {
      "nodes[0].material: material index -1 out of range"},
     {"NodeMaterialString", R"({"nodes": [{"material": "0", "object": {"kind": "helper"}}]})",
      "nodes[0].material: expected a material index or null, got string"},
-    {"MaterialClassUnknown", WithMaterials(R"([{"class": "phong"}])"), "materials[0].class: unknown material class"},
-    {"MaterialUnknownKey", WithMaterials(R"([{"diffuseColor": [1,1,1]}])"), "materials[0].diffuseColor: unknown key"},
+    {"MaterialClassUnknown", WithMaterials(R"([{"class": "phong"}])"),
+     "materials[0].class: unknown material class"},
+    {"MaterialUnknownKey", WithMaterials(R"([{"diffuseColor": [1,1,1]}])"),
+     "materials[0].diffuseColor: unknown key"},
     {"SubMaterialOutOfRange", WithMaterials(R"([{"subMaterials": [null, 1]}])"),
      "materials[0].subMaterials[1]: material index 1 out of range (materials has 1 entries)"},
     {"SubMaterialSelf", WithMaterials(R"([{"subMaterials": [0]}])"),
      "materials[0].subMaterials[0]: sub-material cycle (materials 0 -> 0)"},
-    {"SubMaterialCycle", WithMaterials(R"([{"subMaterials": [1]}, {"subMaterials": [null, 2]}, {"subMaterials": [0]}])"),
+    {"SubMaterialCycle",
+     WithMaterials(R"([{"subMaterials": [1]}, {"subMaterials": [null, 2]}, {"subMaterials": [0]}])"),
      "materials[2].subMaterials[0]: sub-material cycle (materials 0 -> 1 -> 2 -> 0)"},
     {"MapSlotUnknown", WithMaterials(R"([{"maps": {"glossy": {"texmap": null}}}])"),
      "materials[0].maps.glossy: unknown map slot"},
@@ -152,22 +165,22 @@ const BrokenDocument kBrokenDocuments[] = {
      "materials[0].maps.bump.texmap: texmap index 1 out of range (texmaps has 1 entries)"},
     {"CustomAttributesObject", WithMaterials(R"([{"customAttributes": {}}])"),
      "materials[0].customAttributes: expected an array or null, got object"},
-    {"ParamTypeUnknown",
-     WithMaterials(R"([{"customAttributes": [{"className": "CV Mat", "paramBlock": true,
+    {"ParamTypeUnknown", WithMaterials(R"([{"customAttributes": [{"className": "CV Mat", "paramBlock": true,
          "params": [{"name": "a", "id": 1, "type": "bool", "value": 1}]}]}])"),
      "materials[0].customAttributes[0].params[0].type: unknown parameter type \"bool\""},
-    {"ParamIntNotWhole",
-     WithMaterials(R"([{"customAttributes": [{"className": "CV Mat", "paramBlock": true,
+    {"ParamIntNotWhole", WithMaterials(R"([{"customAttributes": [{"className": "CV Mat", "paramBlock": true,
          "params": [{"name": "a", "id": 1, "type": "int", "value": 0.5}]}]}])"),
      "materials[0].customAttributes[0].params[0].value: int value must be a whole number"},
-    {"ParamPoint3Scalar",
-     WithMaterials(R"([{"customAttributes": [{"className": "CV Mat", "paramBlock": false,
+    {"ParamPoint3Scalar", WithMaterials(R"([{"customAttributes": [{"className": "CV Mat", "paramBlock": false,
          "params": [{"name": "a", "id": 1, "type": "point3", "value": 1}]}]}])"),
      "materials[0].customAttributes[0].params[0].value: expected a point"},
-    {"AttributeParamBlockMissing", WithMaterials(R"([{"customAttributes": [{"className": "CV Mat", "params": []}]}])"),
+    {"AttributeParamBlockMissing",
+     WithMaterials(R"([{"customAttributes": [{"className": "CV Mat", "params": []}]}])"),
      "materials[0].customAttributes[0]: missing required key \"paramBlock\""},
-    {"TexmapClassUnknown", WithMaterials("[]", R"([{"class": "checker"}])"), "texmaps[0].class: unknown texmap class"},
-    {"TexmapFileNameNumber", WithMaterials("[]", R"([{"fileName": 1}])"), "texmaps[0].fileName: expected a string"},
+    {"TexmapClassUnknown", WithMaterials("[]", R"([{"class": "checker"}])"),
+     "texmaps[0].class: unknown texmap class"},
+    {"TexmapFileNameNumber", WithMaterials("[]", R"([{"fileName": 1}])"),
+     "texmaps[0].fileName: expected a string"},
 };
 
 class BrokenDocumentTest : public testing::TestWithParam<BrokenDocument> {};
@@ -178,7 +191,8 @@ TEST_P(BrokenDocumentTest, IsRefusedWithItsPath) {
   model.nodes.resize(1);  // must be emptied on failure
   std::string error;
   EXPECT_FALSE(LoadSceneDocument(c.json, model, error));
-  EXPECT_EQ(error.rfind(c.expectedPrefix, 0), 0u) << "error: " << error << "\nexpected prefix: " << c.expectedPrefix;
+  EXPECT_EQ(error.rfind(c.expectedPrefix, 0), 0u)
+      << "error: " << error << "\nexpected prefix: " << c.expectedPrefix;
   EXPECT_TRUE(model.nodes.empty());
 }
 
@@ -191,7 +205,9 @@ TEST(DocumentNesting, DeepInputGetsAClearErrorNotARecursion) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, BrokenDocumentTest, testing::ValuesIn(kBrokenDocuments),
-                         [](const testing::TestParamInfo<BrokenDocument>& p) { return std::string(p.param.name); });
+                         [](const testing::TestParamInfo<BrokenDocument>& p) {
+                           return std::string(p.param.name);
+                         });
 
 }  // namespace
 }  // namespace cvm::standin

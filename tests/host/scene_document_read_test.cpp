@@ -34,8 +34,8 @@ struct FloatCase {
 class FloatFieldTest : public testing::TestWithParam<FloatCase> {};
 
 TEST_P(FloatFieldTest, ReadsAsDoubleRoundedOnceToFloat) {
-  const SceneModel model =
-      Load(std::string(R"({"nodes": [{"object": {"kind": "light", "intensity": )") + GetParam().text + "}}]}");
+  const SceneModel model = Load(std::string(R"({"nodes": [{"object": {"kind": "light", "intensity": )") +
+                                GetParam().text + "}}]}");
   ASSERT_EQ(model.nodes.size(), 1u);
   const float value = model.nodes[0].object.light.intensity;
   if (GetParam().bits == 0x7FC00000u) {
@@ -45,17 +45,16 @@ TEST_P(FloatFieldTest, ReadsAsDoubleRoundedOnceToFloat) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, FloatFieldTest,
-    testing::Values(FloatCase{"\"nan\"", 0x7FC00000u}, FloatCase{"\"inf\"", 0x7F800000u},
-                    FloatCase{"\"-inf\"", 0xFF800000u}, FloatCase{"\"-0\"", 0x80000000u},
-                    FloatCase{"-0.0", 0x80000000u},  // a float literal keeps its sign
-                    FloatCase{"-0", 0x00000000u},    // the integer literal -0 is zero
-                    FloatCase{"0.1", 0x3DCCCCCDu}, FloatCase{"2", 0x40000000u},
-                    FloatCase{"1e39", 0x7F800000u},          // finite double, too big for float
-                    FloatCase{"1e-50", 0x00000000u},         // underflows to +0
-                    FloatCase{"16777217", 0x4B800000u},      // 2^24 + 1 rounds to even
-                    FloatCase{"18446744073709551615", 0x5F800000u}));
+INSTANTIATE_TEST_SUITE_P(Table, FloatFieldTest,
+                         testing::Values(FloatCase{"\"nan\"", 0x7FC00000u}, FloatCase{"\"inf\"", 0x7F800000u},
+                                         FloatCase{"\"-inf\"", 0xFF800000u}, FloatCase{"\"-0\"", 0x80000000u},
+                                         FloatCase{"-0.0", 0x80000000u},  // a float literal keeps its sign
+                                         FloatCase{"-0", 0x00000000u},    // the integer literal -0 is zero
+                                         FloatCase{"0.1", 0x3DCCCCCDu}, FloatCase{"2", 0x40000000u},
+                                         FloatCase{"1e39", 0x7F800000u},   // finite double, too big for float
+                                         FloatCase{"1e-50", 0x00000000u},  // underflows to +0
+                                         FloatCase{"16777217", 0x4B800000u},  // 2^24 + 1 rounds to even
+                                         FloatCase{"18446744073709551615", 0x5F800000u}));
 
 TEST(DocumentRead, DefaultsOfANodeAndItsObjects) {
   const SceneModel model = Load(R"({"nodes": [
@@ -136,7 +135,8 @@ TEST(DocumentRead, MapsByNumberAndByNameWithEnabledDefault) {
 }
 
 TEST(DocumentRead, MaterialDefaultsAndClasses) {
-  const SceneModel model = Load(R"({"nodes": [], "materials": [{}, {"class": "multi", "subMaterials": [null, 0]},
+  const SceneModel model =
+      Load(R"({"nodes": [], "materials": [{}, {"class": "multi", "subMaterials": [null, 0]},
       {"class": "shell", "isMulti": true}, {"class": [512, 0]}, {"customAttributes": []}]})");
   const MaterialModel& m = model.materials[0];
   EXPECT_EQ(m.classId, (ClassId{2, 0}));
@@ -209,7 +209,8 @@ TEST(DocumentRead, TheFormatsOwnExampleLoads) {
 }
 
 TEST(DocumentRead, EveryTruncatedPrefixIsRefusedWithoutACrash) {
-  const std::string good = R"({"nodes": [{"name": "a", "object": {"kind": "mesh", "vertices": [[0,0,0],[1,0,0],[0,1,0]],
+  const std::string good =
+      R"({"nodes": [{"name": "a", "object": {"kind": "mesh", "vertices": [[0,0,0],[1,0,0],[0,1,0]],
       "faces": [[0,1,2]], "tverts": [[0,0]], "tvFaces": [[0,0,0]]}}],
       "materials": [{"maps": {"diffuse": {"texmap": 0}}, "customAttributes": [{"className": "CV Mat",
       "paramBlock": true, "params": [{"name": "x", "id": 1, "type": "float", "value": "nan"}]}]}],

@@ -69,8 +69,8 @@ TEST(DocumentWrite, EveryFieldOfARichDocumentSurvives) {
 
 TEST(DocumentWrite, FloatsNeedingEveryDigitRoundTripExactly) {
   // Awkward values: smallest subnormal, largest finite, just above 1, halfway-looking values.
-  const float values[] = {1.401298464e-45f, 3.40282347e38f, 1.00000012f, 0.1f, 1.0f / 3.0f, 16777216.0f, 16777218.0f,
-                          -2.5e-38f, 8.5070592e37f, 0.3f, 7.0e-45f};
+  const float values[] = {1.401298464e-45f, 3.40282347e38f, 1.00000012f,   0.1f, 1.0f / 3.0f, 16777216.0f,
+                          16777218.0f,      -2.5e-38f,      8.5070592e37f, 0.3f, 7.0e-45f};
   SceneModel model;
   for (float v : values) {
     NodeModel node;
@@ -88,10 +88,12 @@ TEST(DocumentWrite, DirectlyBuiltMeshOfManyFacesRoundTrips) {
   NodeModel node;
   MeshModel& mesh = node.object.mesh;
   for (uint32_t i = 0; i < 300; ++i) {
-    mesh.vertices.push_back({static_cast<float>(i) * 0.37f, std::sin(static_cast<float>(i)), -static_cast<float>(i) / 7.0f});
+    mesh.vertices.push_back(
+        {static_cast<float>(i) * 0.37f, std::sin(static_cast<float>(i)), -static_cast<float>(i) / 7.0f});
   }
   for (uint32_t i = 0; i + 2 < 300; ++i) {
-    mesh.faces.push_back(MeshFace{{i, i + 1, i + 2}, i * 2654435761u, FlagsWithMaterialId(static_cast<uint16_t>(i * 7))});
+    mesh.faces.push_back(
+        MeshFace{{i, i + 1, i + 2}, i * 2654435761u, FlagsWithMaterialId(static_cast<uint16_t>(i * 7))});
   }
   model.nodes.push_back(node);
   const SceneModel back = RoundTrip(model);

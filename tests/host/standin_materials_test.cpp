@@ -129,14 +129,14 @@ TEST_F(ParamReadTest, IntReadsConvertFloatsByTruncation) {
     int32_t expected;
   };
   const Case cases[] = {
-      {9, -7},           // int param; the first param with id 9 wins over "Second"
-      {4, 2},            // 2.75 truncated toward zero
-      {20, -2},          // -2.75 truncated toward zero
-      {21, INT32_MIN},   // NaN
-      {22, INT32_MIN},   // outside the 32-bit range
-      {23, INT32_MIN},   // -inf
-      {24, INT32_MIN},   // exactly -2^31 converts to itself
-      {-1, 5},           // id 4294967295 is the int32 -1
+      {9, -7},          // int param; the first param with id 9 wins over "Second"
+      {4, 2},           // 2.75 truncated toward zero
+      {20, -2},         // -2.75 truncated toward zero
+      {21, INT32_MIN},  // NaN
+      {22, INT32_MIN},  // outside the 32-bit range
+      {23, INT32_MIN},  // -inf
+      {24, INT32_MIN},  // exactly -2^31 converts to itself
+      {-1, 5},          // id 4294967295 is the int32 -1
   };
   for (const Case& c : cases) EXPECT_EQ(ReadInt(c.id, 1234, true), c.expected) << "id " << c.id;
   EXPECT_EQ(ReadInt(0, 1234, false), 1234);   // point3 param: unchanged

@@ -55,14 +55,24 @@ INSTANTIATE_TEST_SUITE_P(
     Table, ObjectKindTest,
     testing::Values(
         KindCase{"NativeMesh", std::string(R"({"kind": "mesh", )") + kMesh + "}", 0x10, {9, 0}, false, true},
-        KindCase{"OtherMesh", std::string(R"({"kind": "mesh", "native": false, )") + kMesh + "}", 0x10, {0x1BF8, 0}, false, true},
+        KindCase{"OtherMesh",
+                 std::string(R"({"kind": "mesh", "native": false, )") + kMesh + "}",
+                 0x10,
+                 {0x1BF8, 0},
+                 false,
+                 true},
         KindCase{"NativeShape", R"({"kind": "shape"})", 0x40, {10, 0}, true, false},
         KindCase{"OtherShape", R"({"kind": "shape", "native": false})", 0x40, {0x1BE9, 0}, true, false},
         KindCase{"ShapeAlsoMesh", R"({"kind": "shape", "alsoMesh": true})", 0x40, {10, 0}, true, true},
         KindCase{"Light", R"({"kind": "light"})", 0x30, {0x1011, 0}, false, false},
         KindCase{"Helper", R"({"kind": "helper"})", 0x50, {0x2013, 0}, false, false},
         KindCase{"Camera", R"({"kind": "camera"})", 0x20, {0x1001, 0}, false, false},
-        KindCase{"Overridden", R"({"kind": "helper", "superClassId": 7, "classId": [8, 9]})", 7, {8, 9}, false, false}),
+        KindCase{"Overridden",
+                 R"({"kind": "helper", "superClassId": 7, "classId": [8, 9]})",
+                 7,
+                 {8, 9},
+                 false,
+                 false}),
     [](const testing::TestParamInfo<KindCase>& p) { return std::string(p.param.name); });
 
 TEST(StandinObjects, NodeFieldsAndPivotDefault) {
@@ -85,7 +95,8 @@ TEST(StandinObjects, NodeFieldsAndPivotDefault) {
 }
 
 TEST(StandinObjects, EnumerationInOrderUntilTheCallbackStops) {
-  auto scene = Scene(R"([{"name": "a", "object": {"kind": "helper"}}, {"name": "b", "object": {"kind": "helper"}},
+  auto scene =
+      Scene(R"([{"name": "a", "object": {"kind": "helper"}}, {"name": "b", "object": {"kind": "helper"}},
       {"name": "c", "object": {"kind": "helper"}}])");
   struct Recorder final : HostSceneEnumCallback {
     std::vector<std::string> names;
@@ -99,7 +110,8 @@ TEST(StandinObjects, EnumerationInOrderUntilTheCallbackStops) {
 }
 
 TEST(StandinObjects, LightQueriesAndTheirDefaultsOnAnOverriddenObject) {
-  auto scene = Scene(R"([{"object": {"kind": "light", "lightType": -3, "color": [0.5, 0.25, 1], "intensity": 2.5}},
+  auto scene =
+      Scene(R"([{"object": {"kind": "light", "lightType": -3, "color": [0.5, 0.25, 1], "intensity": 2.5}},
       {"object": {"kind": "helper", "superClassId": 48}}])");
   HostObject* light = scene->Node(0)->EvaluateNodeObject(0);
   EXPECT_EQ(light->LightTypeCode(), -3);
@@ -183,7 +195,8 @@ TEST(StandinObjects, MisusedReleasesAndUsesAfterReleaseAreCounted) {
 }
 
 TEST(StandinObjects, ShapesServeTheirSplinesNativeOrAsATemporary) {
-  auto scene = Scene(R"([{"object": {"kind": "shape", "splines": [{"closed": true, "knots": [[1,2,3],[4,5,6]]},
+  auto scene =
+      Scene(R"([{"object": {"kind": "shape", "splines": [{"closed": true, "knots": [[1,2,3],[4,5,6]]},
       {"closed": false, "knots": []}]}}, {"object": {"kind": "shape", "native": false, "alsoMesh": true,
       "splines": [{"closed": false, "knots": [[7,8,9]]}]}}])");
   HostObject* native = scene->Node(0)->EvaluateNodeObject(0);
