@@ -88,10 +88,16 @@ std::string Compare(const std::string& path, const ParamModel& a, const ParamMod
   if (a.name != b.name) return path + ".name";
   if (a.id != b.id) return path + ".id";
   if (a.type != b.type) return path + ".type";
-  if (a.intValue != b.intValue) return path + ".value (int)";
-  std::string d = Compare(path + ".value (float)", a.floatValue, b.floatValue);
-  if (!d.empty()) return d;
-  return Compare(path + ".value (point3)", a.point3Value, b.point3Value);
+  // Only the value of the param's type.
+  switch (a.type) {
+    case ParamType::kInt:
+      return a.intValue == b.intValue ? "" : path + ".value";
+    case ParamType::kFloat:
+      return Compare(path + ".value", a.floatValue, b.floatValue);
+    case ParamType::kPoint3:
+      return Compare(path + ".value", a.point3Value, b.point3Value);
+  }
+  return "";
 }
 
 std::string Compare(const std::string& path, const CustAttribModel& a, const CustAttribModel& b) {
@@ -133,26 +139,41 @@ std::string Compare(const std::string& path, const ExplicitNormalsModel& a, cons
   return Compare(path + ".vertexNormals", a.vertexNormals, b.vertexNormals);
 }
 
+std::string CompareMesh(const std::string& path, const MeshModel& a, const MeshModel& b) {
+  std::string d;
+  if (!(d = Compare(path + ".vertices", a.vertices, b.vertices)).empty()) return d;
+  if (!(d = Compare(path + ".faces", a.faces, b.faces)).empty()) return d;
+  if (!(d = Compare(path + ".tverts", a.tverts, b.tverts)).empty()) return d;
+  if (!(d = Compare(path + ".tvFaces", a.tvFaces, b.tvFaces)).empty()) return d;
+  if (!(d = CompareOptional(path + ".colors", a.colors, b.colors)).empty()) return d;
+  return CompareOptional(path + ".normals", a.normals, b.normals);
+}
+
+// Only the members of the object's kind: the others are neither served nor written.
 std::string Compare(const std::string& path, const ObjectModel& a, const ObjectModel& b) {
   if (a.kind != b.kind) return path + ".kind";
   if (a.superClassId != b.superClassId) return path + ".superClassId";
-  if (a.classId.has_value() != b.classId.has_value() || (a.classId && *a.classId != *b.classId))
+  if (a.classId.has_value() != b.classId.has_value() || (a.classId && *a.classId != *b.classId)) {
     return path + ".classId";
-  if (a.native != b.native) return path + ".native";
-  if (a.alsoMesh != b.alsoMesh) return path + ".alsoMesh";
+  }
   std::string d;
-  const MeshModel& ma = a.mesh;
-  const MeshModel& mb = b.mesh;
-  if (!(d = Compare(path + ".vertices", ma.vertices, mb.vertices)).empty()) return d;
-  if (!(d = Compare(path + ".faces", ma.faces, mb.faces)).empty()) return d;
-  if (!(d = Compare(path + ".tverts", ma.tverts, mb.tverts)).empty()) return d;
-  if (!(d = Compare(path + ".tvFaces", ma.tvFaces, mb.tvFaces)).empty()) return d;
-  if (!(d = CompareOptional(path + ".colors", ma.colors, mb.colors)).empty()) return d;
-  if (!(d = CompareOptional(path + ".normals", ma.normals, mb.normals)).empty()) return d;
-  if (!(d = Compare(path + ".splines", a.splines, b.splines)).empty()) return d;
-  if (a.light.lightType != b.light.lightType) return path + ".lightType";
-  if (!(d = Compare(path + ".color", a.light.color, b.light.color)).empty()) return d;
-  return Compare(path + ".intensity", a.light.intensity, b.light.intensity);
+  switch (a.kind) {
+    case ObjectKind::kMesh:
+      if (a.native != b.native) return path + ".native";
+      return CompareMesh(path, a.mesh, b.mesh);
+    case ObjectKind::kShape:
+      if (a.native != b.native) return path + ".native";
+      if (a.alsoMesh != b.alsoMesh) return path + ".alsoMesh";
+      return Compare(path + ".splines", a.splines, b.splines);
+    case ObjectKind::kLight:
+      if (a.light.lightType != b.light.lightType) return path + ".lightType";
+      if (!(d = Compare(path + ".color", a.light.color, b.light.color)).empty()) return d;
+      return Compare(path + ".intensity", a.light.intensity, b.light.intensity);
+    case ObjectKind::kHelper:
+    case ObjectKind::kCamera:
+      return "";
+  }
+  return "";
 }
 
 std::string Compare(const std::string& path, const NodeModel& a, const NodeModel& b) {

@@ -83,6 +83,28 @@ TEST(DocumentWrite, FloatsNeedingEveryDigitRoundTripExactly) {
   EXPECT_EQ(SceneModelDifference(model, back), "");
 }
 
+TEST(DocumentWrite, MembersOutsideTheKindAreNeitherWrittenNorCompared) {
+  SceneModel model;
+  NodeModel light;
+  light.object.kind = ObjectKind::kLight;
+  light.object.native = false;                      // meaningless for a light
+  light.object.mesh.vertices.push_back({1, 2, 3});  // likewise
+  model.nodes.push_back(light);
+  MaterialModel material;
+  ParamModel param;
+  param.type = ParamType::kPoint3;
+  param.point3Value = {1, 2, 3};
+  param.intValue = 5;  // not the param's type
+  material.customAttributes = std::vector<CustAttribModel>{CustAttribModel{"CV Mat", true, {param}}};
+  model.materials.push_back(material);
+  const SceneModel back = RoundTrip(model);
+  EXPECT_EQ(SceneModelDifference(model, back), "");
+  EXPECT_TRUE(back.nodes[0].object.mesh.vertices.empty());
+  SceneModel changed = back;
+  changed.materials[0].customAttributes->at(0).params[0].point3Value.y = 0;
+  EXPECT_EQ(SceneModelDifference(model, changed), "materials[0].customAttributes[0].params[0].value[1]");
+}
+
 TEST(DocumentWrite, DirectlyBuiltMeshOfManyFacesRoundTrips) {
   SceneModel model;
   NodeModel node;
