@@ -21,9 +21,13 @@ struct ByteCursor {
   ReadError* error = nullptr;
 };
 
-inline size_t Remaining(const ByteCursor& c) { return c.size - c.offset; }
+inline size_t Remaining(const ByteCursor& c) {
+  return c.size - c.offset;
+}
 
-inline uint16_t LoadU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+inline uint16_t LoadU16(const uint8_t* p) {
+  return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 inline uint32_t LoadU32(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
          (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);

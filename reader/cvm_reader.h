@@ -207,7 +207,9 @@ bool ReadCvmFile(const std::string& path, CvmFile& file, ReadError& error);
 std::string FormatReadError(const ReadError& error);
 
 // Swaps y and z: turns a stored position, axis or knot into the host's z-up frame, and back.
-inline Vec3 FileToHostAxes(const Vec3& v) { return {v.x, v.z, v.y}; }
+inline Vec3 FileToHostAxes(const Vec3& v) {
+  return {v.x, v.z, v.y};
+}
 
 // Unit direction, in host axes, of an encoded normal: polar counts steps of 360/255 degrees
 // away from +z, azimuth (a signed byte) steps from +x toward +y. The encoder truncates each

@@ -62,7 +62,8 @@ bool ReadCvmFile(const std::string& path, CvmFile& file, ReadError& error) {
   std::vector<uint8_t> bytes;
   uint8_t chunk[1 << 16];
   size_t got = 0;
-  while ((got = std::fread(chunk, 1, sizeof chunk, stream)) > 0) bytes.insert(bytes.end(), chunk, chunk + got);
+  while ((got = std::fread(chunk, 1, sizeof chunk, stream)) > 0)
+    bytes.insert(bytes.end(), chunk, chunk + got);
   const bool failed = std::ferror(stream) != 0;
   const int readErrno = errno;
   std::fclose(stream);

@@ -117,8 +117,8 @@ bool ReadFaceGroups(ByteCursor& c, uint64_t materialCount, CvmMesh& mesh) {
     if (!ReadU16(c, (groupName + " material index").c_str(), group.materialIndex)) return false;
     if (group.materialIndex != kNoMaterial && group.materialIndex >= materialCount) {
       return Fail(c, materialOffset,
-                  groupName + ": material index " + std::to_string(group.materialIndex) +
-                      " out of range (" + std::to_string(materialCount) + " materials)");
+                  groupName + ": material index " + std::to_string(group.materialIndex) + " out of range (" +
+                      std::to_string(materialCount) + " materials)");
     }
     const size_t countOffset = c.offset;
     uint32_t faces = 0;

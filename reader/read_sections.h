@@ -12,12 +12,12 @@
 namespace cvm::reader {
 
 // The smallest encoding of each record, used to reject counts the remaining bytes cannot hold.
-inline constexpr uint64_t kMinTextureRecord = 1 + 4;                              // empty name, index
+inline constexpr uint64_t kMinTextureRecord = 1 + 4;                                    // empty name, index
 inline constexpr uint64_t kMinMaterialRecord = 1 + 4 + 4 + 40 + 4 * 6 + 2 * 4 + 7 * 4;  // 109
-inline constexpr uint64_t kMinMeshRecord = 12 + 4 + 4 + 2 + 2 + 4 + 4 + 4;        // 36
-inline constexpr uint64_t kMinLightRecord = 1 + 2 + 4 * 12 + 12 + 4 + 2;          // 69
-inline constexpr uint64_t kMinHelperRecord = 1 + 4 * 12 + 2;                      // 51
-inline constexpr uint64_t kMinSplineRecord = 1 + 12 + 2 + 2;                      // 17
+inline constexpr uint64_t kMinMeshRecord = 12 + 4 + 4 + 2 + 2 + 4 + 4 + 4;              // 36
+inline constexpr uint64_t kMinLightRecord = 1 + 2 + 4 * 12 + 12 + 4 + 2;                // 69
+inline constexpr uint64_t kMinHelperRecord = 1 + 4 * 12 + 2;                            // 51
+inline constexpr uint64_t kMinSplineRecord = 1 + 12 + 2 + 2;                            // 17
 inline constexpr uint64_t kMaterialSectionCounts = 8;
 
 // The 20-byte header; rejects record counts whose records cannot fit in the rest of the file.

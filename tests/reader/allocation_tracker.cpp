@@ -19,11 +19,21 @@ void* operator new(size_t size) {
   if (p == nullptr) throw std::bad_alloc();
   return p;
 }
-void* operator new[](size_t size) { return operator new(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
-void operator delete[](void* p, size_t) noexcept { std::free(p); }
+void* operator new[](size_t size) {
+  return operator new(size);
+}
+void operator delete(void* p) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, size_t) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p, size_t) noexcept {
+  std::free(p);
+}
 
 namespace cvm::reader::test {
 
@@ -31,7 +41,11 @@ LargestAllocation::LargestAllocation() {
   largest = 0;
   tracking = true;
 }
-LargestAllocation::~LargestAllocation() { tracking = false; }
-size_t LargestAllocation::bytes() const { return largest.load(); }
+LargestAllocation::~LargestAllocation() {
+  tracking = false;
+}
+size_t LargestAllocation::bytes() const {
+  return largest.load();
+}
 
 }  // namespace cvm::reader::test

@@ -1,12 +1,13 @@
 // The JSON form of decoded files: awkward floats round-trip bit for bit, texts of any bytes
 // survive, and every kind of field lands where cvmdump --json promises.
+#include "tools/cvmdump/cvm_json.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 
 #include "tests/reader/byte_builder.h"
-#include "tools/cvmdump/cvm_json.h"
 
 namespace cvm::reader::test {
 namespace {

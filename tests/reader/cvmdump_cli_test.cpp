@@ -29,7 +29,8 @@ std::string ReadText(const std::string& path) {
 
 ToolRun RunCvmdump(const std::string& arguments) {
   const std::string outPath = ::testing::TempDir() + "cvmdump_test_output.txt";
-  const std::string command = std::string("\"") + CVMDUMP_PATH + "\" " + arguments + " > \"" + outPath + "\" 2>&1";
+  const std::string command =
+      std::string("\"") + CVMDUMP_PATH + "\" " + arguments + " > \"" + outPath + "\" 2>&1";
   const int status = std::system(command.c_str());
   ToolRun run;
 #ifdef _WIN32
@@ -64,9 +65,10 @@ class CvmdumpTest : public ::testing::Test {
 TEST_F(CvmdumpTest, SummaryNamesTheRecords) {
   const ToolRun run = RunCvmdump("\"" + valid + "\"");
   EXPECT_EQ(run.exitCode, 0) << run.output;
-  for (const char* line : {"scale 2.5\n", "2 meshes, 2 lights, 1 helpers, 2 spline records, 2 materials, 3 textures",
-                           "material 1 \"Mat1\": one-sided", "groups: no material x 1 faces, material 1 x 1 faces",
-                           "light 1 \"\": type 4", "spline record 1 \"Empty\""}) {
+  for (const char* line :
+       {"scale 2.5\n", "2 meshes, 2 lights, 1 helpers, 2 spline records, 2 materials, 3 textures",
+        "material 1 \"Mat1\": one-sided", "groups: no material x 1 faces, material 1 x 1 faces",
+        "light 1 \"\": type 4", "spline record 1 \"Empty\""}) {
     EXPECT_NE(run.output.find(line), std::string::npos) << line << "\n" << run.output;
   }
 }
@@ -84,8 +86,9 @@ TEST_F(CvmdumpTest, JsonIsTheWholeDecodedFile) {
 TEST_F(CvmdumpTest, ProblemsGoToStderrWithOffsetAndExitOne) {
   ToolRun run = RunCvmdump("\"" + truncated + "\"");
   EXPECT_EQ(run.exitCode, 1);
-  EXPECT_EQ(run.output, truncated + ": offset 4: header: mesh count 2: the records need at least 80 bytes after "
-                                    "the header, 10 remain\n");
+  EXPECT_EQ(run.output, truncated +
+                            ": offset 4: header: mesh count 2: the records need at least 80 bytes after "
+                            "the header, 10 remain\n");
   const std::string missing = ::testing::TempDir() + "cvmdump_missing.cvm";
   run = RunCvmdump("\"" + missing + "\"");
   EXPECT_EQ(run.exitCode, 1);

@@ -18,8 +18,13 @@ struct NormalExample {
 
 TEST(DecodeNormal, EncoderExamplesWithinOneStepPerAngle) {
   const NormalExample examples[] = {
-      {1, 0, 0, 63, 0},   {0, 1, 0, 63, 63}, {-1, 0, 0, 63, 127},           {0, -1, 0, 63, 193},
-      {0, 0, 1, 0, 0},    {0, 0, -1, 128, 0}, {0.7071068, 0.7071068, 0, 63, 31},
+      {1, 0, 0, 63, 0},
+      {0, 1, 0, 63, 63},
+      {-1, 0, 0, 63, 127},
+      {0, -1, 0, 63, 193},
+      {0, 0, 1, 0, 0},
+      {0, 0, -1, 128, 0},
+      {0.7071068, 0.7071068, 0, 63, 31},
   };
   for (const NormalExample& e : examples) {
     const Vec3 d = DecodeNormal(e.polar, e.azimuth);

@@ -11,7 +11,9 @@
 namespace cvm::reader::test {
 namespace {
 
-void PutU8(std::vector<uint8_t>& b, size_t at, uint8_t v) { b.at(at) = v; }
+void PutU8(std::vector<uint8_t>& b, size_t at, uint8_t v) {
+  b.at(at) = v;
+}
 void PutU16(std::vector<uint8_t>& b, size_t at, uint16_t v) {
   b.at(at) = v & 0xFF;
   b.at(at + 1) = v >> 8;
@@ -33,23 +35,28 @@ struct Corruption {
 const Corruption kCorruptions[] = {
     {"texture index", "texture0.index", 0, 4, 1, "texture 0: index 1 differs from the record's position 0"},
     {"empty texture name", "texture0", 0, 1, 0, "texture 0: empty name"},
-    {"material index", "material0.index", 0, 4, 5, "material 0: index 5 differs from the record's position 0"},
+    {"material index", "material0.index", 0, 4, 5,
+     "material 0: index 5 differs from the record's position 0"},
     {"two-sided flag", "material0.twoSided", 0, 4, 2, "material 0: two-sided flag is 2, not 0 or 1"},
     {"colour key flag", "material0.colorKeyFlag", 0, 4, 0x100, "material 0: colour key flag is 256"},
     {"U/V 1 flag", "material0.uv1Flag", 0, 4, 3, "material 0: U/V 1 flag is 3"},
     {"HF/VF 2 flag", "material0.frames2Flag", 0, 4, 7, "material 0: HF/VF 2 flag is 7"},
     {"texture reference", "material0.refs", 4, 4, 3,
      "material 0: texture reference 1 (slot 6) is 3, out of range (3 textures)"},
-    {"position index", "mesh0.positionIndices", 4, 4, 7, "mesh 0: position index 7 out of range (3 positions)"},
+    {"position index", "mesh0.positionIndices", 4, 4, 7,
+     "mesh 0: position index 7 out of range (3 positions)"},
     {"texture-coordinate index", "mesh0.uvIndices", 8, 4, 2,
      "mesh 0: texture-coordinate index 2 out of range (2 texture coordinates)"},
     {"normal index", "mesh0.normalIndices", 0, 4, 1, "mesh 0: normal index 1 out of range (1 normals)"},
     {"texture-coordinate flag", "mesh0.uvFlag", 0, 2, 2, "mesh 0: texture-coordinate flag is 2"},
     {"normal flag", "mesh1.normalFlag", 0, 2, 0x100, "mesh 1: normal flag is 256"},
-    {"colour count", "mesh0.colorCount", 0, 4, 2, "mesh 0: colour count 2 is neither 0 nor the corner count 3"},
+    {"colour count", "mesh0.colorCount", 0, 4, 2,
+     "mesh 0: colour count 2 is neither 0 nor the corner count 3"},
     {"face count", "mesh0.faceCount", 0, 4, 2, "mesh 0: face count 2 does not match the corner count 3"},
-    {"group material", "mesh0.group0", 0, 2, 2, "mesh 0: group 0: material index 2 out of range (2 materials)"},
-    {"corner serial", "mesh0.group0.faces", 4, 4, 3, "mesh 0: group 0: face 0: corner 3 out of range (3 corners)"},
+    {"group material", "mesh0.group0", 0, 2, 2,
+     "mesh 0: group 0: material index 2 out of range (2 materials)"},
+    {"corner serial", "mesh0.group0.faces", 4, 4, 3,
+     "mesh 0: group 0: face 0: corner 3 out of range (3 corners)"},
     {"groups exceed faces", "mesh1.group1.faceCount", 0, 4, 2,
      "mesh 1: group 1: face count 2 brings the groups to 3 faces, more than the mesh's 2"},
     {"groups short of faces", "mesh1.groupCount", 0, 4, 1, "mesh 1: the groups hold 1 faces, the mesh has 2"},
@@ -121,7 +128,8 @@ TEST(ReadErrors, TruncationReportedAtTheFieldThatIsCut) {
       {false, "meshCount", 6, nullptr, "header: needs 20 bytes, 10 remain"},
       {true, "textureCount", 2, "textureCount", "material section: texture count: needs 4 bytes, 2 remain"},
       {false, "textureCount", 2, "meshCount", "header: mesh count 2: the records need at least 80 bytes"},
-      {false, "spline1", 3, "spline1", "spline record 1: name: no terminating 0 byte before the end of the file"},
+      {false, "spline1", 3, "spline1",
+       "spline record 1: name: no terminating 0 byte before the end of the file"},
       {false, "mesh0.positionCount", 20, "mesh0.positionCount",
        "mesh 0: position count 3 needs at least 36 bytes, 16 remain"},
   };
@@ -151,17 +159,35 @@ TEST(ReadErrors, HugeCountsRejectedWithoutLargeAllocation) {
     for (int i = 0; i < 40; ++i) b.U8(0);
   };
   const HostileCount cases[] = {
-      {"texture count", [&](ByteBuilder& b) { b.U32(0).Mark("bad").U32(0xFFFFFFFF); pad(b); }, 0, 0, "bad",
-       "texture count 4294967295 needs at least"},
-      {"material count", [&](ByteBuilder& b) { b.Mark("bad").U32(0xFFFFFFFF).U32(0); pad(b); }, 0, 0, "bad",
-       "material count 4294967295 needs at least"},
-      {"corner count", [&](ByteBuilder& b) { b.U32(0).U32(0).Xyz(0, 0, 0).Mark("bad").U32(0xFFFFFFFF); pad(b); },
+      {"texture count",
+       [&](ByteBuilder& b) {
+         b.U32(0).Mark("bad").U32(0xFFFFFFFF);
+         pad(b);
+       },
+       0, 0, "bad", "texture count 4294967295 needs at least"},
+      {"material count",
+       [&](ByteBuilder& b) {
+         b.Mark("bad").U32(0xFFFFFFFF).U32(0);
+         pad(b);
+       },
+       0, 0, "bad", "material count 4294967295 needs at least"},
+      {"corner count",
+       [&](ByteBuilder& b) {
+         b.U32(0).U32(0).Xyz(0, 0, 0).Mark("bad").U32(0xFFFFFFFF);
+         pad(b);
+       },
        1, 0, "bad", "mesh 0: corner count 4294967295 needs at least 17179869180 bytes"},
       {"position count",
-       [&](ByteBuilder& b) { b.U32(0).U32(0).Xyz(0, 0, 0).U32(0).Mark("bad").U32(0xFFFFFFFF); pad(b); }, 1, 0,
-       "bad", "mesh 0: position count 4294967295"},
+       [&](ByteBuilder& b) {
+         b.U32(0).U32(0).Xyz(0, 0, 0).U32(0).Mark("bad").U32(0xFFFFFFFF);
+         pad(b);
+       },
+       1, 0, "bad", "mesh 0: position count 4294967295"},
       {"texture-coordinate count",
-       [&](ByteBuilder& b) { b.U32(0).U32(0).Xyz(0, 0, 0).U32(0).U32(0).U16(1).Mark("bad").U32(0xFFFFFFFF); pad(b); },
+       [&](ByteBuilder& b) {
+         b.U32(0).U32(0).Xyz(0, 0, 0).U32(0).U32(0).U16(1).Mark("bad").U32(0xFFFFFFFF);
+         pad(b);
+       },
        1, 0, "bad", "mesh 0: texture-coordinate count 4294967295"},
       {"group count",
        [&](ByteBuilder& b) {
@@ -170,7 +196,10 @@ TEST(ReadErrors, HugeCountsRejectedWithoutLargeAllocation) {
        },
        1, 0, "bad", "mesh 0: group count 4294967295"},
       {"knot count",
-       [&](ByteBuilder& b) { b.U32(0).U32(0).Str("s").Xyz(0, 0, 0).U16(1).Mark("bad").U16(0xFFFF).U8(0); pad(b); },
+       [&](ByteBuilder& b) {
+         b.U32(0).U32(0).Str("s").Xyz(0, 0, 0).U16(1).Mark("bad").U16(0xFFFF).U8(0);
+         pad(b);
+       },
        0, 1, "bad", "spline record 0: spline 0 knot count 65535 needs at least 786420 bytes"},
   };
   for (const HostileCount& h : cases) {

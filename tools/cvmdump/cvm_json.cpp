@@ -8,8 +8,12 @@ namespace {
 
 using json = nlohmann::ordered_json;
 
-json Vec3ToJson(const Vec3& v) { return json::array({FloatToJson(v.x), FloatToJson(v.y), FloatToJson(v.z)}); }
-json ColorToJson(const Color16& c) { return json::array({c.r, c.g, c.b}); }
+json Vec3ToJson(const Vec3& v) {
+  return json::array({FloatToJson(v.x), FloatToJson(v.y), FloatToJson(v.z)});
+}
+json ColorToJson(const Color16& c) {
+  return json::array({c.r, c.g, c.b});
+}
 
 template <typename T, typename F>
 json ArrayOf(const std::vector<T>& items, F convert) {
@@ -18,7 +22,9 @@ json ArrayOf(const std::vector<T>& items, F convert) {
   return out;
 }
 
-json OptionalText(const std::optional<std::string>& text) { return text ? TextToJson(*text) : json(nullptr); }
+json OptionalText(const std::optional<std::string>& text) {
+  return text ? TextToJson(*text) : json(nullptr);
+}
 
 json UvToJson(const std::optional<CvmUvAnimation>& uv) {
   if (!uv) return nullptr;
@@ -32,16 +38,12 @@ json FramesToJson(const std::optional<CvmFrameAnimation>& frames) {
 
 json MaterialToJson(const CvmMaterial& m) {
   const CvmEngineSettings& e = m.engine;
-  json engine = {{"collideable", e.collideable},
-                 {"visible", e.visible},
-                 {"dataId", e.dataId},
-                 {"colorKey", e.colorKey ? ColorToJson(*e.colorKey) : json(nullptr)},
-                 {"uv1", UvToJson(e.uv1)},
-                 {"frames1", FramesToJson(e.frames1)},
-                 {"uv2", UvToJson(e.uv2)},
-                 {"frames2", FramesToJson(e.frames2)},
-                 {"renderLast", e.renderLast},
-                 {"renderFirst", e.renderFirst}};
+  json engine = {
+      {"collideable", e.collideable}, {"visible", e.visible},
+      {"dataId", e.dataId},           {"colorKey", e.colorKey ? ColorToJson(*e.colorKey) : json(nullptr)},
+      {"uv1", UvToJson(e.uv1)},       {"frames1", FramesToJson(e.frames1)},
+      {"uv2", UvToJson(e.uv2)},       {"frames2", FramesToJson(e.frames2)},
+      {"renderLast", e.renderLast},   {"renderFirst", e.renderFirst}};
   return {{"name", TextToJson(m.name)},
           {"index", m.index},
           {"twoSided", m.twoSided},
@@ -64,14 +66,16 @@ json MeshToJson(const CvmMesh& m) {
           {"positionIndices", m.positionIndices},
           {"positions", ArrayOf(m.positions, Vec3ToJson)},
           {"uvIndices", m.hasUvs ? json(m.uvIndices) : json(nullptr)},
-          {"uvs", m.hasUvs ? ArrayOf(m.uvs, [](const Vec2& uv) {
-             return json::array({FloatToJson(uv.u), FloatToJson(uv.v)});
-           })
+          {"uvs", m.hasUvs ? ArrayOf(m.uvs,
+                                     [](const Vec2& uv) {
+                                       return json::array({FloatToJson(uv.u), FloatToJson(uv.v)});
+                                     })
                            : json(nullptr)},
           {"normalIndices", m.hasNormals ? json(m.normalIndices) : json(nullptr)},
-          {"normals", m.hasNormals ? ArrayOf(m.normals, [](const EncodedNormal& n) {
-             return json::array({n.polar, n.azimuth});
-           })
+          {"normals", m.hasNormals ? ArrayOf(m.normals,
+                                             [](const EncodedNormal& n) {
+                                               return json::array({n.polar, n.azimuth});
+                                             })
                                    : json(nullptr)},
           {"colors", ArrayOf(m.colors, ColorToJson)},
           {"faceCount", m.faceCount},
@@ -79,24 +83,17 @@ json MeshToJson(const CvmMesh& m) {
 }
 
 json LightToJson(const CvmLight& l) {
-  return {{"name", TextToJson(l.name)},
-          {"typeCode", l.typeCode},
-          {"position", Vec3ToJson(l.position)},
-          {"axisX", Vec3ToJson(l.axisX)},
-          {"axisY", Vec3ToJson(l.axisY)},
-          {"axisZNegated", Vec3ToJson(l.axisZNegated)},
-          {"color", Vec3ToJson(l.color)},
-          {"intensity", FloatToJson(l.intensity)},
+  return {{"name", TextToJson(l.name)},          {"typeCode", l.typeCode},
+          {"position", Vec3ToJson(l.position)},  {"axisX", Vec3ToJson(l.axisX)},
+          {"axisY", Vec3ToJson(l.axisY)},        {"axisZNegated", Vec3ToJson(l.axisZNegated)},
+          {"color", Vec3ToJson(l.color)},        {"intensity", FloatToJson(l.intensity)},
           {"userText", OptionalText(l.userText)}};
 }
 
 json HelperToJson(const CvmHelper& h) {
-  return {{"name", TextToJson(h.name)},
-          {"position", Vec3ToJson(h.position)},
-          {"axisX", Vec3ToJson(h.axisX)},
-          {"axisZ", Vec3ToJson(h.axisZ)},
-          {"axisY", Vec3ToJson(h.axisY)},
-          {"userText", OptionalText(h.userText)}};
+  return {{"name", TextToJson(h.name)},   {"position", Vec3ToJson(h.position)},
+          {"axisX", Vec3ToJson(h.axisX)}, {"axisZ", Vec3ToJson(h.axisZ)},
+          {"axisY", Vec3ToJson(h.axisY)}, {"userText", OptionalText(h.userText)}};
 }
 
 json SplineObjectToJson(const CvmSplineObject& s) {
@@ -147,11 +144,16 @@ bool FloatFromJson(const nlohmann::ordered_json& value, float& out) {
   }
   if (!value.is_string()) return false;
   const std::string& text = value.get_ref<const std::string&>();
-  if (text == "nan") out = std::nanf("");
-  else if (text == "inf") out = INFINITY;
-  else if (text == "-inf") out = -INFINITY;
-  else if (text == "-0") out = -0.0f;
-  else return false;
+  if (text == "nan")
+    out = std::nanf("");
+  else if (text == "inf")
+    out = INFINITY;
+  else if (text == "-inf")
+    out = -INFINITY;
+  else if (text == "-0")
+    out = -0.0f;
+  else
+    return false;
   return true;
 }
 
@@ -163,9 +165,10 @@ json CvmToJson(const CvmFile& file) {
             {"lightCount", h.lightCount},
             {"helperCount", h.helperCount},
             {"splineCount", h.splineCount}}},
-          {"textures", ArrayOf(file.textures, [](const CvmTexture& t) {
-             return json{{"name", TextToJson(t.name)}, {"index", t.index}};
-           })},
+          {"textures", ArrayOf(file.textures,
+                               [](const CvmTexture& t) {
+                                 return json{{"name", TextToJson(t.name)}, {"index", t.index}};
+                               })},
           {"materials", ArrayOf(file.materials, MaterialToJson)},
           {"meshes", ArrayOf(file.meshes, MeshToJson)},
           {"lights", ArrayOf(file.lights, LightToJson)},

@@ -1,7 +1,6 @@
 // cvmdump: prints what a .cvm file holds, as a summary or as JSON, or where it is broken.
 // Exit codes: 0 done, 1 the file cannot be read or is not valid, 2 usage error.
 #include <CLI/CLI.hpp>
-
 #include <iostream>
 
 #include "reader/cvm_reader.h"

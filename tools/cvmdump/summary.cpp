@@ -13,7 +13,9 @@ std::ostream& operator<<(std::ostream& out, const Color16& c) {
   return out << c.r << " " << c.g << " " << c.b;
 }
 
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+std::string Quoted(const std::string& text) {
+  return "\"" + text + "\"";
+}
 
 void WriteUserText(std::ostream& out, const std::optional<std::string>& text) {
   if (text) out << ", user text " << Quoted(*text);
@@ -26,8 +28,10 @@ void WriteMaterial(std::ostream& out, const CvmMaterial& m) {
       << m.shininessStrength << "\n";
   out << "  textures (slots 1 6 9 5 8 10 7):";
   for (uint32_t ref : m.textureRefs) {
-    if (ref == kNoTexture) out << " -";
-    else out << " " << ref;
+    if (ref == kNoTexture)
+      out << " -";
+    else
+      out << " " << ref;
   }
   const CvmEngineSettings& e = m.engine;
   out << "\n  engine: collideable " << e.collideable << ", visible " << e.visible << ", data id " << e.dataId
@@ -49,8 +53,10 @@ void WriteMesh(std::ostream& out, size_t i, const CvmMesh& m) {
   out << "\n  groups:";
   for (size_t g = 0; g < m.groups.size(); ++g) {
     out << (g == 0 ? " " : ", ");
-    if (m.groups[g].materialIndex == kNoMaterial) out << "no material";
-    else out << "material " << m.groups[g].materialIndex;
+    if (m.groups[g].materialIndex == kNoMaterial)
+      out << "no material";
+    else
+      out << "material " << m.groups[g].materialIndex;
     out << " x " << m.groups[g].faces.size() << " faces";
   }
   out << "\n";
