@@ -20,20 +20,6 @@ bool InRange(uint32_t index, int32_t count) { return count > 0 && index < static
 
 }  // namespace
 
-void GatheredMesh::Clear() {
-  positions.clear();
-  normals.clear();
-  textureCoordinates.clear();
-  colours.clear();
-  faceMaterialIds.clear();
-  pivot = Point3{};
-  normalTransform = Matrix3{};
-  material = nullptr;
-  hasUVs = false;
-  hasColours = false;
-  colourVertexCount = 0;
-}
-
 bool GatherMesh(const HostMesh& mesh, uint32_t faceCount, const Matrix3& worldTransform, bool exportNormals,
                 const ProgressWindow& progress, const char* nodeName, GatheredMesh& gathered, std::string& error) {
   if (faceCount == 0) return true;

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "reader/cvm_reader.h"
@@ -156,10 +158,12 @@ TEST(MeshSection, NaNValuesBecomeValuesOfTheirOwn) {
   }
 }
 
-// A node of the mesh list whose conversion gives nothing when its record is written.
-class VanishingNode final : public HostNode {
+// Stand-in nodes whose triangle-object conversion a test decides (call counts from 0).
+using Conversion = std::function<TriObjectResult(HostNode& inner, int call)>;
+
+class WrappedNode final : public HostNode {
  public:
-  explicit VanishingNode(HostNode& inner) : inner_(inner) {}
+  WrappedNode(HostNode& inner, Conversion convert) : inner_(inner), convert_(std::move(convert)) {}
   const char* NodeName() const override { return inner_.NodeName(); }
   const char* NodeUserText() const override { return inner_.NodeUserText(); }
   bool NodeIsSelected() const override { return inner_.NodeIsSelected(); }
@@ -168,29 +172,76 @@ class VanishingNode final : public HostNode {
   Matrix3 ObjectToWorldTransform(TimeValue t) const override { return inner_.ObjectToWorldTransform(t); }
   Matrix3 NodePivotTransform(TimeValue t) const override { return inner_.NodePivotTransform(t); }
   HostMaterial* NodeMaterial() const override { return inner_.NodeMaterial(); }
-  TriObjectResult ConvertNodeToTriangleObject(TimeValue t) override {
-    if (conversions_++ == 0) return inner_.ConvertNodeToTriangleObject(t);
-    return {};
-  }
+  TriObjectResult ConvertNodeToTriangleObject(TimeValue /*t*/) override { return convert_(inner_, calls_++); }
 
  private:
   HostNode& inner_;
-  int conversions_ = 0;
+  Conversion convert_;
+  int calls_ = 0;
 };
 
-class SceneWithVanishingNodes final : public HostScene {
+class WrappedScene final : public HostScene {
  public:
-  explicit SceneWithVanishingNodes(standin::StandinScene& inner) {
-    for (size_t i = 0; i < inner.NodeCount(); ++i) nodes_.emplace_back(*inner.Node(i));
+  WrappedScene(standin::StandinScene& inner, const Conversion& convert) {
+    for (size_t i = 0; i < inner.NodeCount(); ++i) nodes_.emplace_back(*inner.Node(i), convert);
   }
   void EnumerateSceneNodes(HostSceneEnumCallback& callback) override {
-    for (VanishingNode& node : nodes_)
+    for (WrappedNode& node : nodes_)
       if (callback.callback(&node) != 0) return;
   }
 
  private:
-  std::vector<VanishingNode> nodes_;
+  std::vector<WrappedNode> nodes_;
 };
+
+// A triangle object whose mesh claims more faces than a record can count; its arrays do not
+// exist, so any read of them fails loudly.
+class HugeMesh final : public HostMesh {
+ public:
+  int32_t MeshFaceCount() const override { return 0x55555556; }
+  const MeshFace* MeshFaces() const override { return nullptr; }
+  int32_t MeshVertexCount() const override { return 0; }
+  const Point3* MeshVertices() const override { return nullptr; }
+  int32_t MeshTVertCount() const override { return 0; }
+  const Point3* MeshTVerts() const override { return nullptr; }
+  const TVFace* MeshTVFaces() const override { return nullptr; }
+  void buildNormals() override { ++buildNormalsCalls; }
+  const Point3* MeshFaceNormals() const override { return nullptr; }
+  const RVertex* MeshRenderNormals() const override { return nullptr; }
+  int32_t getNumMapVerts(int /*channel*/) const override { return 0; }
+  const Point3* mapVerts(int /*channel*/) const override { return nullptr; }
+  const TVFace* mapFaces(int /*channel*/) const override { return nullptr; }
+  int buildNormalsCalls = 0;
+};
+
+class HugeTriObject final : public HostObject {
+ public:
+  uint32_t ObjectSuperClassId() const override { return 0x10; }
+  ClassId ObjectClassId() const override { return triObjectClassID; }
+  bool ObjectCanConvertTo(ClassId target) const override { return target == triObjectClassID; }
+  HostObject* ObjectConvertTo(ClassId /*target*/, TimeValue /*t*/) override { return this; }
+  void ReleaseTemporaryObject() override { ++releases; }
+  int32_t LightTypeCode() const override { return 0; }
+  Point3 LightColor(TimeValue /*t*/) const override { return {}; }
+  float LightIntensity(TimeValue /*t*/) const override { return 0; }
+  HostMesh* TriObjectMesh() override { return &mesh; }
+  const HostBezierShape* ShapeObjectBezierShape() const override { return nullptr; }
+  HugeMesh mesh;
+  int releases = 0;
+};
+
+TEST(MeshSection, MeshWithMoreCornersThanAU32CanCountIsRefused) {
+  auto scene = SceneFromJson(TriangleFan(1));
+  ASSERT_NE(scene, nullptr);
+  HugeTriObject huge;
+  WrappedScene wrapped(*scene, [&huge](HostNode&, int call) { return TriObjectResult{&huge, call > 0}; });
+  const MemoryExport result = ExportToMemory(wrapped);
+  EXPECT_EQ(result.outcome.result, kExportFailed);
+  EXPECT_NE(result.outcome.error.find("\"Tri\""), std::string::npos) << result.outcome.error;
+  EXPECT_TRUE(result.bytes.empty());
+  EXPECT_EQ(huge.mesh.buildNormalsCalls, 0);
+  EXPECT_EQ(huge.releases, 1);  // the section's temporary, released on the way out
+}
 
 TEST(MeshSection, NodeWithoutMeshAtExportTimeGetsAnEmptyRecord) {
   auto scene = SceneFromJson(R"({"nodes": [
@@ -203,7 +254,9 @@ TEST(MeshSection, NodeWithoutMeshAtExportTimeGetsAnEmptyRecord) {
   ASSERT_NE(scene, nullptr);
   for (const bool normals : {true, false}) {
     SCOPED_TRACE(normals);
-    SceneWithVanishingNodes vanishing(*scene);
+    WrappedScene vanishing(*scene, [](HostNode& inner, int call) {
+      return call == 0 ? inner.ConvertNodeToTriangleObject(0) : TriObjectResult{};
+    });
     ExportOptions options;
     options.exportNormals = normals;
     const MemoryExport result = ExportToMemory(vanishing, options);
