@@ -1,6 +1,7 @@
 #include "import/assimp_import.h"
 
 #include <assimp/Importer.hpp>
+#include <assimp/config.h>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
@@ -112,6 +113,8 @@ bool ImportModelFile(const std::string& path, standin::SceneModel& out, ImportWa
                      std::string& error) {
   out = standin::SceneModel();
   Assimp::Importer importer;
+  // FBX pivots and pre-rotations folded into the node transforms, not extra "$AssimpFbx$" nodes.
+  importer.SetPropertyBool(AI_CONFIG_IMPORT_FBX_PRESERVE_PIVOTS, false);
   // Lines and points are dropped with a count in the warnings rather than removed silently.
   const aiScene* scene = importer.ReadFile(path, AssimpImportSteps());
   if (scene == nullptr) {

@@ -4,26 +4,41 @@
 #include <cstdint>
 #include <string>
 
+#include <nlohmann/json.hpp>
+
 #include "export/export_options.h"
 
 namespace cvm::tools {
 
 // Exit statuses of cvmexport.
 constexpr int kExitWritten = 0;
-constexpr int kExitError = 1;   // invalid or unreadable scene, output not writable, failed write
+constexpr int kExitError = 1;   // unreadable scene, output not writable, failed write, strict warnings
 constexpr int kExitUsage = 2;
 constexpr int kExitNoData = 3;  // nothing qualified; no file created or touched
 
 struct ConvertRequest {
-  std::string scenePath;
+  std::string scenePath;        // a scene document (.json) or any model file assimp reads
   std::string outputPath;
+  std::string dumpScenePath;    // when set, the scene as read is written there as a document
   ExportOptions options;
   uint32_t optionBits = 0;
   bool showProgress = false;
+  bool wantReport = false;      // fill ConvertResult::report
+  bool strict = false;          // any warning fails the conversion and no file is written
 };
 
-// Loads the scene, exports it and returns the exit status; message is the one line to print
-// on stderr (empty when there is nothing to say).
-int ConvertScene(const ConvertRequest& request, std::string& message);
+struct ConvertResult {
+  int status = kExitError;
+  std::string message;          // one line for stderr, empty when there is nothing to say
+  nlohmann::ordered_json report;  // with wantReport, once the scene was read; null before
+};
+
+// Reads the scene, exports it into memory, reads the bytes back to check them and build the
+// report, and only then replaces the output file (atomically) when the conversion succeeds.
+// Never throws; safe to run several at once (each has its own options and scene).
+ConvertResult ConvertScene(const ConvertRequest& request);
+
+// Writes text to path atomically (nothing changes on failure), or to stdout for "-".
+bool WriteTextOutput(const std::string& path, const std::string& text, std::string& error);
 
 }  // namespace cvm::tools

@@ -1,20 +1,45 @@
-// cvmexport: exports a scene document to a Corvane Model file.
+// cvmexport: exports scene documents and model files to Corvane Model files.
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "tools/cvmexport/console_ui.h"
 #include "tools/cvmexport/convert.h"
+#include "tools/cvmexport/convert_many.h"
+
+namespace {
+
+int Usage(const std::string& message) {
+  std::fprintf(stderr, "%s\nRun with --help for more information.\n", message.c_str());
+  return cvm::tools::kExitUsage;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   using namespace cvm::tools;
-  CLI::App app{"Exports a scene document (JSON) to a Corvane Model file (.cvm)."};
+  CLI::App app{
+      "Exports scene documents (.json) and model files (glTF/GLB, FBX, OBJ, 3DS, ASE, DAE, PLY, STL and every other "
+      "format assimp reads) to Corvane Model files (.cvm).\n"
+      "Exit status: 0 written; 1 an error (with several inputs: any input failed); 2 usage; 3 nothing to export "
+      "(with several inputs: none failed, some had nothing)."};
   app.set_version_flag("--version", std::string("cvmexport ") + CVM_VERSION);
 
   ConvertRequest request;
+  std::vector<std::string> inputs;
+  std::string outDir, reportPath;
+  unsigned jobs = 1;
   bool noNormals = false, preserveOrder = false, noMerge = false, selectedOnly = false, quiet = false;
-  app.add_option("scene", request.scenePath, "Scene document to export")->required();
-  app.add_option("-o,--output", request.outputPath, "Output file (.cvm)")->required();
+  app.add_option("inputs", inputs, "Scene documents or model files to export")->required();
+  auto* output = app.add_option("-o,--output", request.outputPath, "Output file (.cvm), for a single input");
+  auto* outDirOption = app.add_option("--out-dir", outDir, "Folder for the outputs: INPUT-NAME.cvm for each input");
+  output->excludes(outDirOption);
+  app.add_option("-j,--jobs", jobs, "Conversions run at once (with --out-dir)")->check(CLI::Range(1u, 256u));
+  app.add_option("--dump-scene", request.dumpScenePath, "Write the scene as read to this scene document (.json)");
+  app.add_option("--report", reportPath, "Write a JSON report of the export to this file ('-' for stdout)");
+  app.add_flag("--strict", request.strict, "Fail without writing when there are warnings (skipped nodes, missing textures, dropped data)");
   app.add_option("--scale", request.options.scale, "Scale written to the file header (not applied to geometry)");
   app.add_flag("--no-normals", noNormals, "Do not export normals");
   app.add_flag("--preserve-vertex-order", preserveOrder, "Keep positions in corner order (for morphing)");
@@ -30,15 +55,50 @@ int main(int argc, char** argv) {
     app.exit(e);
     return kExitUsage;
   }
+  if (outDir.empty() && request.outputPath.empty()) return Usage("either -o or --out-dir is required");
+  if (!request.outputPath.empty() && inputs.size() > 1) return Usage("-o takes a single input; use --out-dir for several");
+  if (!request.dumpScenePath.empty() && inputs.size() > 1) return Usage("--dump-scene takes a single input");
+  if (!outDir.empty()) {
+    const std::string clash = FirstOutputClash(inputs, outDir);
+    if (!clash.empty()) return Usage(clash);
+  }
 
   request.options.exportNormals = !noNormals;
   request.options.preserveVertexOrdering = preserveOrder;
   request.options.mergeVertices = !noMerge;
   request.optionBits = selectedOnly ? 1u : 0u;
-  request.showProgress = !quiet && StderrIsTerminal();
+  request.showProgress = !quiet && inputs.size() == 1 && StderrIsTerminal();
+  request.wantReport = !reportPath.empty();
 
-  std::string message;
-  const int status = ConvertScene(request, message);
-  if (!message.empty()) std::fprintf(stderr, "%s\n", message.c_str());
+  std::vector<ConvertResult> results;
+  if (outDir.empty()) {
+    request.scenePath = inputs[0];
+    results.push_back(ConvertScene(request));
+  } else {
+    results = ConvertMany(inputs, outDir, request, jobs);
+  }
+
+  for (size_t i = 0; i < results.size(); ++i) {
+    if (results[i].message.empty()) continue;
+    // With several inputs every line says which input it is about.
+    const bool named = inputs.size() == 1 || results[i].message.rfind(inputs[i], 0) == 0;
+    std::fprintf(stderr, "%s%s\n", named ? "" : (inputs[i] + ": ").c_str(), results[i].message.c_str());
+  }
+  int status = CombinedStatus(results);
+  if (!reportPath.empty()) {
+    nlohmann::ordered_json report;
+    if (results.size() == 1) {
+      report = results[0].report;
+    } else {
+      report = nlohmann::ordered_json::array();
+      for (ConvertResult& result : results) report.push_back(std::move(result.report));
+    }
+    std::string error;
+    const std::string text = report.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+    if (!WriteTextOutput(reportPath, text, error)) {
+      std::fprintf(stderr, "%s\n", error.c_str());
+      status = kExitError;
+    }
+  }
   return status;
 }
