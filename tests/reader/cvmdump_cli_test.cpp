@@ -10,6 +10,7 @@
 #endif
 
 #include "tests/reader/byte_builder.h"
+#include "tests/reader/unique_temp_path.h"
 #include "tools/cvmdump/cvm_json.h"
 
 namespace cvm::reader::test {
@@ -28,7 +29,7 @@ std::string ReadText(const std::string& path) {
 }
 
 ToolRun RunCvmdump(const std::string& arguments) {
-  const std::string outPath = ::testing::TempDir() + "cvmdump_test_output.txt";
+  const std::string outPath = UniqueTempPath("cvmdump_test_output.txt");
   const std::string command =
       std::string("\"") + CVMDUMP_PATH + "\" " + arguments + " > \"" + outPath + "\" 2>&1";
   const int status = std::system(command.c_str());
@@ -58,8 +59,8 @@ class CvmdumpTest : public ::testing::Test {
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   }
-  std::string valid = ::testing::TempDir() + "cvmdump_valid.cvm";
-  std::string truncated = ::testing::TempDir() + "cvmdump_truncated.cvm";
+  std::string valid = UniqueTempPath("cvmdump_valid.cvm");
+  std::string truncated = UniqueTempPath("cvmdump_truncated.cvm");
 };
 
 TEST_F(CvmdumpTest, SummaryNamesTheRecords) {
@@ -89,7 +90,7 @@ TEST_F(CvmdumpTest, ProblemsGoToStderrWithOffsetAndExitOne) {
   EXPECT_EQ(run.output, truncated +
                             ": offset 4: header: mesh count 2: the records need at least 80 bytes after "
                             "the header, 10 remain\n");
-  const std::string missing = ::testing::TempDir() + "cvmdump_missing.cvm";
+  const std::string missing = UniqueTempPath("cvmdump_missing.cvm");
   run = RunCvmdump("\"" + missing + "\"");
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.output.rfind(missing + ": cannot open: ", 0), 0u) << run.output;

@@ -7,6 +7,7 @@
 
 #include "reader/cvm_reader.h"
 #include "tests/reader/byte_builder.h"
+#include "tests/reader/unique_temp_path.h"
 
 namespace cvm::reader::test {
 namespace {
@@ -237,7 +238,7 @@ TEST(ReadValid, FileToHostAxesSwapsBack) {
 }
 
 TEST(ReadFile, ReadsFromDiskAndReportsMissingFiles) {
-  const std::string path = ::testing::TempDir() + "reader_test_full.cvm";
+  const std::string path = UniqueTempPath("reader_test_full.cvm");
   const std::vector<uint8_t> bytes = FullFile().bytes;
   {
     std::ofstream out(path, std::ios::binary);
