@@ -118,6 +118,25 @@ uint32_t DescendingKey(uint32_t canonicalBits) { return ~FloatOrderKey(canonical
 
 }  // namespace
 
+void ConsolidationProgress::Update(const char* format, uint32_t i, uint32_t count) {
+  const int percent = ProgressPercent(i, count);
+  if (percent != lastPercent) {
+    lastPercent = percent;
+    SetProgressText(window, format, name, percent);
+  }
+  uint32_t low = i + 1;
+  uint32_t high = count;
+  while (low < high) {
+    const uint32_t middle = low + (high - low) / 2;
+    if (ProgressPercent(middle, count) != percent) {
+      high = middle;
+    } else {
+      low = middle + 1;
+    }
+  }
+  nextCheck = low;
+}
+
 bool CornerRecordGreater(const CornerRecord& a, const CornerRecord& b) {
   const Point3& p = a.value;
   const Point3& q = b.value;

@@ -28,13 +28,17 @@ struct ConsolidationProgress {
   const char* name = "";
   int lastPercent = -1;
 
-  // Before step i of a pass over count records.
+  // Before step i of a pass over count records (i counts from 0 within each pass).
   void Step(const char* format, uint32_t i, uint32_t count) {
-    const int percent = ProgressPercent(i, count);
-    if (percent == lastPercent) return;
-    lastPercent = percent;
-    SetProgressText(window, format, name, percent);
+    if (i != 0 && i < nextCheck) return;
+    Update(format, i, count);
   }
+
+ private:
+  // Shows the text when the percentage changed and finds the next step whose percentage
+  // differs (percentages never decrease along a pass), so most steps cost one comparison.
+  void Update(const char* format, uint32_t i, uint32_t count);
+  uint32_t nextCheck = 0;
 };
 
 // Working memory of the passes; its contents mean nothing between calls.

@@ -6,7 +6,7 @@ namespace cvm {
 
 int32_t SubMaterialCount(const HostMaterial* nodeMaterial) {
   if (nodeMaterial == nullptr || !nodeMaterial->MaterialIsMulti()) return 1;
-  return std::max<int32_t>(nodeMaterial->MaterialSubCount(), 0);
+  return std::max<int32_t>(nodeMaterial->MaterialSubCount(), 1);
 }
 
 void BuildFaceGroups(const std::vector<uint16_t>& faceMaterialIds, HostMaterial* nodeMaterial,
@@ -14,7 +14,6 @@ void BuildFaceGroups(const std::vector<uint16_t>& faceMaterialIds, HostMaterial*
   groups.clear();
   faceOrder.clear();
   const int32_t m = SubMaterialCount(nodeMaterial);
-  if (m == 0) return;
   // Material ids are 16-bit, so no exported id reaches 65536 whatever M is.
   const auto subCount = static_cast<uint32_t>(m);
   const uint32_t idRange = std::min<uint32_t>(subCount, 0x10000u);

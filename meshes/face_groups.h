@@ -16,15 +16,17 @@ struct FaceGroup {
 };
 
 // Number of sub-materials M a node's faces are spread over: 1 without a material or with one
-// that is not a multi-material, else its sub-material count (0 when that is not positive).
+// that is not a multi-material, else its sub-material count. A multi-material without
+// sub-materials also gives 1: its faces would otherwise belong to no group and be lost from
+// the record, whose face count still counts them.
 int32_t SubMaterialCount(const HostMaterial* nodeMaterial);
 
 // Groups the faces whose material ids (high 16 bits of their flags) are faceMaterialIds by
 // exported id = material id modulo M, in ascending id; ids that no face uses get no group.
 // A group's material index is FindMaterial of the node's sub-material with that number when
 // M > 1, of the node's material itself when M is 1. Gives groups and faceOrder: the faces of
-// the first group in ascending order, then those of the next, and so on. With M = 0 there
-// are no groups and faceOrder is empty. Linear in the faces plus min(M, 65536).
+// the first group in ascending order, then those of the next, and so on; every face is in
+// exactly one group. Linear in the faces plus min(M, 65536).
 void BuildFaceGroups(const std::vector<uint16_t>& faceMaterialIds, HostMaterial* nodeMaterial,
                      const MaterialList& materials, std::vector<FaceGroup>& groups, std::vector<uint32_t>& faceOrder);
 

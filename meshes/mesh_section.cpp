@@ -65,7 +65,9 @@ bool WriteMeshNode(ExportContext& ctx, HostNode& node, const MaterialList& mater
     return false;
   }
 
-  ConsolidationProgress progress{ctx.progress, name, -1};
+  ConsolidationProgress progress;
+  progress.window = ctx.progress;
+  progress.name = name;
   MeshChannels& channels = work.channels;
   ConsolidateSorted(gathered.normals, kConsolidatingNormalsText, progress, work.scratch, channels.normals);
   if (ctx.options.preserveVertexOrdering) {

@@ -72,8 +72,11 @@ TEST_F(FaceGroupsTest, MultiMaterialGroupsBySubMaterialInAscendingOrder) {
 TEST_F(FaceGroupsTest, SingleAndMissingSubMaterials) {
   SCOPED_TRACE("M = 1 looks up the multi-material itself");
   Check({0, 5}, &multi1, {{0, kNoReference, {0, 1}}});
-  SCOPED_TRACE("M = 0 gives no groups");
-  Check({0, 5}, &multi0, {});
+  SCOPED_TRACE("no sub-materials: one group, so no face is lost");
+  Check({0, 5}, &multi0, {{0, kNoReference, {0, 1}}});
+  SCOPED_TRACE("a negative sub-material count is no sub-materials");
+  multi0.subCountOverride = -5;
+  Check({3}, &multi0, {{0, kNoReference, {0}}});
   SCOPED_TRACE("M beyond the 16-bit ids");
   Check({1, 0, 65535}, &hugeMulti, {{0, 0, {1}}, {1, 1, {0}}, {65535, kNoReference, {2}}});
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -70,14 +71,14 @@ class FakeMaterial final : public HostMaterial {
  public:
   bool isMulti = false;
   std::vector<HostMaterial*> subs;  // entries may be null
-  int32_t subCountOverride = -1;    // >= 0: MaterialSubCount answers this instead
+  std::optional<int32_t> subCountOverride;  // set: MaterialSubCount answers this instead
 
   ClassId ObjectClassId() const override { return isMulti ? ClassId{0x200, 0} : ClassId{2, 0}; }
   const char* MaterialName() const override { return "m"; }
   bool MaterialIsTwoSided() const override { return false; }
   bool MaterialIsMulti() const override { return isMulti; }
   int32_t MaterialSubCount() const override {
-    return subCountOverride >= 0 ? subCountOverride : static_cast<int32_t>(subs.size());
+    return subCountOverride ? *subCountOverride : static_cast<int32_t>(subs.size());
   }
   HostMaterial* MaterialSub(int32_t index) const override {
     return index >= 0 && static_cast<size_t>(index) < subs.size() ? subs[index] : nullptr;
