@@ -109,14 +109,17 @@ bool AddNodes(SceneBuilder& b, std::string& error) {
 
 unsigned AssimpImportSteps() { return aiProcess_Triangulate | aiProcess_GenSmoothNormals; }
 
+const aiScene* ReadModelWithAssimp(Assimp::Importer& importer, const std::string& path) {
+  // FBX pivots and pre-rotations folded into the node transforms, not extra "$AssimpFbx$" nodes.
+  importer.SetPropertyBool(AI_CONFIG_IMPORT_FBX_PRESERVE_PIVOTS, false);
+  return importer.ReadFile(path, AssimpImportSteps());
+}
+
 bool ImportModelFile(const std::string& path, standin::SceneModel& out, ImportWarnings& warnings,
                      std::string& error) {
   out = standin::SceneModel();
   Assimp::Importer importer;
-  // FBX pivots and pre-rotations folded into the node transforms, not extra "$AssimpFbx$" nodes.
-  importer.SetPropertyBool(AI_CONFIG_IMPORT_FBX_PRESERVE_PIVOTS, false);
-  // Lines and points are dropped with a count in the warnings rather than removed silently.
-  const aiScene* scene = importer.ReadFile(path, AssimpImportSteps());
+  const aiScene* scene = ReadModelWithAssimp(importer, path);
   if (scene == nullptr) {
     error = importer.GetErrorString();
     if (error.empty()) error = "not a model file that can be read";

@@ -19,12 +19,21 @@
 #include "host/standin/scene_model.h"
 #include "import/import_scene.h"
 
+struct aiScene;
+namespace Assimp {
+class Importer;
+}
+
 namespace cvm::import {
 
 // The assimp post-processing steps the import asks for: triangulation (points and lines stay
 // as they are and are dropped), smooth normals where the source has none, and nothing else:
 // the exporter's consolidation already merges equal vertices.
 unsigned AssimpImportSteps();
+
+// Reads path with importer, set up and post-processed as ImportModelFile reads it: the scene
+// (owned by importer) or null with importer's error string set.
+const aiScene* ReadModelWithAssimp(Assimp::Importer& importer, const std::string& path);
 
 // Reads the model file at path into out. Fails (false, out empty, error set without the path)
 // when assimp cannot read the file or gives data out of range. Thread-safe: every call has its

@@ -39,7 +39,7 @@ std::string MetadataValue(const aiMetadataEntry& entry) {
       const auto& v = *static_cast<const aiVector3D*>(entry.mData);
       return FormatFloat(v.x) + " " + FormatFloat(v.y) + " " + FormatFloat(v.z);
     }
-    default: return std::string();  // nested metadata and future types carry no text
+    default: return std::string();
   }
 }
 
@@ -82,8 +82,10 @@ std::string NodeUserText(const aiNode& node) {
   if (metadata->Get("UserProperties", userProperties)) return userProperties.C_Str();
   std::string text;
   for (unsigned i = 0; i < metadata->mNumProperties; ++i) {
+    const aiMetadataEntry& entry = metadata->mValues[i];
+    if (entry.mType == AI_AIMETADATA || entry.mType >= AI_META_MAX || entry.mData == nullptr) continue;
     if (!text.empty()) text += "\r\n";
-    text += std::string(metadata->mKeys[i].C_Str()) + " = " + MetadataValue(metadata->mValues[i]);
+    text += std::string(metadata->mKeys[i].C_Str()) + " = " + MetadataValue(entry);
   }
   return text;
 }

@@ -31,7 +31,8 @@ aiMatrix4x4 CameraFrame(const aiCamera& camera);
 // The node's metadata as user text: "key = value" lines joined by "\r\n" (the host's own line
 // ends), in the metadata's order. When the metadata holds "UserProperties" (the modelling
 // application's own user-defined text, kept by FBX files) that text alone is used. Values of
-// vector type are written "x y z"; empty for a node without metadata.
+// vector type are written "x y z"; nested metadata (glTF extensions) is left out; empty for a
+// node without metadata.
 std::string NodeUserText(const aiNode& node);
 
 }  // namespace cvm::import

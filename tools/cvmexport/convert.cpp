@@ -88,14 +88,19 @@ ConvertResult Convert(const ConvertRequest& request) {
 }  // namespace
 
 ConvertResult ConvertScene(const ConvertRequest& request) {
+  ConvertResult result;
   try {
-    return Convert(request);
+    result = Convert(request);
   } catch (const std::exception& e) {
     // Allocation failures and the like: the output is untouched, as for any failure.
-    ConvertResult result;
+    result = ConvertResult();
     result.message = request.scenePath + ": " + e.what();
-    return result;
   }
+  if (request.wantReport && result.report.is_null()) {
+    // The scene could not be read or exported: the report says so and holds nothing else.
+    result.report = {{"input", request.scenePath}, {"output", nullptr}, {"status", "failed"}, {"error", result.message}};
+  }
+  return result;
 }
 
 bool WriteTextOutput(const std::string& path, const std::string& text, std::string& error) {

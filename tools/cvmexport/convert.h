@@ -30,7 +30,8 @@ struct ConvertRequest {
 struct ConvertResult {
   int status = kExitError;
   std::string message;          // one line for stderr, empty when there is nothing to say
-  nlohmann::ordered_json report;  // with wantReport, once the scene was read; null before
+  nlohmann::ordered_json report;  // with wantReport; only input, output, status and error when the
+                                  // scene could not be read or exported
 };
 
 // Reads the scene, exports it into memory, reads the bytes back to check them and build the
