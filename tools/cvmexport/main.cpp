@@ -32,7 +32,7 @@ int main(int argc, char** argv) {
   std::string outDir, reportPath;
   unsigned jobs = 1;
   bool noNormals = false, preserveOrder = false, noMerge = false, selectedOnly = false, quiet = false;
-  app.add_option("inputs", inputs, "Scene documents or model files to export")->required();
+  app.add_option("scenes", inputs, "Scene documents or model files to export")->required();
   auto* output = app.add_option("-o,--output", request.outputPath, "Output file (.cvm), for a single input");
   auto* outDirOption = app.add_option("--out-dir", outDir, "Folder for the outputs: INPUT-NAME.cvm for each input");
   output->excludes(outDirOption);
