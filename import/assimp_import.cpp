@@ -1,10 +1,10 @@
 #include "import/assimp_import.h"
 
-#include <assimp/Importer.hpp>
 #include <assimp/config.h>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
+#include <assimp/Importer.hpp>
 #include <unordered_map>
 
 #include "host/standin/scene_model_validate.h"
@@ -16,7 +16,9 @@
 namespace cvm::import {
 namespace {
 
-std::string Quoted(const std::string& name) { return "'" + name + "'"; }
+std::string Quoted(const std::string& name) {
+  return "'" + name + "'";
+}
 
 struct SceneBuilder {
   const aiScene& scene;
@@ -41,7 +43,8 @@ bool AddMeshNode(SceneBuilder& b, const aiNode& node, const aiMatrix4x4& world, 
   NodeMesh built;
   if (!BuildNodeMesh(b.scene, node, NormalFixFor(world), built, error)) return false;
   if (built.droppedPrimitives > 0) {
-    b.warnings.push_back("node " + Quoted(node.mName.C_Str()) + ": " + std::to_string(built.droppedPrimitives) +
+    b.warnings.push_back("node " + Quoted(node.mName.C_Str()) + ": " +
+                         std::to_string(built.droppedPrimitives) +
                          " points and lines dropped (only triangles are exported)");
   }
   for (unsigned k = 0; k < node.mNumMeshes; ++k) {
@@ -65,7 +68,8 @@ void AddObjectNode(SceneBuilder& b, const aiNode& node, const aiMatrix4x4& world
     bool approximated = false;
     out.object.kind = standin::ObjectKind::kLight;
     out.object.light = ConvertLight(*light->second, approximated);
-    if (approximated) b.warnings.push_back("light " + Quoted(name) + ": ambient or area light exported as an omni light");
+    if (approximated)
+      b.warnings.push_back("light " + Quoted(name) + ": ambient or area light exported as an omni light");
     b.model.nodes.push_back(std::move(out));
     return;
   }
@@ -107,7 +111,9 @@ bool AddNodes(SceneBuilder& b, std::string& error) {
 
 }  // namespace
 
-unsigned AssimpImportSteps() { return aiProcess_Triangulate | aiProcess_GenSmoothNormals; }
+unsigned AssimpImportSteps() {
+  return aiProcess_Triangulate | aiProcess_GenSmoothNormals;
+}
 
 const aiScene* ReadModelWithAssimp(Assimp::Importer& importer, const std::string& path) {
   // FBX pivots and pre-rotations folded into the node transforms, not extra "$AssimpFbx$" nodes.
@@ -131,7 +137,8 @@ bool ImportModelFile(const std::string& path, standin::SceneModel& out, ImportWa
   }
   SceneBuilder b{*scene, out, warnings, {}, {}, {}};
   b.materials = ConvertMaterials(*scene, out, warnings);
-  for (unsigned i = 0; i < scene->mNumLights; ++i) b.lights.emplace(scene->mLights[i]->mName.C_Str(), scene->mLights[i]);
+  for (unsigned i = 0; i < scene->mNumLights; ++i)
+    b.lights.emplace(scene->mLights[i]->mName.C_Str(), scene->mLights[i]);
   for (unsigned i = 0; i < scene->mNumCameras; ++i)
     b.cameras.emplace(scene->mCameras[i]->mName.C_Str(), scene->mCameras[i]);
   if (!AddNodes(b, error)) {
@@ -139,11 +146,14 @@ bool ImportModelFile(const std::string& path, standin::SceneModel& out, ImportWa
     return false;
   }
   if (b.droppedBones > 0) {
-    warnings.push_back(std::to_string(b.droppedBones) + " bones dropped: skinned meshes are exported as they stand");
+    warnings.push_back(std::to_string(b.droppedBones) +
+                       " bones dropped: skinned meshes are exported as they stand");
   }
-  if (b.droppedMorphTargets > 0) warnings.push_back(std::to_string(b.droppedMorphTargets) + " morph targets dropped");
+  if (b.droppedMorphTargets > 0)
+    warnings.push_back(std::to_string(b.droppedMorphTargets) + " morph targets dropped");
   if (scene->mNumAnimations > 0) {
-    warnings.push_back(std::to_string(scene->mNumAnimations) + " animations dropped: the scene is exported at time 0");
+    warnings.push_back(std::to_string(scene->mNumAnimations) +
+                       " animations dropped: the scene is exported at time 0");
   }
   if (!standin::ValidateSceneModel(out, error)) {
     out = standin::SceneModel();

@@ -2,11 +2,11 @@
 // several materials need.
 #pragma once
 
+#include <assimp/scene.h>
+
 #include <map>
 #include <string>
 #include <vector>
-
-#include <assimp/scene.h>
 
 #include "host/standin/scene_model.h"
 #include "import/import_scene.h"

@@ -8,7 +8,9 @@
 namespace cvm::import {
 namespace {
 
-std::string Quoted(const aiString& name) { return std::string("'") + name.C_Str() + "'"; }
+std::string Quoted(const aiString& name) {
+  return std::string("'") + name.C_Str() + "'";
+}
 
 // What the first pass learns about the node's meshes, so that every array is sized once.
 struct MeshTotals {
@@ -45,7 +47,9 @@ bool CountMeshes(const aiScene& scene, const aiNode& node, MeshTotals& totals, s
   return true;
 }
 
-Point3 FaceNormal(const Point3& a, const Point3& b, const Point3& c) { return Normalize(CrossProd(b - a, c - b)); }
+Point3 FaceNormal(const Point3& a, const Point3& b, const Point3& c) {
+  return Normalize(CrossProd(b - a, c - b));
+}
 
 Point3 FixNormal(const NormalFix& fix, const aiVector3D& n) {
   if (!fix.apply) return ToPoint3(n);
@@ -57,7 +61,8 @@ Point3 FixNormal(const NormalFix& fix, const aiVector3D& n) {
 }  // namespace
 
 NormalFix NormalFixFor(const aiMatrix4x4& world) {
-  const double l[3][3] = {{world.a1, world.a2, world.a3}, {world.b1, world.b2, world.b3}, {world.c1, world.c2, world.c3}};
+  const double l[3][3] = {
+      {world.a1, world.a2, world.a3}, {world.b1, world.b2, world.b3}, {world.c1, world.c2, world.c3}};
   double g[3][3];  // L^T L
   for (int r = 0; r < 3; ++r)
     for (int c = 0; c < 3; ++c) g[r][c] = l[0][r] * l[0][c] + l[1][r] * l[1][c] + l[2][r] * l[2][c];
@@ -69,7 +74,8 @@ NormalFix NormalFixFor(const aiMatrix4x4& world) {
   const double mean = trace / 3.0;
   bool conformal = true;
   for (int r = 0; r < 3; ++r)
-    for (int c = 0; c < 3; ++c) conformal = conformal && std::fabs(g[r][c] - (r == c ? mean : 0.0)) <= tolerance;
+    for (int c = 0; c < 3; ++c)
+      conformal = conformal && std::fabs(g[r][c] - (r == c ? mean : 0.0)) <= tolerance;
   if (conformal) return fix;
   const double det = g[0][0] * (g[1][1] * g[2][2] - g[1][2] * g[2][1]) -
                      g[0][1] * (g[1][0] * g[2][2] - g[1][2] * g[2][0]) +
@@ -117,7 +123,8 @@ bool BuildNodeMesh(const aiScene& scene, const aiNode& node, const NormalFix& no
     const aiMesh& source = *scene.mMeshes[node.mMeshes[k]];
     const auto base = static_cast<uint32_t>(mesh.vertices.size());
     bool hasTriangles = false;
-    for (unsigned f = 0; f < source.mNumFaces && !hasTriangles; ++f) hasTriangles = source.mFaces[f].mNumIndices == 3;
+    for (unsigned f = 0; f < source.mNumFaces && !hasTriangles; ++f)
+      hasTriangles = source.mFaces[f].mNumIndices == 3;
     if (!hasTriangles) {
       out.droppedPrimitives += source.mNumFaces;
       continue;
@@ -160,9 +167,9 @@ bool BuildNodeMesh(const aiScene& scene, const aiNode& node, const NormalFix& no
       MeshFace host{{0, 0, 0}, mesh.normals ? 0u : 1u, standin::FlagsWithMaterialId(materialId)};
       for (int i = 0; i < 3; ++i) {
         if (face.mIndices[i] >= source.mNumVertices) {
-          error = "node " + Quoted(node.mName) + ", mesh " + Quoted(source.mName) + ", face " + std::to_string(f) +
-                  ": vertex index " + std::to_string(face.mIndices[i]) + " out of range (mesh has " +
-                  std::to_string(source.mNumVertices) + " vertices)";
+          error = "node " + Quoted(node.mName) + ", mesh " + Quoted(source.mName) + ", face " +
+                  std::to_string(f) + ": vertex index " + std::to_string(face.mIndices[i]) +
+                  " out of range (mesh has " + std::to_string(source.mNumVertices) + " vertices)";
           return false;
         }
         host.v[i] = base + face.mIndices[i];

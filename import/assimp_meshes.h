@@ -1,11 +1,11 @@
 // The meshes of one assimp node as one host triangle mesh.
 #pragma once
 
+#include <assimp/scene.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
-
-#include <assimp/scene.h>
 
 #include "host/standin/scene_model.h"
 #include "import/import_scene.h"

@@ -18,7 +18,8 @@ aiMatrix4x4 FrameLookingAlong(const aiVector3D& position, aiVector3D direction, 
   }
   x.Normalize();
   const aiVector3D y = z ^ x;
-  return aiMatrix4x4(x.x, y.x, z.x, position.x, x.y, y.y, z.y, position.y, x.z, y.z, z.z, position.z, 0, 0, 0, 1);
+  return aiMatrix4x4(x.x, y.x, z.x, position.x, x.y, y.y, z.y, position.y, x.z, y.z, z.z, position.z, 0, 0, 0,
+                     1);
 }
 
 std::string FormatFloat(double value) {
@@ -29,17 +30,24 @@ std::string FormatFloat(double value) {
 
 std::string MetadataValue(const aiMetadataEntry& entry) {
   switch (entry.mType) {
-    case AI_BOOL: return *static_cast<const bool*>(entry.mData) ? "true" : "false";
-    case AI_INT32: return std::to_string(*static_cast<const int32_t*>(entry.mData));
-    case AI_UINT64: return std::to_string(*static_cast<const uint64_t*>(entry.mData));
-    case AI_FLOAT: return FormatFloat(*static_cast<const float*>(entry.mData));
-    case AI_DOUBLE: return FormatFloat(*static_cast<const double*>(entry.mData));
-    case AI_AISTRING: return static_cast<const aiString*>(entry.mData)->C_Str();
+    case AI_BOOL:
+      return *static_cast<const bool*>(entry.mData) ? "true" : "false";
+    case AI_INT32:
+      return std::to_string(*static_cast<const int32_t*>(entry.mData));
+    case AI_UINT64:
+      return std::to_string(*static_cast<const uint64_t*>(entry.mData));
+    case AI_FLOAT:
+      return FormatFloat(*static_cast<const float*>(entry.mData));
+    case AI_DOUBLE:
+      return FormatFloat(*static_cast<const double*>(entry.mData));
+    case AI_AISTRING:
+      return static_cast<const aiString*>(entry.mData)->C_Str();
     case AI_AIVECTOR3D: {
       const auto& v = *static_cast<const aiVector3D*>(entry.mData);
       return FormatFloat(v.x) + " " + FormatFloat(v.y) + " " + FormatFloat(v.z);
     }
-    default: return std::string();
+    default:
+      return std::string();
   }
 }
 
@@ -48,9 +56,15 @@ std::string MetadataValue(const aiMetadataEntry& entry) {
 standin::LightModel ConvertLight(const aiLight& light, bool& wasApproximated) {
   standin::LightModel out;
   switch (light.mType) {
-    case aiLightSource_SPOT: out.lightType = kFreeSpotLight; break;
-    case aiLightSource_DIRECTIONAL: out.lightType = kDirectionalLight; break;
-    default: out.lightType = kOmniLight; break;
+    case aiLightSource_SPOT:
+      out.lightType = kFreeSpotLight;
+      break;
+    case aiLightSource_DIRECTIONAL:
+      out.lightType = kDirectionalLight;
+      break;
+    default:
+      out.lightType = kOmniLight;
+      break;
   }
   wasApproximated = light.mType == aiLightSource_AMBIENT || light.mType == aiLightSource_AREA;
   const aiColor3D& c = light.mColorDiffuse;
@@ -68,7 +82,8 @@ standin::LightModel ConvertLight(const aiLight& light, bool& wasApproximated) {
 aiMatrix4x4 LightFrame(const aiLight& light) {
   const bool hasDirection = light.mType == aiLightSource_SPOT || light.mType == aiLightSource_DIRECTIONAL ||
                             light.mType == aiLightSource_AREA;
-  return FrameLookingAlong(light.mPosition, hasDirection ? light.mDirection : aiVector3D(0, 0, -1), light.mUp);
+  return FrameLookingAlong(light.mPosition, hasDirection ? light.mDirection : aiVector3D(0, 0, -1),
+                           light.mUp);
 }
 
 aiMatrix4x4 CameraFrame(const aiCamera& camera) {

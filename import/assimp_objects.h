@@ -1,9 +1,9 @@
 // assimp lights, cameras and node metadata as host objects and user text.
 #pragma once
 
-#include <string>
-
 #include <assimp/scene.h>
+
+#include <string>
 
 #include "host/standin/scene_model.h"
 

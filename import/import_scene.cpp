@@ -18,7 +18,8 @@ bool IsSceneDocumentPath(const std::string& path) {
   return true;
 }
 
-bool ImportScene(const std::string& path, standin::SceneModel& out, ImportWarnings& warnings, std::string& error) {
+bool ImportScene(const std::string& path, standin::SceneModel& out, ImportWarnings& warnings,
+                 std::string& error) {
   if (IsSceneDocumentPath(path)) return standin::LoadSceneFile(path, out, error);
   return ImportModelFile(path, out, warnings, error);
 }

@@ -23,6 +23,7 @@ bool IsSceneDocumentPath(const std::string& path);
 // returns false, leaves out empty and sets error to a message that does not repeat the path
 // (the caller puts it in front). The model passes ValidateSceneModel on success. Safe to call
 // from several threads at once.
-bool ImportScene(const std::string& path, standin::SceneModel& out, ImportWarnings& warnings, std::string& error);
+bool ImportScene(const std::string& path, standin::SceneModel& out, ImportWarnings& warnings,
+                 std::string& error);
 
 }  // namespace cvm::import

@@ -9,7 +9,9 @@
 
 namespace cvm::import {
 
-inline Point3 ToPoint3(const aiVector3D& v) { return {v.x, v.y, v.z}; }
+inline Point3 ToPoint3(const aiVector3D& v) {
+  return {v.x, v.y, v.z};
+}
 
 // The host transform of a node whose world transform (assimp's column-vector matrix, source
 // axes) is world: the world transform followed by the turn upright. Host rows 0 to 2 are the

@@ -32,8 +32,8 @@ std::vector<reader::Vec3> FaceCorners(const reader::CvmMesh& mesh, uint32_t face
 
 TEST(GeneratedGltf, AnUntransformedModelReadsBackAsXYMinusZ) {
   test::TempDir dir;
-  const auto imported = test::ImportAndRead(
-      test::WriteGltf(dir.Path().string(), "tri", GltfScene{{MeshNode("Tri", {{kTriangle, {}, -1, 4}})}, {}, {}}));
+  const auto imported = test::ImportAndRead(test::WriteGltf(
+      dir.Path().string(), "tri", GltfScene{{MeshNode("Tri", {{kTriangle, {}, -1, 4}})}, {}, {}}));
   ASSERT_TRUE(imported.ok);
   ASSERT_EQ(imported.file.meshes.size(), 1u);
   const reader::CvmMesh& mesh = imported.file.meshes[0];
@@ -54,9 +54,10 @@ TEST(GeneratedGltf, AnUntransformedModelReadsBackAsXYMinusZ) {
 
 TEST(GeneratedGltf, SeveralMaterialsOnOneNodeBecomeOneMeshWithAGroupEach) {
   test::TempDir dir;
-  GltfScene scene{{MeshNode("Two", {{kTriangle, {}, 1, 4}, {kOtherTriangle, {}, 0, 4}, {kTriangle, {}, 1, 4}})},
-                  {"A", "B"},
-                  {}};
+  GltfScene scene{
+      {MeshNode("Two", {{kTriangle, {}, 1, 4}, {kOtherTriangle, {}, 0, 4}, {kTriangle, {}, 1, 4}})},
+      {"A", "B"},
+      {}};
   const auto imported = test::ImportAndRead(test::WriteGltf(dir.Path().string(), "two", scene));
   ASSERT_TRUE(imported.ok);
   ASSERT_EQ(imported.file.meshes.size(), 1u);
@@ -121,9 +122,10 @@ TEST(GeneratedGltf, LightsHelpersAndExtrasKeepTheirMeaning) {
 
 TEST(GeneratedGltf, PointsAndLinesAreDroppedWithAWarning) {
   test::TempDir dir;
-  GltfScene scene{{MeshNode("Mixed", {{kTriangle, {}, -1, 0}, {kTriangle, {}, -1, 4}, {kOtherTriangle, {}, -1, 1}})},
-                  {},
-                  {}};
+  GltfScene scene{
+      {MeshNode("Mixed", {{kTriangle, {}, -1, 0}, {kTriangle, {}, -1, 4}, {kOtherTriangle, {}, -1, 1}})},
+      {},
+      {}};
   const auto imported = test::ImportAndRead(test::WriteGltf(dir.Path().string(), "mixed", scene));
   ASSERT_TRUE(imported.ok);
   ASSERT_EQ(imported.file.meshes.size(), 1u);
@@ -141,7 +143,8 @@ TEST(GeneratedGltf, NormalsStayPerpendicularUnderNonUniformScale) {
   const std::vector<std::array<float, 3>> slope = {{0, 0, 0}, {1, 0, 0}, {0, 1, 1}};
   GltfNode node = MeshNode("Stretched", {{slope, {{0, -s, s}, {0, -s, s}, {0, -s, s}}, -1, 4}});
   node.matrix = std::array<float, 16>{1, 0, 0, 0, 0, 4, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-  const auto imported = test::ImportAndRead(test::WriteGltf(dir.Path().string(), "stretched", {{node}, {}, {}}));
+  const auto imported =
+      test::ImportAndRead(test::WriteGltf(dir.Path().string(), "stretched", {{node}, {}, {}}));
   ASSERT_TRUE(imported.ok);
   const reader::CvmMesh& mesh = imported.file.meshes.at(0);
   ASSERT_TRUE(mesh.hasNormals);

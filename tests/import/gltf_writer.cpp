@@ -11,13 +11,16 @@ namespace {
 using Json = nlohmann::json;
 
 // Appends floats to the buffer and returns the accessor that reads them as VEC3.
-int AddVec3Accessor(const std::vector<std::array<float, 3>>& values, std::vector<uint8_t>& buffer, Json& doc) {
+int AddVec3Accessor(const std::vector<std::array<float, 3>>& values, std::vector<uint8_t>& buffer,
+                    Json& doc) {
   const size_t offset = buffer.size();
   buffer.resize(offset + values.size() * 12);
   std::memcpy(buffer.data() + offset, values.data(), values.size() * 12);
   doc["bufferViews"].push_back({{"buffer", 0}, {"byteOffset", offset}, {"byteLength", values.size() * 12}});
-  Json accessor = {{"bufferView", doc["bufferViews"].size() - 1}, {"componentType", 5126},
-                   {"count", values.size()}, {"type", "VEC3"}};
+  Json accessor = {{"bufferView", doc["bufferViews"].size() - 1},
+                   {"componentType", 5126},
+                   {"count", values.size()},
+                   {"type", "VEC3"}};
   std::array<float, 3> low = values.at(0), high = values.at(0);
   for (const auto& v : values) {
     for (int k = 0; k < 3; ++k) {
@@ -34,8 +37,12 @@ int AddVec3Accessor(const std::vector<std::array<float, 3>>& values, std::vector
 }  // namespace
 
 std::string WriteGltf(const std::string& dir, const std::string& name, const GltfScene& scene) {
-  Json doc = {{"asset", {{"version", "2.0"}}}, {"scene", 0}, {"scenes", {{{"nodes", Json::array()}}}},
-              {"nodes", Json::array()}, {"meshes", Json::array()}, {"accessors", Json::array()},
+  Json doc = {{"asset", {{"version", "2.0"}}},
+              {"scene", 0},
+              {"scenes", {{{"nodes", Json::array()}}}},
+              {"nodes", Json::array()},
+              {"meshes", Json::array()},
+              {"accessors", Json::array()},
               {"bufferViews", Json::array()}};
   std::vector<uint8_t> buffer;
   for (const std::string& material : scene.materialNames) doc["materials"].push_back({{"name", material}});
@@ -52,7 +59,8 @@ std::string WriteGltf(const std::string& dir, const std::string& name, const Glt
       for (const GltfPrimitive& primitive : node.primitives) {
         Json p = {{"attributes", {{"POSITION", AddVec3Accessor(primitive.positions, buffer, doc)}}},
                   {"mode", primitive.mode}};
-        if (!primitive.normals.empty()) p["attributes"]["NORMAL"] = AddVec3Accessor(primitive.normals, buffer, doc);
+        if (!primitive.normals.empty())
+          p["attributes"]["NORMAL"] = AddVec3Accessor(primitive.normals, buffer, doc);
         if (primitive.material >= 0) p["material"] = primitive.material;
         mesh["primitives"].push_back(p);
       }

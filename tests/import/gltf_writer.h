@@ -18,7 +18,7 @@ struct GltfPrimitive {
 
 struct GltfNode {
   std::string name;
-  std::vector<GltfPrimitive> primitives;       // none: a node without a mesh
+  std::vector<GltfPrimitive> primitives;        // none: a node without a mesh
   std::optional<std::array<float, 16>> matrix;  // column-major, as glTF stores it
   std::string extrasJson;                       // e.g. {"note": "hello"}; empty for none
   int light = -1;                               // index into lightsJson

@@ -1,11 +1,10 @@
 // Real model files made by others (Debian's assimp-testmodels): each is imported, exported,
 // read back with the reader and compared with what assimp itself reads from the file.
+#include <assimp/scene.h>
 #include <gtest/gtest.h>
 
-#include <assimp/Importer.hpp>
-#include <assimp/scene.h>
-
 #include <algorithm>
+#include <assimp/Importer.hpp>
 #include <cmath>
 #include <filesystem>
 
@@ -16,12 +15,14 @@ namespace cvm {
 namespace {
 
 struct ModelCase {
-  const char* path;  // under the test collection's folder
+  const char* path;                   // under the test collection's folder
   std::vector<std::string> textures;  // names the file's texture table must hold, in order
   size_t lights = 0;
 };
 
-void PrintTo(const ModelCase& c, std::ostream* os) { *os << c.path; }
+void PrintTo(const ModelCase& c, std::ostream* os) {
+  *os << c.path;
+}
 
 // glTF 2, FBX (several written by the modelling application), 3DS and ASE with smoothing
 // groups, OBJ with materials and vertex colours, DAE with lights and two UV sets, PLY, STL.
@@ -74,7 +75,9 @@ void CollectMeshNodes(const aiScene& scene, const aiNode& node, const aiMatrix4x
   }
 }
 
-float Largest(const reader::Vec3& v) { return std::max({std::fabs(v.x), std::fabs(v.y), std::fabs(v.z)}); }
+float Largest(const reader::Vec3& v) {
+  return std::max({std::fabs(v.x), std::fabs(v.y), std::fabs(v.z)});
+}
 
 class ModelFiles : public ::testing::TestWithParam<ModelCase> {};
 
@@ -116,9 +119,9 @@ TEST_P(ModelFiles, ReadBackAsAssimpReadsThem) {
                              std::fabs(actual.y - expected.y) <= tolerance &&
                              std::fabs(actual.z - expected.z) <= tolerance;
           if (!close && mismatches++ < 3) {
-            ADD_FAILURE() << source.name << " corner " << corner << ": (" << actual.x << ", " << actual.y << ", "
-                          << actual.z << ") instead of (" << expected.x << ", " << expected.y << ", " << expected.z
-                          << ")";
+            ADD_FAILURE() << source.name << " corner " << corner << ": (" << actual.x << ", " << actual.y
+                          << ", " << actual.z << ") instead of (" << expected.x << ", " << expected.y << ", "
+                          << expected.z << ")";
           }
         }
       }

@@ -48,15 +48,19 @@ TEST(CvmDifference, NamesTheFirstDifferingFieldWithBothValues) {
   };
   const std::vector<Case> cases = {
       {"header scale", [](CvmFile& f) { f.header.scale = 2.0f; }, "header.scale", "1.0", "2.0"},
-      {"texture name", [](CvmFile& f) { f.textures[0].name = "stone.tga"; }, "textures[0].name", "\"brick.tga\"",
-       "\"stone.tga\""},
-      {"position component", [](CvmFile& f) { f.meshes[0].positions[2].z = 1.5f; }, "meshes[0].positions[2][2]",
-       "1.0", "1.5"},
-      {"negative zero is not zero", [](CvmFile& f) { f.meshes[0].pivot.y = -0.0f; }, "meshes[0].pivot[1]", "0.0",
-       "\"-0\""},
-      {"an extra face group", [](CvmFile& f) { f.meshes[0].groups.push_back({1, {}}); }, "meshes[0].groups",
-       "1 entry", "2 entries"},
-      {"the earlier of two differences", [](CvmFile& f) {
+      {"texture name", [](CvmFile& f) { f.textures[0].name = "stone.tga"; }, "textures[0].name",
+       "\"brick.tga\"", "\"stone.tga\""},
+      {"position component", [](CvmFile& f) { f.meshes[0].positions[2].z = 1.5f; },
+       "meshes[0].positions[2][2]", "1.0", "1.5"},
+      {"negative zero is not zero", [](CvmFile& f) { f.meshes[0].pivot.y = -0.0f; }, "meshes[0].pivot[1]",
+       "0.0", "\"-0\""},
+      {"an extra face group",
+       [](CvmFile& f) {
+         f.meshes[0].groups.push_back({1, {}});
+       },
+       "meshes[0].groups", "1 entry", "2 entries"},
+      {"the earlier of two differences",
+       [](CvmFile& f) {
          f.lights[0].color.y = 0.75f;
          f.meshes[0].faceCount = 2;
        },

@@ -16,7 +16,9 @@ using test::RunProcess;
 using test::TempDir;
 using test::WriteBytes;
 
-std::string Model(const std::string& relative) { return std::string(ASSIMP_MODELS_DIR) + "/" + relative; }
+std::string Model(const std::string& relative) {
+  return std::string(ASSIMP_MODELS_DIR) + "/" + relative;
+}
 
 std::string WriteText(const TempDir& dir, const std::string& name, const std::string& text) {
   WriteBytes(dir.File(name), std::vector<uint8_t>(text.begin(), text.end()));
@@ -31,8 +33,8 @@ TEST(CvmexportDumpScene, TheDumpedDocumentExportsToTheSameBytes) {
     const std::string model = Model(relative);
     if (!std::filesystem::exists(model)) GTEST_SKIP() << "assimp-testmodels is not installed";
     TempDir dir;
-    const auto direct = RunProcess(CVMEXPORT_PATH, {model, "-o", dir.File("direct.cvm"), "--dump-scene",
-                                                    dir.File("scene.json")});
+    const auto direct = RunProcess(
+        CVMEXPORT_PATH, {model, "-o", dir.File("direct.cvm"), "--dump-scene", dir.File("scene.json")});
     ASSERT_EQ(direct.exitStatus, 0) << relative << ": " << direct.err;
     const auto again = RunProcess(CVMEXPORT_PATH, {dir.File("scene.json"), "-o", dir.File("again.cvm")});
     ASSERT_EQ(again.exitStatus, 0) << relative << ": " << again.err;
@@ -71,7 +73,11 @@ TEST(CvmexportManyInputs, EachInputIsConvertedOnItsOwn) {
        1,
        {"a.cvm"},
        "broken.json"},
-      {"one without data", {{"a.json", kGoodScene}, {"eye.json", kCameraScene}}, {"-j", "4"}, 3, {"a.cvm"},
+      {"one without data",
+       {{"a.json", kGoodScene}, {"eye.json", kCameraScene}},
+       {"-j", "4"},
+       3,
+       {"a.cvm"},
        "eye.json: No Data to Export."},
       {"broken and without data", {{"eye.json", kCameraScene}, {"broken.json", kBrokenScene}}, {}, 1, {}, ""},
   };

@@ -49,8 +49,8 @@ TEST(CvmexportReport, NamesEveryNodeWithWhatItBecameOrWhyNot) {
   TempDir dir;
   const std::string scene = WriteText(dir, "scene.json", kMixedScene);
   WriteText(dir, "here.png", "png");
-  const auto result = RunProcess(CVMEXPORT_PATH, {scene, "-o", dir.File("out.cvm"), "--selected-only", "--report",
-                                                  dir.File("report.json")});
+  const auto result = RunProcess(CVMEXPORT_PATH, {scene, "-o", dir.File("out.cvm"), "--selected-only",
+                                                  "--report", dir.File("report.json")});
   ASSERT_EQ(result.exitStatus, 0) << result.err;
   const Json report = ReadJson(dir.File("report.json"));
   EXPECT_EQ(report["status"], "written");
@@ -58,9 +58,12 @@ TEST(CvmexportReport, NamesEveryNodeWithWhatItBecameOrWhyNot) {
 
   const std::vector<std::tuple<std::string, std::string, std::string>> expected = {
       // name, exportedAs or "", skipped or ""
-      {"Box", "mesh", ""},       {"HiddenBox", "", "hidden"},
-      {"Lamp", "", "not selected"}, {"Eye", "", "not exportable"},
-      {"Bone", "", "helper of another class"}, {"Empty", "", "no faces"},
+      {"Box", "mesh", ""},
+      {"HiddenBox", "", "hidden"},
+      {"Lamp", "", "not selected"},
+      {"Eye", "", "not exportable"},
+      {"Bone", "", "helper of another class"},
+      {"Empty", "", "no faces"},
       {"Dummy", "helper", ""},
   };
   ASSERT_EQ(report["nodes"].size(), expected.size());
@@ -95,12 +98,11 @@ TEST(CvmexportReport, NamesEveryNodeWithWhatItBecameOrWhyNot) {
   EXPECT_EQ(report["textures"][1]["found"], false);
 
   const std::vector<std::string> warnings = report["warnings"];
-  EXPECT_EQ(warnings, (std::vector<std::string>{"mesh node 'HiddenBox' skipped: hidden",
-                                                "light node 'Lamp' skipped: not selected",
-                                                "camera node 'Eye' skipped: not exportable",
-                                                "helper node 'Bone' skipped: helper of another class",
-                                                "mesh node 'Empty' skipped: no faces",
-                                                "texture 'gone.png' not found"}));
+  EXPECT_EQ(warnings, (std::vector<std::string>{
+                          "mesh node 'HiddenBox' skipped: hidden", "light node 'Lamp' skipped: not selected",
+                          "camera node 'Eye' skipped: not exportable",
+                          "helper node 'Bone' skipped: helper of another class",
+                          "mesh node 'Empty' skipped: no faces", "texture 'gone.png' not found"}));
 }
 
 TEST(CvmexportReport, GoesToStdoutAndSaysWhyNothingWasExported) {
@@ -111,7 +113,8 @@ TEST(CvmexportReport, GoesToStdoutAndSaysWhyNothingWasExported) {
       {"name": "C", "object": {"kind": "camera"}}]})");
   const auto result = RunProcess(CVMEXPORT_PATH, {scene, "-o", dir.File("out.cvm"), "--report", "-"});
   EXPECT_EQ(result.exitStatus, 3) << result.err;
-  EXPECT_NE(result.err.find("3 nodes, none exportable: 2 cameras, 1 hidden mesh"), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("3 nodes, none exportable: 2 cameras, 1 hidden mesh"), std::string::npos)
+      << result.err;
   const Json report = Json::parse(result.out);
   EXPECT_EQ(report["status"], "no data");
   EXPECT_TRUE(report["output"].is_null());
@@ -121,7 +124,8 @@ TEST(CvmexportReport, GoesToStdoutAndSaysWhyNothingWasExported) {
 
 TEST(CvmexportReport, AnUnreadableSceneGivesAReportThatSaysSo) {
   TempDir dir;
-  const auto result = RunProcess(CVMEXPORT_PATH, {dir.File("missing.glb"), "-o", dir.File("out.cvm"), "--report", "-"});
+  const auto result =
+      RunProcess(CVMEXPORT_PATH, {dir.File("missing.glb"), "-o", dir.File("out.cvm"), "--report", "-"});
   EXPECT_EQ(result.exitStatus, 1);
   const Json report = Json::parse(result.out);
   EXPECT_EQ(report["status"], "failed");
@@ -140,7 +144,8 @@ TEST(CvmexportStrict, WarningsFailTheRunAndLeaveTheOutputAsItWas) {
   const std::string missingTexture = R"({"materials": [{"maps": {"diffuse": {"texmap": 0}}}],
       "texmaps": [{"fileName": "gone.png"}],
       "nodes": [{"material": 0, "object": {"kind": "mesh", "vertices": [[0,0,0],[1,0,0],[0,1,0]], "faces": [[0,1,2]]}}]})";
-  const std::string skippedCamera = R"({"nodes": [{"object": {"kind": "light"}}, {"object": {"kind": "camera"}}]})";
+  const std::string skippedCamera =
+      R"({"nodes": [{"object": {"kind": "light"}}, {"object": {"kind": "camera"}}]})";
   const std::string clean = R"({"nodes": [{"object": {"kind": "light"}}]})";
   const std::vector<Case> cases = {
       {"missing texture, strict", missingTexture, true, 1, false},

@@ -7,9 +7,13 @@ namespace {
 
 using json = nlohmann::ordered_json;
 
-std::string Text(const json& value) { return value.dump(-1, ' ', false, json::error_handler_t::replace); }
+std::string Text(const json& value) {
+  return value.dump(-1, ' ', false, json::error_handler_t::replace);
+}
 
-std::string Entries(size_t count) { return std::to_string(count) + (count == 1 ? " entry" : " entries"); }
+std::string Entries(size_t count) {
+  return std::to_string(count) + (count == 1 ? " entry" : " entries");
+}
 
 // Depth first in document order, so the first difference found is the first in the file.
 std::optional<CvmDifference> Compare(const json& a, const json& b, const std::string& path) {
@@ -17,7 +21,8 @@ std::optional<CvmDifference> Compare(const json& a, const json& b, const std::st
   if (a.is_object()) {
     // Both come from CvmToJson: the same keys in the same order.
     for (auto ia = a.begin(), ib = b.begin(); ia != a.end() && ib != b.end(); ++ia, ++ib) {
-      if (auto difference = Compare(*ia, *ib, path.empty() ? ia.key() : path + "." + ia.key())) return difference;
+      if (auto difference = Compare(*ia, *ib, path.empty() ? ia.key() : path + "." + ia.key()))
+        return difference;
     }
     return std::nullopt;
   }

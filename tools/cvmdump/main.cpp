@@ -3,7 +3,6 @@
 // Exit codes: 0 done (with --diff: the files hold the same content), 1 a file cannot be read or
 // is not valid (with --diff: also when the files differ), 2 usage error.
 #include <CLI/CLI.hpp>
-
 #include <iostream>
 #include <vector>
 
@@ -27,25 +26,27 @@ int Diff(const std::string& pathA, const std::string& pathB) {
   if (!ReadOrReport(pathA, a) || !ReadOrReport(pathB, b)) return 1;
   const auto difference = cvm::reader::FirstCvmDifference(a, b);
   if (!difference) return 0;
-  std::cout << "first difference at " << difference->path << ": " << difference->first << " in " << pathA << ", "
-            << difference->second << " in " << pathB << "\n";
+  std::cout << "first difference at " << difference->path << ": " << difference->first << " in " << pathA
+            << ", " << difference->second << " in " << pathB << "\n";
   return 1;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app{"Prints the content of a Corvane Model (.cvm) file, or compares two.\n"
-               "Exit status: 0 done (--diff: same content), 1 a file cannot be read or is invalid "
-               "(--diff: or the files differ), 2 usage error.",
-               "cvmdump"};
+  CLI::App app{
+      "Prints the content of a Corvane Model (.cvm) file, or compares two.\n"
+      "Exit status: 0 done (--diff: same content), 1 a file cannot be read or is invalid "
+      "(--diff: or the files differ), 2 usage error.",
+      "cvmdump"};
   std::string path;
   std::vector<std::string> diffPaths;
   bool asJson = false;
   auto* file = app.add_option("FILE", path, "the .cvm file");
-  auto* diff = app.add_option("--diff", diffPaths, "compare two files field by field and name the first difference")
-                   ->expected(2)
-                   ->type_name("A.cvm B.cvm");
+  auto* diff =
+      app.add_option("--diff", diffPaths, "compare two files field by field and name the first difference")
+          ->expected(2)
+          ->type_name("A.cvm B.cvm");
   auto* json = app.add_flag("--json", asJson, "print every decoded field as JSON");
   diff->excludes(file)->excludes(json);
   app.set_version_flag("--version", CVM_VERSION);

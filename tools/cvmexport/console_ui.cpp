@@ -17,7 +17,9 @@ constexpr std::chrono::milliseconds kRedrawInterval{100};
 constexpr size_t kLineWidth = 79;
 }  // namespace
 
-bool StderrIsTerminal() { return CVM_ISATTY(CVM_FILENO(stderr)) != 0; }
+bool StderrIsTerminal() {
+  return CVM_ISATTY(CVM_FILENO(stderr)) != 0;
+}
 
 bool ConsoleUi::CreateProgressWindow() {
   if (showProgress_) Draw("Starting Export");

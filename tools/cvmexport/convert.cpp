@@ -57,7 +57,8 @@ ConvertResult Convert(const ConvertRequest& request) {
   if (!outcome.noData) {
     reader::ReadError readError;
     if (!ReadCvm(memory.Bytes().data(), memory.Bytes().size(), file, readError)) {
-      result.message = request.scenePath + ": the exported file does not read back: " + FormatReadError(readError);
+      result.message =
+          request.scenePath + ": the exported file does not read back: " + FormatReadError(readError);
       return result;
     }
     textures = CheckTextures(scene.Model(), file, request.scenePath);
@@ -70,7 +71,8 @@ ConvertResult Convert(const ConvertRequest& request) {
     result.message = "No Data to Export. " + NothingExportedMessage(scene.Model(), fates);
   } else if (request.strict && !warnings.empty()) {
     result.message = request.scenePath + ": " + std::to_string(warnings.size()) +
-                     (warnings.size() == 1 ? " warning" : " warnings") + " (strict), no file written: " + warnings[0];
+                     (warnings.size() == 1 ? " warning" : " warnings") +
+                     " (strict), no file written: " + warnings[0];
   } else if (!WriteBytesAtomically(request.outputPath, memory.Bytes().data(), memory.Bytes().size(), error)) {
     result.message = error;
   } else {
@@ -98,7 +100,8 @@ ConvertResult ConvertScene(const ConvertRequest& request) {
   }
   if (request.wantReport && result.report.is_null()) {
     // The scene could not be read or exported: the report says so and holds nothing else.
-    result.report = {{"input", request.scenePath}, {"output", nullptr}, {"status", "failed"}, {"error", result.message}};
+    result.report = {
+        {"input", request.scenePath}, {"output", nullptr}, {"status", "failed"}, {"error", result.message}};
   }
   return result;
 }

@@ -2,9 +2,8 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
-
 #include <nlohmann/json.hpp>
+#include <string>
 
 #include "export/export_options.h"
 
@@ -12,24 +11,24 @@ namespace cvm::tools {
 
 // Exit statuses of cvmexport.
 constexpr int kExitWritten = 0;
-constexpr int kExitError = 1;   // unreadable scene, output not writable, failed write, strict warnings
+constexpr int kExitError = 1;  // unreadable scene, output not writable, failed write, strict warnings
 constexpr int kExitUsage = 2;
 constexpr int kExitNoData = 3;  // nothing qualified; no file created or touched
 
 struct ConvertRequest {
-  std::string scenePath;        // a scene document (.json) or any model file assimp reads
+  std::string scenePath;  // a scene document (.json) or any model file assimp reads
   std::string outputPath;
-  std::string dumpScenePath;    // when set, the scene as read is written there as a document
+  std::string dumpScenePath;  // when set, the scene as read is written there as a document
   ExportOptions options;
   uint32_t optionBits = 0;
   bool showProgress = false;
-  bool wantReport = false;      // fill ConvertResult::report
-  bool strict = false;          // any warning fails the conversion and no file is written
+  bool wantReport = false;  // fill ConvertResult::report
+  bool strict = false;      // any warning fails the conversion and no file is written
 };
 
 struct ConvertResult {
   int status = kExitError;
-  std::string message;          // one line for stderr, empty when there is nothing to say
+  std::string message;            // one line for stderr, empty when there is nothing to say
   nlohmann::ordered_json report;  // with wantReport; only input, output, status and error when the
                                   // scene could not be read or exported
 };

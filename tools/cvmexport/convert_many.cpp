@@ -9,7 +9,8 @@
 namespace cvm::tools {
 
 std::string OutputPathFor(const std::string& input, const std::string& outDir) {
-  return (std::filesystem::path(outDir) / std::filesystem::path(input).filename().replace_extension(".cvm")).string();
+  return (std::filesystem::path(outDir) / std::filesystem::path(input).filename().replace_extension(".cvm"))
+      .string();
 }
 
 std::string FirstOutputClash(const std::vector<std::string>& inputs, const std::string& outDir) {

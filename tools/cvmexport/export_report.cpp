@@ -13,7 +13,8 @@ namespace fs = std::filesystem;
 
 // The name the exporter writes for a bitmap path: what follows the last '/', then the last '\'.
 std::string TextureNameOf(const std::string& path) {
-  std::string name = path.substr(path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/') + 1);
+  std::string name =
+      path.substr(path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/') + 1);
   const size_t backslash = name.find_last_of('\\');
   return backslash == std::string::npos ? name : name.substr(backslash + 1);
 }
@@ -30,7 +31,8 @@ std::vector<TextureCheck> CheckTextures(const standin::SceneModel& model, const 
   const fs::path folder = fs::path(scenePath).parent_path();
   std::vector<TextureCheck> checks;
   for (const reader::CvmTexture& texture : file.textures) {
-    if (std::any_of(checks.begin(), checks.end(), [&](const TextureCheck& c) { return c.name == texture.name; })) {
+    if (std::any_of(checks.begin(), checks.end(),
+                    [&](const TextureCheck& c) { return c.name == texture.name; })) {
       continue;
     }
     TextureCheck check;
@@ -62,15 +64,18 @@ double LargestNormalErrorDegrees(HostNode& node, const reader::CvmMesh& record) 
     gathered.normalTransform = node.ObjectToWorldTransform(0);
     gathered.normalTransform.SetRow(3, Point3{});
     std::string error;
-    const bool ok = GatherMesh(*mesh, static_cast<uint32_t>(mesh->MeshFaceCount()), node.ObjectToWorldTransform(0),
-                               true, ProgressWindow{}, node.NodeName(), gathered, error);
+    const bool ok =
+        GatherMesh(*mesh, static_cast<uint32_t>(mesh->MeshFaceCount()), node.ObjectToWorldTransform(0), true,
+                   ProgressWindow{}, node.NodeName(), gathered, error);
     for (size_t c = 0; ok && c < gathered.normals.size() && c < record.normalIndices.size(); ++c) {
       const Point3& exact = gathered.normals[c].value;
-      const double length = std::sqrt(double(exact.x) * exact.x + double(exact.y) * exact.y + double(exact.z) * exact.z);
+      const double length =
+          std::sqrt(double(exact.x) * exact.x + double(exact.y) * exact.y + double(exact.z) * exact.z);
       if (!(length > 0.0) || !std::isfinite(length)) continue;
       const reader::EncodedNormal encoded = record.normals[record.normalIndices[c]];
       const reader::Vec3 decoded = reader::DecodeNormal(encoded.polar, encoded.azimuth);
-      const double cosine = (exact.x * double(decoded.x) + exact.y * double(decoded.y) + exact.z * double(decoded.z)) / length;
+      const double cosine =
+          (exact.x * double(decoded.x) + exact.y * double(decoded.y) + exact.z * double(decoded.z)) / length;
       largest = std::max(largest, std::acos(std::clamp(cosine, -1.0, 1.0)) * 180.0 / M_PI);
     }
   }
@@ -84,8 +89,8 @@ std::vector<std::string> ExportWarnings(const std::vector<std::string>& importWa
   std::vector<std::string> warnings = importWarnings;
   for (size_t i = 0; i < fates.size(); ++i) {
     if (fates[i].skipped == SkipReason::kNone) continue;
-    warnings.push_back(std::string(ObjectKindName(model.nodes[i].object.kind)) + " node '" + model.nodes[i].name +
-                       "' skipped: " + SkipReasonText(fates[i].skipped));
+    warnings.push_back(std::string(ObjectKindName(model.nodes[i].object.kind)) + " node '" +
+                       model.nodes[i].name + "' skipped: " + SkipReasonText(fates[i].skipped));
   }
   for (const TextureCheck& texture : textures) {
     if (!texture.found) warnings.push_back("texture '" + texture.name + "' not found");
@@ -93,9 +98,10 @@ std::vector<std::string> ExportWarnings(const std::vector<std::string>& importWa
   return warnings;
 }
 
-nlohmann::ordered_json BuildReport(const std::string& input, const std::string& output, const std::string& status,
-                                   standin::StandinScene& scene, const std::vector<NodeFate>& fates,
-                                   const reader::CvmFile* file, const std::vector<TextureCheck>& textures,
+nlohmann::ordered_json BuildReport(const std::string& input, const std::string& output,
+                                   const std::string& status, standin::StandinScene& scene,
+                                   const std::vector<NodeFate>& fates, const reader::CvmFile* file,
+                                   const std::vector<TextureCheck>& textures,
                                    const std::vector<std::string>& warnings) {
   using Json = nlohmann::ordered_json;
   const standin::SceneModel& model = scene.Model();

@@ -4,10 +4,9 @@
 // from the exporter's inner state.
 #pragma once
 
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "host/standin/standin_scene.h"
 #include "reader/cvm_reader.h"
@@ -44,9 +43,10 @@ std::vector<std::string> ExportWarnings(const std::vector<std::string>& importWa
 // exportedAs and record, or skipped with its reason), meshes (node, faces, corners, positions,
 // textureCoordinates, normals, maxNormalErrorDegrees), textures (name, paths, found), warnings.
 // file may be null when nothing was exported.
-nlohmann::ordered_json BuildReport(const std::string& input, const std::string& output, const std::string& status,
-                                   standin::StandinScene& scene, const std::vector<NodeFate>& fates,
-                                   const reader::CvmFile* file, const std::vector<TextureCheck>& textures,
+nlohmann::ordered_json BuildReport(const std::string& input, const std::string& output,
+                                   const std::string& status, standin::StandinScene& scene,
+                                   const std::vector<NodeFate>& fates, const reader::CvmFile* file,
+                                   const std::vector<TextureCheck>& textures,
                                    const std::vector<std::string>& warnings);
 
 }  // namespace cvm::tools

@@ -21,9 +21,11 @@ int Usage(const std::string& message) {
 int main(int argc, char** argv) {
   using namespace cvm::tools;
   CLI::App app{
-      "Exports scene documents (.json) and model files (glTF/GLB, FBX, OBJ, 3DS, ASE, DAE, PLY, STL and every other "
+      "Exports scene documents (.json) and model files (glTF/GLB, FBX, OBJ, 3DS, ASE, DAE, PLY, STL and "
+      "every other "
       "format assimp reads) to Corvane Model files (.cvm).\n"
-      "Exit status: 0 written; 1 an error (with several inputs: any input failed); 2 usage; 3 nothing to export "
+      "Exit status: 0 written; 1 an error (with several inputs: any input failed); 2 usage; 3 nothing to "
+      "export "
       "(with several inputs: none failed, some had nothing)."};
   app.set_version_flag("--version", std::string("cvmexport ") + CVM_VERSION);
 
@@ -34,13 +36,18 @@ int main(int argc, char** argv) {
   bool noNormals = false, preserveOrder = false, noMerge = false, selectedOnly = false, quiet = false;
   app.add_option("scenes", inputs, "Scene documents or model files to export")->required();
   auto* output = app.add_option("-o,--output", request.outputPath, "Output file (.cvm), for a single input");
-  auto* outDirOption = app.add_option("--out-dir", outDir, "Folder for the outputs: INPUT-NAME.cvm for each input");
+  auto* outDirOption =
+      app.add_option("--out-dir", outDir, "Folder for the outputs: INPUT-NAME.cvm for each input");
   output->excludes(outDirOption);
   app.add_option("-j,--jobs", jobs, "Conversions run at once (with --out-dir)")->check(CLI::Range(1u, 256u));
-  app.add_option("--dump-scene", request.dumpScenePath, "Write the scene as read to this scene document (.json)");
+  app.add_option("--dump-scene", request.dumpScenePath,
+                 "Write the scene as read to this scene document (.json)");
   app.add_option("--report", reportPath, "Write a JSON report of the export to this file ('-' for stdout)");
-  app.add_flag("--strict", request.strict, "Fail without writing when there are warnings (skipped nodes, missing textures, dropped data)");
-  app.add_option("--scale", request.options.scale, "Scale written to the file header (not applied to geometry)");
+  app.add_flag(
+      "--strict", request.strict,
+      "Fail without writing when there are warnings (skipped nodes, missing textures, dropped data)");
+  app.add_option("--scale", request.options.scale,
+                 "Scale written to the file header (not applied to geometry)");
   app.add_flag("--no-normals", noNormals, "Do not export normals");
   app.add_flag("--preserve-vertex-order", preserveOrder, "Keep positions in corner order (for morphing)");
   app.add_flag("--no-merge", noMerge, "With --preserve-vertex-order: give every corner its own position");
@@ -56,7 +63,8 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
   if (outDir.empty() && request.outputPath.empty()) return Usage("either -o or --out-dir is required");
-  if (!request.outputPath.empty() && inputs.size() > 1) return Usage("-o takes a single input; use --out-dir for several");
+  if (!request.outputPath.empty() && inputs.size() > 1)
+    return Usage("-o takes a single input; use --out-dir for several");
   if (!request.dumpScenePath.empty() && inputs.size() > 1) return Usage("--dump-scene takes a single input");
   if (!outDir.empty()) {
     const std::string clash = FirstOutputClash(inputs, outDir);
@@ -94,7 +102,8 @@ int main(int argc, char** argv) {
       for (ConvertResult& result : results) report.push_back(std::move(result.report));
     }
     std::string error;
-    const std::string text = report.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+    const std::string text =
+        report.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
     if (!WriteTextOutput(reportPath, text, error)) {
       std::fprintf(stderr, "%s\n", error.c_str());
       status = kExitError;

@@ -51,41 +51,58 @@ std::vector<NodeFate> NodeFates(standin::StandinScene& scene, bool selectedOnly)
 
 const char* SectionName(NodeSection section) {
   switch (section) {
-    case NodeSection::kMesh: return "mesh";
-    case NodeSection::kLight: return "light";
-    case NodeSection::kHelper: return "helper";
-    case NodeSection::kSpline: return "spline";
-    case NodeSection::kNone: break;
+    case NodeSection::kMesh:
+      return "mesh";
+    case NodeSection::kLight:
+      return "light";
+    case NodeSection::kHelper:
+      return "helper";
+    case NodeSection::kSpline:
+      return "spline";
+    case NodeSection::kNone:
+      break;
   }
   return "";
 }
 
 const char* SkipReasonText(SkipReason reason) {
   switch (reason) {
-    case SkipReason::kHidden: return "hidden";
-    case SkipReason::kNotSelected: return "not selected";
-    case SkipReason::kNotExportable: return "not exportable";
-    case SkipReason::kNoFaces: return "no faces";
-    case SkipReason::kOtherHelper: return "helper of another class";
-    case SkipReason::kNone: break;
+    case SkipReason::kHidden:
+      return "hidden";
+    case SkipReason::kNotSelected:
+      return "not selected";
+    case SkipReason::kNotExportable:
+      return "not exportable";
+    case SkipReason::kNoFaces:
+      return "no faces";
+    case SkipReason::kOtherHelper:
+      return "helper of another class";
+    case SkipReason::kNone:
+      break;
   }
   return "";
 }
 
 const char* ObjectKindName(standin::ObjectKind kind) {
   switch (kind) {
-    case standin::ObjectKind::kMesh: return "mesh";
-    case standin::ObjectKind::kShape: return "shape";
-    case standin::ObjectKind::kLight: return "light";
-    case standin::ObjectKind::kHelper: return "helper";
-    case standin::ObjectKind::kCamera: return "camera";
+    case standin::ObjectKind::kMesh:
+      return "mesh";
+    case standin::ObjectKind::kShape:
+      return "shape";
+    case standin::ObjectKind::kLight:
+      return "light";
+    case standin::ObjectKind::kHelper:
+      return "helper";
+    case standin::ObjectKind::kCamera:
+      return "camera";
   }
   return "";
 }
 
 namespace {
 
-std::string Counted(size_t count, const std::string& adjective, standin::ObjectKind kind, const std::string& tail) {
+std::string Counted(size_t count, const std::string& adjective, standin::ObjectKind kind,
+                    const std::string& tail) {
   std::string noun = ObjectKindName(kind);
   if (count != 1) noun += kind == standin::ObjectKind::kMesh ? "es" : "s";
   return std::to_string(count) + " " + (adjective.empty() ? "" : adjective + " ") + noun + tail;
@@ -113,14 +130,25 @@ std::string NothingExportedMessage(const standin::SceneModel& model, const std::
     const size_t count = groups[g].second;
     if (g > 0) message += ", ";
     switch (reason) {
-      case SkipReason::kHidden: message += Counted(count, "hidden", kind, ""); break;
-      case SkipReason::kNotSelected: message += Counted(count, "unselected", kind, ""); break;
-      case SkipReason::kNotExportable:
-        message += Counted(count, "", kind, kind == standin::ObjectKind::kCamera ? "" : " of no exportable class");
+      case SkipReason::kHidden:
+        message += Counted(count, "hidden", kind, "");
         break;
-      case SkipReason::kNoFaces: message += Counted(count, "", kind, " without faces"); break;
-      case SkipReason::kOtherHelper: message += Counted(count, "", kind, " of another class"); break;
-      case SkipReason::kNone: message += Counted(count, "exported", kind, ""); break;
+      case SkipReason::kNotSelected:
+        message += Counted(count, "unselected", kind, "");
+        break;
+      case SkipReason::kNotExportable:
+        message +=
+            Counted(count, "", kind, kind == standin::ObjectKind::kCamera ? "" : " of no exportable class");
+        break;
+      case SkipReason::kNoFaces:
+        message += Counted(count, "", kind, " without faces");
+        break;
+      case SkipReason::kOtherHelper:
+        message += Counted(count, "", kind, " of another class");
+        break;
+      case SkipReason::kNone:
+        message += Counted(count, "exported", kind, "");
+        break;
     }
   }
   return message;

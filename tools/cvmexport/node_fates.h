@@ -32,8 +32,8 @@ struct NodeFate {
 // releases the temporaries, as the export does.
 std::vector<NodeFate> NodeFates(standin::StandinScene& scene, bool selectedOnly);
 
-const char* SectionName(NodeSection section);  // "mesh", "light", "helper", "spline" or ""
-const char* SkipReasonText(SkipReason reason);  // "hidden", "not selected", ... or ""
+const char* SectionName(NodeSection section);          // "mesh", "light", "helper", "spline" or ""
+const char* SkipReasonText(SkipReason reason);         // "hidden", "not selected", ... or ""
 const char* ObjectKindName(standin::ObjectKind kind);  // the scene document's kind names
 
 // Why nothing was exported, for the "No Data" message: "3 nodes, none exportable: 2 cameras,
