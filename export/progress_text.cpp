@@ -8,19 +8,24 @@
 
 namespace cvm {
 
-void SetProgressText(const ProgressWindow& window, const char* format, const char* name, int percent) {
-  if (window.ui == nullptr) return;
+bool FormatProgressText(char (&text)[kProgressTextSize], const char* format, const char* name, int percent) {
+  text[0] = '\0';
   // Room left for the name once the rest of the text is formatted around an empty one.
   const int fixed = std::snprintf(nullptr, 0, format, "", percent);
-  if (fixed < 0 || fixed >= kProgressTextSize) return;
+  if (fixed < 0 || fixed >= kProgressTextSize) return false;
   char cutName[kProgressTextSize];
   const size_t room = static_cast<size_t>(kProgressTextSize - 1 - fixed);
   const size_t length = std::min(std::strlen(name), room);
   std::memcpy(cutName, name, length);
   cutName[length] = '\0';
+  std::snprintf(text, kProgressTextSize, format, cutName, percent);
+  return true;
+}
+
+void SetProgressText(const ProgressWindow& window, const char* format, const char* name, int percent) {
+  if (window.ui == nullptr) return;
   char text[kProgressTextSize];
-  std::snprintf(text, sizeof text, format, cutName, percent);
-  window.ui->SetProgressText(text);
+  if (FormatProgressText(text, format, name, percent)) window.ui->SetProgressText(text);
 }
 
 void SetProgressText(const ProgressWindow& window, const char* text) {

@@ -17,6 +17,10 @@ struct ProgressWindow {
   ExportUi* ui = nullptr;
 };
 
+// Formats format with %s = name (cut to fit) and, when the format has one, %d = percent into
+// text. Returns false, leaving text empty, for a format that cannot fit at all.
+bool FormatProgressText(char (&text)[kProgressTextSize], const char* format, const char* name, int percent);
+
 // Sets the window's text to format with %s = name and, when the format has one, %d = percent.
 void SetProgressText(const ProgressWindow& window, const char* format, const char* name, int percent = 0);
 // Sets a text without arguments.
