@@ -34,7 +34,7 @@ for tool in cmake x86_64-w64-mingw32-g++ x86_64-w64-mingw32-windres wine xvfb-ru
 done
 
 configure_args=(-DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/mingw-w64.cmake"
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCVM_BUILD_TESTS=OFF -DCVM_BUILD_BENCHMARKS=OFF)
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCVM_BUILD_TOOLS=OFF -DCVM_BUILD_TESTS=OFF -DCVM_BUILD_BENCHMARKS=OFF)
 cvmexport=""
 if [[ -n "$linux_build" ]]; then
   cvmexport="$(cd "$linux_build" && pwd)/tools/cvmexport/cvmexport"
@@ -45,7 +45,7 @@ configure_args+=(-DCVM_LINUX_CVMEXPORT="$cvmexport")
 echo "== configure and build ($build_dir)"
 cmake -S "$source_dir" -B "$build_dir" "${configure_args[@]}" >"$build_dir/configure.log" 2>&1 ||
   { cat "$build_dir/configure.log" >&2; exit 1; }
-cmake --build "$build_dir" -j2
+cmake --build "$build_dir" -j2 --target windows_plugin
 
 export WINEPREFIX="$build_dir/wineprefix"
 export WINEDEBUG=-all
