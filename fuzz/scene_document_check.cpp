@@ -1,0 +1,151 @@
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <string_view>
+
+#include "export/export_ui.h"
+#include "export/output_target.h"
+#include "export/run_export.h"
+#include "fuzz/input_checks.h"
+#include "host/standin/scene_document.h"
+#include "host/standin/scene_model_compare.h"
+#include "host/standin/standin_scene.h"
+#include "reader/cvm_reader.h"
+
+namespace cvm::fuzz {
+namespace {
+
+// Shows nothing; remembers whether the export reported a failure.
+class QuietUi final : public ExportUi {
+ public:
+  int ShowOptionsDialog(ExportOptions& /*options*/) override { return -1; }
+  void ShowNoDataMessage() override { ++noData; }
+  void ShowExportError(const char* message, bool /*suppressPrompts*/) override { errors += message; }
+  bool CreateProgressWindow() override { return true; }
+  void SetProgressText(const char* /*text*/) override {}
+  void DestroyProgressWindow() override {}
+
+  int noData = 0;
+  std::string errors;
+};
+
+uint32_t Hash(const uint8_t* data, size_t size) {
+  uint32_t h = 2166136261u;  // FNV-1a
+  for (size_t i = 0; i < size; ++i) h = (h ^ data[i]) * 16777619u;
+  return h;
+}
+
+// Scales with awkward bits among them: the header must carry whatever the options say.
+const float kScales[] = {1.0f,
+                         0.5f,
+                         -0.0f,
+                         2.54f,
+                         std::numeric_limits<float>::quiet_NaN(),
+                         std::numeric_limits<float>::infinity(),
+                         1e-30f,
+                         100.0f};
+
+uint32_t Bits(float value) {
+  uint32_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  return bits;
+}
+
+struct Export {
+  ExportOutcome outcome;
+  bool committed = false;
+  std::vector<uint8_t> bytes;
+  QuietUi ui;
+};
+
+void ExportScene(standin::StandinScene& scene, const ExportOptions& options, uint32_t optionBits,
+                 Export& out) {
+  MemoryTarget target;
+  ExportOptions used = options;
+  out.outcome = RunExport(target, scene, out.ui, used, optionBits, true);
+  out.committed = target.committed;
+  out.bytes = target.Bytes();
+}
+
+std::string CheckExport(const standin::SceneModel& model, uint32_t hash) {
+  std::string error;
+  auto scene = standin::MakeStandinScene(model, error);
+  if (scene == nullptr) return "the loader accepted a model that validation refuses: " + error;
+
+  ExportOptions options;
+  options.exportNormals = (hash & 1) == 0;
+  options.preserveVertexOrdering = (hash & 2) != 0;
+  options.mergeVertices = (hash & 4) == 0;
+  options.scale = kScales[(hash >> 4) % (sizeof kScales / sizeof kScales[0])];
+  const uint32_t optionBits = (hash >> 3) & 1;
+
+  Export first;
+  ExportScene(*scene, options, optionBits, first);
+  const ExportOutcome& o = first.outcome;
+  if (o.noData) {
+    if (first.committed || !first.bytes.empty()) return "no data, yet something was written";
+    if (first.ui.noData != 1) return "no data without the message";
+    return std::string();
+  }
+  if (o.result != kExportDone) {
+    if (o.error.empty() || first.ui.errors.empty()) return "the export failed without a message";
+    if (first.committed) return "a failed export committed its output";
+    return std::string();
+  }
+  if (!first.committed || o.bytesWritten != first.bytes.size())
+    return "a finished export did not commit its bytes";
+  if (!first.ui.errors.empty()) return "a finished export reported an error: " + first.ui.errors;
+  if (scene->InvalidReleases() != 0 || scene->ReleasedObjectUses() != 0 ||
+      scene->TemporariesMade() != scene->TemporariesReleased()) {
+    return "the export mishandled temporaries of conversions";
+  }
+
+  reader::CvmFile file;
+  reader::ReadError readError;
+  if (!reader::ReadCvm(first.bytes.data(), first.bytes.size(), file, readError)) {
+    return "the reader refuses the exported file: " + reader::FormatReadError(readError);
+  }
+  if (Bits(file.header.scale) != Bits(options.scale)) return "the header does not carry the scale";
+  const uint64_t records = uint64_t{file.header.meshCount} + file.header.lightCount +
+                           file.header.helperCount + file.header.splineCount;
+  if (records > model.nodes.size()) return "more records than nodes";
+  for (const reader::CvmMesh& mesh : file.meshes) {
+    if (mesh.hasNormals && !options.exportNormals) return "normals written although turned off";
+  }
+
+  // Nothing in the output may depend on addresses or uninitialised memory.
+  Export second;
+  ExportScene(*scene, options, optionBits, second);
+  if (second.bytes != first.bytes) return "a second export of the same scene gave different bytes";
+  return std::string();
+}
+
+}  // namespace
+
+std::string CheckSceneDocument(const uint8_t* data, size_t size) {
+  const std::string_view json(reinterpret_cast<const char*>(data), size);
+  standin::SceneModel model;
+  std::string error;
+  if (!standin::LoadSceneDocument(json, model, error)) {
+    // "<where>: <what>", where is a JSON path or "(document)".
+    const size_t colon = error.find(": ");
+    if (colon == std::string::npos || colon == 0 || colon + 2 == error.size()) {
+      return "refused without a clear message: \"" + error + "\"";
+    }
+    return std::string();
+  }
+
+  // The writer must give a document that reads back into the same model.
+  standin::SceneModel again;
+  const std::string written = standin::WriteSceneDocument(model);
+  if (!standin::LoadSceneDocument(written, again, error)) {
+    return "the written document is refused: " + error;
+  }
+  const std::string difference = standin::SceneModelDifference(model, again);
+  if (!difference.empty()) return "the written document reads back differently at " + difference;
+
+  return CheckExport(model, Hash(data, size));
+}
+
+}  // namespace cvm::fuzz
