@@ -1,6 +1,7 @@
 // Reading and writing scene documents (JSON) into and from a SceneModel.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -8,10 +9,17 @@
 
 namespace cvm::standin {
 
+// The largest scene document read. Loading holds the text, its JSON tree and the model at
+// once, about 20 bytes per byte of a compact document (10 million faces: some 140 MB of
+// text, 2.5 GB at the peak of an export), so a bigger one is refused before it is parsed
+// rather than left to exhaust memory.
+constexpr size_t kMaxSceneDocumentBytes = size_t{512} << 20;
+
 // Reads a scene document. Enforces the whole format: strict JSON (no duplicate keys, at most
 // 64 levels of nesting, no U+0000), no unknown keys other than '_' comments, required keys,
 // value types, whole numbers in range, float strings ("nan", "inf", "-inf", "-0"), matching
-// counts, indices in range, map slots named once, no sub-material cycle (ValidateSceneModel).
+// counts, indices in range, map slots named once, no sub-material cycle (ValidateSceneModel),
+// and no more than kMaxSceneDocumentBytes of text.
 // On success fills out and returns true. On failure returns false, leaves out empty and sets
 // error to one message that starts with the JSON path of the offending value, e.g.
 // "nodes[3].object.faces[17][2]: vertex index 40 out of range (mesh has 12 vertices)".
@@ -19,8 +27,9 @@ namespace cvm::standin {
 bool LoadSceneDocument(std::string_view json, SceneModel& out, std::string& error);
 
 // LoadSceneDocument on the contents of the file at path. The error is the reader's (it starts
-// with the JSON path) or "cannot open the scene document" / "cannot read the scene document";
-// it does not repeat the file's path, which the caller puts in front.
+// with the JSON path; a file over kMaxSceneDocumentBytes is refused before it is read) or
+// "cannot open the scene document" / "cannot read the scene document: <cause>"; it does not
+// repeat the file's path, which the caller puts in front.
 bool LoadSceneFile(const std::string& path, SceneModel& out, std::string& error);
 
 // Writes a document that LoadSceneDocument reads back into an equal model (SameSceneModel):

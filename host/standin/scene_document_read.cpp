@@ -1,12 +1,14 @@
 // The scene document reader: JSON tree -> SceneModel, refusing every deviation from the
 // format with the path of the offending value.
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
-#include <fstream>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <initializer_list>
 #include <limits>
 #include <new>
-#include <sstream>
 #include <utility>
 
 #include "host/standin/scene_document.h"
@@ -598,8 +600,21 @@ void ReadDocument(const json& root, SceneModel& model) {
 
 }  // namespace
 
+namespace {
+
+std::string TooLargeMessage(uintmax_t size) {
+  return std::string(kDocumentPath) + ": the document is " + std::to_string(size) +
+         " bytes, more than the limit of " + std::to_string(kMaxSceneDocumentBytes) + " bytes (512 MiB)";
+}
+
+}  // namespace
+
 bool LoadSceneDocument(std::string_view text, SceneModel& out, std::string& error) {
   out = SceneModel();
+  if (text.size() > kMaxSceneDocumentBytes) {
+    error = TooLargeMessage(text.size());
+    return false;
+  }
   try {
     json root;
     if (!ParseStrictJson(text, root, error)) return false;
@@ -621,20 +636,35 @@ bool LoadSceneDocument(std::string_view text, SceneModel& out, std::string& erro
 }
 
 bool LoadSceneFile(const std::string& path, SceneModel& out, std::string& error) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
+  const auto refuse = [&](std::string message) {
     out = SceneModel();
-    error = "cannot open the scene document";
+    error = std::move(message);
     return false;
+  };
+  // A regular file's size is known before anything is read: refuse an oversized one at once.
+  std::error_code sizeError;
+  const uintmax_t size = std::filesystem::file_size(path, sizeError);
+  if (!sizeError && size > kMaxSceneDocumentBytes) return refuse(TooLargeMessage(size));
+
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return refuse("cannot open the scene document");
+  // Read in chunks so that a pipe or a growing file is held to the limit too.
+  std::string contents;
+  char chunk[1 << 16];
+  size_t got = 0;
+  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+    if (contents.size() + got > kMaxSceneDocumentBytes) {
+      std::fclose(file);
+      return refuse(TooLargeMessage(contents.size() + got));
+    }
+    contents.append(chunk, got);
   }
-  std::ostringstream contents;
-  contents << file.rdbuf();
-  if (file.bad()) {
-    out = SceneModel();
-    error = "cannot read the scene document";
-    return false;
-  }
-  return LoadSceneDocument(contents.str(), out, error);
+  // A folder opens like a file on some systems and only fails when read.
+  const bool failed = std::ferror(file) != 0;
+  const int readErrno = errno;
+  std::fclose(file);
+  if (failed) return refuse(std::string("cannot read the scene document: ") + std::strerror(readErrno));
+  return LoadSceneDocument(contents, out, error);
 }
 
 }  // namespace cvm::standin
