@@ -21,8 +21,10 @@ build "$root/build/ci-asan" -DCVM_SANITIZE=ON -DCVM_BUILD_BENCHMARKS=OFF
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir "$root/build/ci-asan" --output-on-failure -j"$jobs"
 
-for extra in "$root"/tests/*/run_*_tests.sh; do
-  [[ -x "$extra" ]] || continue
-  echo "== $(basename "$extra" .sh)"
-  "$extra" "$root/build/ci"
-done
+echo "== Windows plug-in under Wine"
+"$root/tests/plugin/run_windows_tests.sh" --build-dir "$root/build/ci-win" --linux-build "$root/build/ci"
+
+if [[ -x "$root/tests/harden/run_fuzz_tests.sh" ]]; then
+  echo "== Fuzz targets: corpora, regressions and a short run"
+  "$root/tests/harden/run_fuzz_tests.sh" "$root/build/ci"
+fi
