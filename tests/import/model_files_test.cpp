@@ -18,6 +18,9 @@ struct ModelCase {
   const char* path;                   // under the test collection's folder
   std::vector<std::string> textures;  // names the file's texture table must hold, in order
   size_t lights = 0;
+  // Distinct normals per mesh record where the source's smoothing groups decide them (a cube
+  // with a group per side has 6, a smooth one 8); empty: not checked.
+  std::vector<size_t> normalCounts = {};
 };
 
 void PrintTo(const ModelCase& c, std::ostream* os) {
@@ -39,9 +42,9 @@ const std::vector<ModelCase> kModels = {
     {"3DS/fels.3ds", {}},
     {"3DS/test1.3ds", {"IMAGE1.JPG", "CWALL02.JPG", "IMAGE2.JPG"}},
     {"3DS/cube_with_diffuse_texture.3DS", {"TEST.PNG"}},
-    {"3DS/cubes_with_alpha.3DS", {"BERETTA_.JPG"}},
-    {"ASE/ThreeCubesGreen.ASE", {}},
-    {"ASE/RotatingCube.ASE", {}},
+    {"3DS/cubes_with_alpha.3DS", {"BERETTA_.JPG"}, 0, {8, 6, 6, 6, 6}},
+    {"ASE/ThreeCubesGreen.ASE", {}, 0, {6, 6, 6}},
+    {"ASE/RotatingCube.ASE", {}, 0, {6}},
     {"OBJ/spider.obj", {"SpiderTex.jpg", "wal67ar_small.jpg", "drkwood2.jpg", "engineflare1.jpg"}},
     {"OBJ/cube_usemtl.obj", {}},
     {"OBJ/cube_with_vertexcolors.obj", {}},
@@ -135,6 +138,11 @@ TEST_P(ModelFiles, ReadBackAsAssimpReadsThem) {
   }
   EXPECT_EQ(names, GetParam().textures);
   EXPECT_EQ(file.lights.size(), GetParam().lights);
+  if (!GetParam().normalCounts.empty()) {
+    std::vector<size_t> normalCounts;
+    for (const reader::CvmMesh& mesh : file.meshes) normalCounts.push_back(mesh.normals.size());
+    EXPECT_EQ(normalCounts, GetParam().normalCounts);
+  }
 }
 
 std::string CaseName(const ::testing::TestParamInfo<ModelCase>& info) {
