@@ -231,6 +231,37 @@ TEST(ExportFaults, AFolderWithoutWritePermissionIsRefused) {
   }
 }
 
+TEST(ExportFaults, HostileSceneDocumentsExitOneWithTheirPlace) {
+  TempDir dir;
+  fs::create_directory(dir.Path() / "folder.json");
+  const struct {
+    std::string name;
+    std::string text;
+    std::string message;  // what follows "<document path>: "
+  } cases[] = {
+      {"folder.json", "", "cannot read the scene document: Is a directory"},
+      {"empty.json", "", "(document): parse error"},
+      {"deep.json", R"({"nodes": [], "_c": )" + std::string(100000, '[') + std::string(100000, ']') + "}",
+       "_c"},
+      {"nul.json", std::string(R"({"nodes": [{"name": "a)") + '\0' + R"(b", "object": {"kind": "helper"}}]})",
+       "nodes[0]"},
+      {"latin1.json", "{\"nodes\": [{\"name\": \"caf\xE9\", \"object\": {\"kind\": \"helper\"}}]}", "nodes[0]"},
+  };
+  const std::string out = dir.File("out.cvm");
+  WriteBytes(out, kOld);
+  for (const auto& c : cases) {
+    const std::string scene = dir.File(c.name);
+    if (c.name != "folder.json") WriteText(dir, c.name, c.text);
+    const test::ProcessResult run = RunProcess(CVMEXPORT_PATH, {scene, "-o", out});
+    EXPECT_EQ(run.exitStatus, 1) << c.name << ": " << run.err;
+    EXPECT_EQ(run.err.rfind(scene + ": " + c.message, 0), 0u) << run.err.substr(0, 300);
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << c.name << ": one line";
+    EXPECT_EQ(ReadBytes(out), kOld) << c.name;
+  }
+  EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"deep.json", "empty.json", "folder.json", "latin1.json",
+                                                     "nul.json", "out.cvm"}));
+}
+
 TEST(ExportFaults, CvmdumpExitStatusesAndMessages) {
   TempDir dir;
   const std::string valid = dir.File("valid.cvm");
