@@ -9,6 +9,7 @@
 #include "host/standin/standin_scene.h"
 #include "import/import_scene.h"
 #include "reader/cvm_reader.h"
+#include "tools/cvmexport/checked_file_target.h"
 #include "tools/cvmexport/console_ui.h"
 #include "tools/cvmexport/export_report.h"
 #include "tools/cvmexport/node_fates.h"
@@ -44,45 +45,62 @@ ConvertResult Convert(const ConvertRequest& request) {
   standin::StandinScene scene(std::move(model));
   ConsoleUi ui(request.showProgress);
   ExportOptions options = request.options;
-  MemoryTarget memory;
-  const ExportOutcome outcome = RunExport(memory, scene, ui, options, request.optionBits, true);
-  if (outcome.result != kExportDone) {
-    result.message = outcome.error;
-    return result;
-  }
-  const std::vector<NodeFate> fates = NodeFates(scene, options.selectedOnly != 0);
+  const bool selectedOnly = (request.optionBits & kExportSelectedOnly) != 0;
 
+  // What the written bytes, read back before they may replace the output, tell the report and
+  // the strict check.
+  bool readBack = false;
   reader::CvmFile file;
+  std::vector<NodeFate> fates;
   std::vector<TextureCheck> textures;
-  if (!outcome.noData) {
+  std::vector<std::string> warnings;
+  const auto check = [&](const std::vector<uint8_t>& bytes, std::string& checkError) {
     reader::ReadError readError;
-    if (!ReadCvm(memory.Bytes().data(), memory.Bytes().size(), file, readError)) {
-      result.message =
+    if (!reader::ReadCvm(bytes.data(), bytes.size(), file, readError)) {
+      checkError =
           request.scenePath + ": the exported file does not read back: " + FormatReadError(readError);
-      return result;
+      return false;
     }
+    readBack = true;
+    fates = NodeFates(scene, selectedOnly);
     textures = CheckTextures(scene.Model(), file, request.scenePath);
-  }
-  const std::vector<std::string> warnings = ExportWarnings(importWarnings, scene.Model(), fates, textures);
+    warnings = ExportWarnings(importWarnings, scene.Model(), fates, textures);
+    if (request.strict && !warnings.empty()) {
+      checkError = request.scenePath + ": " + std::to_string(warnings.size()) +
+                   (warnings.size() == 1 ? " warning" : " warnings") +
+                   " (strict), no file written: " + warnings[0];
+      return false;
+    }
+    return true;
+  };
 
-  std::string written;
+  ExportOutcome outcome;
+  if (request.wantReport || request.strict) {
+    CheckedFileTarget target(request.outputPath, check);
+    outcome = RunExport(target, scene, ui, options, request.optionBits, true);
+  } else {
+    // Nothing to check: the bytes stream to the file without a copy in memory.
+    AtomicFileTarget target(request.outputPath);
+    outcome = RunExport(target, scene, ui, options, request.optionBits, true);
+  }
+  if (!readBack && (outcome.noData || request.wantReport)) {
+    fates = NodeFates(scene, selectedOnly);
+    warnings = ExportWarnings(importWarnings, scene.Model(), fates, textures);
+  }
+
   if (outcome.noData) {
     result.status = kExitNoData;
     result.message = "No Data to Export. " + NothingExportedMessage(scene.Model(), fates);
-  } else if (request.strict && !warnings.empty()) {
-    result.message = request.scenePath + ": " + std::to_string(warnings.size()) +
-                     (warnings.size() == 1 ? " warning" : " warnings") +
-                     " (strict), no file written: " + warnings[0];
-  } else if (!WriteBytesAtomically(request.outputPath, memory.Bytes().data(), memory.Bytes().size(), error)) {
-    result.message = error;
+  } else if (outcome.result != kExportDone) {
+    result.message = outcome.error;
   } else {
     result.status = kExitWritten;
-    written = request.outputPath;
   }
   if (request.wantReport) {
     static const char* const kStatusNames[] = {"written", "failed", "usage", "no data"};
-    result.report = BuildReport(request.scenePath, written, kStatusNames[result.status], scene, fates,
-                                outcome.noData ? nullptr : &file, textures, warnings);
+    result.report = BuildReport(
+        request.scenePath, result.status == kExitWritten ? request.outputPath : std::string(),
+        kStatusNames[result.status], scene, fates, readBack ? &file : nullptr, textures, warnings);
   }
   return result;
 }

@@ -33,8 +33,9 @@ struct ConvertResult {
                                   // scene could not be read or exported
 };
 
-// Reads the scene, exports it into memory, reads the bytes back to check them and build the
-// report, and only then replaces the output file (atomically) when the conversion succeeds.
+// Reads the scene and exports it to the output file, written atomically. With a report or
+// --strict the written bytes are read back first, and under --strict any warning keeps them
+// from replacing the output.
 // Never throws; safe to run several at once (each has its own options and scene).
 ConvertResult ConvertScene(const ConvertRequest& request);
 
