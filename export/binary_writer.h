@@ -27,6 +27,16 @@ class OutputStream {
     buffer_[used_++] = b;
   }
   void PutBytes(const void* data, size_t size);
+  // For block writers that build their fields in place: the address where the next bytes go
+  // and how many fit there (available), at least minimum unless the buffer is smaller than
+  // that. Bytes filled in count once CommitBytes is called with their
+  // number (at most available); nothing else may be written in between.
+  uint8_t* WritableBytes(size_t minimum, size_t& available) {
+    if (buffer_.size() - used_ < minimum) Drain();
+    available = buffer_.size() - used_;
+    return buffer_.data() + used_;
+  }
+  void CommitBytes(size_t size) { used_ += size; }
   // Hands everything buffered to the sink. Returns !Failed().
   bool Flush();
 

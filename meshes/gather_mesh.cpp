@@ -44,7 +44,9 @@ bool GatherMesh(const HostMesh& mesh, uint32_t faceCount, const Matrix3& worldTr
     mapFaces = mesh.mapFaces(0);
     if (mapVerts == nullptr || mapFaces == nullptr) return Fail(error, nodeName, "the mesh's colour channel is missing");
   }
-  if (exportNormals && (mesh.MeshFaceNormals() == nullptr || mesh.MeshRenderNormals() == nullptr))
+  const Point3* faceNormals = exportNormals ? mesh.MeshFaceNormals() : nullptr;
+  const RVertex* renderNormals = exportNormals ? mesh.MeshRenderNormals() : nullptr;
+  if (exportNormals && (faceNormals == nullptr || renderNormals == nullptr))
     return Fail(error, nodeName, "the mesh's normals were not built");
 
   const size_t cornerCount = size_t{3} * faceCount;
@@ -81,7 +83,7 @@ bool GatherMesh(const HostMesh& mesh, uint32_t faceCount, const Matrix3& worldTr
       }
 
       if (exportNormals) {
-        const Point3 normal = SelectCornerNormal(mesh, f, j);
+        const Point3& normal = SelectCornerNormal(renderNormals[j], face.smGroup, faceNormals[f]);
         gathered.normals.push_back({Normalize(TransformPoint(gathered.normalTransform, normal)), cornerSerial});
       }
       ++cornerSerial;

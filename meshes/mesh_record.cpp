@@ -17,20 +17,13 @@ void WriteFaceGroups(const GatheredMesh& gathered, const MaterialList& materials
   BuildFaceGroups(gathered.faceMaterialIds, gathered.material, materials, groups, faceOrder);
   WriteU32(gathered.FaceCount(), stream);
   WriteU32(static_cast<uint32_t>(groups.size()), stream);
-  std::vector<uint32_t> serials;
   size_t next = 0;
   for (const FaceGroup& group : groups) {
     WriteU16(group.materialIndex, stream);
     WriteU32(group.faceCount, stream);
-    serials.clear();
-    for (uint32_t k = 0; k < group.faceCount; ++k) {
-      // Corners in reversed order, for every node whatever its transform.
-      const uint32_t first = 3 * faceOrder[next++];
-      serials.push_back(first + 2);
-      serials.push_back(first + 1);
-      serials.push_back(first);
-    }
-    WriteU32Block(serials.data(), serials.size(), stream);
+    // Corners in reversed order, for every node whatever its transform.
+    WriteReversedFaceBlock(faceOrder.data() + next, group.faceCount, stream);
+    next += group.faceCount;
   }
 }
 
@@ -73,8 +66,7 @@ void WriteMeshRecord(const GatheredMesh& gathered, const MeshChannels& channels,
   const bool writeColours = gathered.hasColours && static_cast<uint32_t>(gathered.colourVertexCount) >= cornerCount &&
                             gathered.colours.size() == cornerCount;
   WriteU32(writeColours ? cornerCount : 0, stream);
-  if (writeColours)
-    for (const Point3& colour : gathered.colours) WriteColorU16(colour, stream);
+  if (writeColours) WriteColorU16Block(gathered.colours.data(), gathered.colours.size(), stream);
 
   SetProgressText(progress, "Exporting %s - Faces...\n", nodeName);
   WriteFaceGroups(gathered, materials, stream);

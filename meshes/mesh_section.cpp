@@ -3,6 +3,7 @@
 #include <string>
 
 #include "meshes/consolidate.h"
+#include "meshes/consolidate_channels.h"
 #include "meshes/gather_mesh.h"
 #include "meshes/gathered_mesh.h"
 #include "meshes/mesh_record.h"
@@ -15,7 +16,7 @@ namespace {
 struct MeshWork {
   GatheredMesh gathered;
   MeshChannels channels;
-  ConsolidationScratch scratch;
+  ChannelScratch scratch;
 };
 
 // The largest face count whose corner serials (3 per face) fit a u32.
@@ -69,14 +70,7 @@ bool WriteMeshNode(ExportContext& ctx, HostNode& node, const MaterialList& mater
   progress.window = ctx.progress;
   progress.name = name;
   MeshChannels& channels = work.channels;
-  ConsolidateSorted(gathered.normals, kConsolidatingNormalsText, progress, work.scratch, channels.normals);
-  if (ctx.options.preserveVertexOrdering) {
-    ConsolidateInOrder(gathered.positions, ctx.options.mergeVertices, progress, work.scratch, channels.positions);
-  } else {
-    ConsolidateSorted(gathered.positions, kConsolidatingVerticesText, progress, work.scratch, channels.positions);
-  }
-  ConsolidateSorted(gathered.textureCoordinates, kConsolidatingUVsText, progress, work.scratch,
-                    channels.textureCoordinates);
+  ConsolidateChannels(gathered, ctx.options, progress, work.scratch, channels);
 
   WriteMeshRecord(gathered, channels, ctx.options.exportNormals, materials, ctx.progress, name, ctx.stream);
   releaseTemporary();

@@ -1,65 +1,88 @@
 #include "meshes/write_blocks.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace cvm {
 namespace {
 
-// Collects u32 fields little-endian and passes them on in chunks.
-class U32Packer {
- public:
-  explicit U32Packer(OutputStream& stream) : stream_(stream) {}
-  ~U32Packer() { Flush(); }
-  U32Packer(const U32Packer&) = delete;
-  U32Packer& operator=(const U32Packer&) = delete;
+inline uint8_t* PutU16At(uint8_t* out, uint32_t value) {
+  out[0] = static_cast<uint8_t>(value & 0xFF);
+  out[1] = static_cast<uint8_t>((value >> 8) & 0xFF);
+  return out + 2;
+}
 
-  void Put(uint32_t value) {
-    if (used_ + 4 > sizeof buffer_) Flush();
-    buffer_[used_] = static_cast<uint8_t>(value & 0xFF);
-    buffer_[used_ + 1] = static_cast<uint8_t>((value >> 8) & 0xFF);
-    buffer_[used_ + 2] = static_cast<uint8_t>((value >> 16) & 0xFF);
-    buffer_[used_ + 3] = static_cast<uint8_t>((value >> 24) & 0xFF);
-    used_ += 4;
-  }
-  void Put(float value) {
-    uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    Put(bits);
-  }
+inline uint8_t* PutU32At(uint8_t* out, uint32_t value) {
+  out[0] = static_cast<uint8_t>(value & 0xFF);
+  out[1] = static_cast<uint8_t>((value >> 8) & 0xFF);
+  out[2] = static_cast<uint8_t>((value >> 16) & 0xFF);
+  out[3] = static_cast<uint8_t>((value >> 24) & 0xFF);
+  return out + 4;
+}
 
- private:
-  void Flush() {
-    if (used_ > 0) stream_.PutBytes(buffer_, used_);
-    used_ = 0;
-  }
+inline uint8_t* PutF32At(uint8_t* out, float value) {
+  uint32_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  return PutU32At(out, bits);
+}
 
-  OutputStream& stream_;
-  uint8_t buffer_[4096];
-  size_t used_ = 0;
-};
+// Writes count items of itemSize (at most 16) bytes each, as many as fit into the stream's buffer at a
+// time; put(out, i) writes item i at out and returns the address after it.
+template <typename PutItem>
+void WriteItems(size_t count, size_t itemSize, OutputStream& stream, PutItem put) {
+  size_t i = 0;
+  while (i < count) {
+    size_t available = 0;
+    uint8_t* out = stream.WritableBytes(itemSize, available);
+    if (available < itemSize) {
+      // A stream buffer smaller than one item: the item goes through a copy of its own.
+      uint8_t item[16];
+      put(item, i++);
+      stream.PutBytes(item, itemSize);
+      continue;
+    }
+    const size_t n = std::min(count - i, available / itemSize);
+    for (const size_t end = i + n; i < end; ++i) out = put(out, i);
+    stream.CommitBytes(n * itemSize);
+  }
+}
 
 }  // namespace
 
 void WriteU32Block(const uint32_t* values, size_t count, OutputStream& stream) {
-  U32Packer packer(stream);
-  for (size_t i = 0; i < count; ++i) packer.Put(values[i]);
+  WriteItems(count, 4, stream, [values](uint8_t* out, size_t i) { return PutU32At(out, values[i]); });
 }
 
 void WritePointXZYBlock(const Point3* points, size_t count, OutputStream& stream) {
-  U32Packer packer(stream);
-  for (size_t i = 0; i < count; ++i) {
-    packer.Put(points[i].x);
-    packer.Put(points[i].z);
-    packer.Put(points[i].y);
-  }
+  WriteItems(count, 12, stream, [points](uint8_t* out, size_t i) {
+    out = PutF32At(out, points[i].x);
+    out = PutF32At(out, points[i].z);
+    return PutF32At(out, points[i].y);
+  });
 }
 
 void WritePointXYBlock(const Point3* points, size_t count, OutputStream& stream) {
-  U32Packer packer(stream);
-  for (size_t i = 0; i < count; ++i) {
-    packer.Put(points[i].x);
-    packer.Put(points[i].y);
-  }
+  WriteItems(count, 8, stream, [points](uint8_t* out, size_t i) {
+    out = PutF32At(out, points[i].x);
+    return PutF32At(out, points[i].y);
+  });
+}
+
+void WriteColorU16Block(const Point3* colours, size_t count, OutputStream& stream) {
+  WriteItems(count, 6, stream, [colours](uint8_t* out, size_t i) {
+    out = PutU16At(out, ColorToU16(colours[i].x));
+    out = PutU16At(out, ColorToU16(colours[i].y));
+    return PutU16At(out, ColorToU16(colours[i].z));
+  });
+}
+
+void WriteReversedFaceBlock(const uint32_t* faces, size_t count, OutputStream& stream) {
+  WriteItems(count, 12, stream, [faces](uint8_t* out, size_t i) {
+    const uint32_t first = 3 * faces[i];
+    out = PutU32At(out, first + 2);
+    out = PutU32At(out, first + 1);
+    return PutU32At(out, first);
+  });
 }
 
 }  // namespace cvm

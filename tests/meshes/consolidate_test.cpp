@@ -246,6 +246,49 @@ TEST_F(ConsolidateTest, InOrderMergingMatchesTheLinearSearch) {
   }
 }
 
+// One scratch through passes of falling and rising sizes: the table starts from the size the
+// last pass left, and must still give the documented result for every pass.
+TEST_F(ConsolidateTest, ScratchReusedAcrossPassesOfOtherSizes) {
+  const size_t sizes[] = {60000, 5, 20000, 1, 3000, 60000};
+  uint32_t seed = 40;
+  for (const size_t size : sizes) {
+    SCOPED_TRACE(testing::Message() << "size " << size);
+    std::mt19937 rng(seed++);
+    const std::vector<Point3> values = RandomValues(rng, size, true);
+    const IndexedChannel expected = ReferenceSorted(Records(values));
+    const IndexedChannel actual = Sorted(values);
+    ASSERT_EQ(actual.values.size(), expected.values.size());
+    for (size_t i = 0; i < actual.values.size(); ++i) ASSERT_TRUE(SamePoint(actual.values[i], expected.values[i])) << i;
+    ASSERT_EQ(actual.cornerIndices, expected.cornerIndices);
+  }
+}
+
+// Runs of one value, with NaNs between and beside them: a record equal to the one before it
+// takes its value without a lookup, which must never pair a number with a NaN's value.
+TEST_F(ConsolidateTest, RunsOfEqualValuesNextToNaNs) {
+  const Point3 a{0, 0, 0};
+  const Point3 b{0, 0, 1};
+  const Point3 n{kNaN, 0, 0};
+  const std::vector<Point3> rows[] = {
+      {n, a, a, n, n, a},
+      {a, a, n, a, b, b, a},
+      {n, n, n},
+      {b, a, a, a, b},
+  };
+  for (const std::vector<Point3>& values : rows) {
+    const IndexedChannel inOrder = InOrder(values, true);
+    const IndexedChannel expected = ReferenceInOrderMerged(Records(values));
+    ExpectSameBits(inOrder.values, expected.values);
+    EXPECT_EQ(inOrder.cornerIndices, expected.cornerIndices);
+    const IndexedChannel sorted = Sorted(values);
+    for (size_t c = 0; c < values.size(); ++c) {
+      ExpectSameBits({sorted.values[sorted.cornerIndices[c]]}, {values[c]});
+      for (size_t d = 0; d < c; ++d)
+        EXPECT_EQ(sorted.cornerIndices[c] == sorted.cornerIndices[d], SamePoint(values[c], values[d])) << c << " " << d;
+    }
+  }
+}
+
 TEST_F(ConsolidateTest, SortedChannelWithNaNsKeepsItsInvariants) {
   std::mt19937 rng(7);
   std::vector<Point3> values = RandomValues(rng, 20000, true);
