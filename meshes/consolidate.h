@@ -77,7 +77,8 @@ bool CornerRecordGreater(const CornerRecord& a, const CornerRecord& b);
 // records hold each corner's record (record.corner < records.size(), each corner once);
 // they are not changed. Sets format (one of the kConsolidating...Text) through progress.
 void ConsolidateSorted(const std::vector<CornerRecord>& records, const char* format,
-                       ConsolidationProgress& progress, ConsolidationScratch& scratch, IndexedChannel& channel);
+                       ConsolidationProgress& progress, ConsolidationScratch& scratch,
+                       IndexedChannel& channel);
 
 // Positions in corner order. With mergeVertices, a record whose value is the same as an
 // earlier one's gets that value's index, and values are the distinct values in order of
@@ -85,6 +86,7 @@ void ConsolidateSorted(const std::vector<CornerRecord>& records, const char* for
 // so values are the records' values and the corner indices 0, 1, 2, ... Same preconditions
 // as ConsolidateSorted; sets the "Consolidating Vertices" text.
 void ConsolidateInOrder(const std::vector<CornerRecord>& records, bool mergeVertices,
-                        ConsolidationProgress& progress, ConsolidationScratch& scratch, IndexedChannel& channel);
+                        ConsolidationProgress& progress, ConsolidationScratch& scratch,
+                        IndexedChannel& channel);
 
 }  // namespace cvm

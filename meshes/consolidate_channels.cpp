@@ -10,8 +10,9 @@
 namespace cvm {
 namespace {
 
-void ConsolidatePositions(const GatheredMesh& gathered, const ExportOptions& options, ConsolidationProgress& progress,
-                          ConsolidationScratch& scratch, IndexedChannel& channel) {
+void ConsolidatePositions(const GatheredMesh& gathered, const ExportOptions& options,
+                          ConsolidationProgress& progress, ConsolidationScratch& scratch,
+                          IndexedChannel& channel) {
   if (options.preserveVertexOrdering) {
     ConsolidateInOrder(gathered.positions, options.mergeVertices != 0, progress, scratch, channel);
   } else {
@@ -19,8 +20,9 @@ void ConsolidatePositions(const GatheredMesh& gathered, const ExportOptions& opt
   }
 }
 
-void ConsolidateInTurn(const GatheredMesh& gathered, const ExportOptions& options, ConsolidationProgress& progress,
-                       ConsolidationScratch& scratch, MeshChannels& channels) {
+void ConsolidateInTurn(const GatheredMesh& gathered, const ExportOptions& options,
+                       ConsolidationProgress& progress, ConsolidationScratch& scratch,
+                       MeshChannels& channels) {
   ConsolidateSorted(gathered.normals, kConsolidatingNormalsText, progress, scratch, channels.normals);
   ConsolidatePositions(gathered, options, progress, scratch, channels.positions);
   ConsolidateSorted(gathered.textureCoordinates, kConsolidatingUVsText, progress, scratch,
@@ -30,14 +32,16 @@ void ConsolidateInTurn(const GatheredMesh& gathered, const ExportOptions& option
 #if CVM_PARALLEL_CONSOLIDATION
 // Returns false when no second thread could be started (nothing has been done then).
 bool ConsolidateOnTwoThreads(const GatheredMesh& gathered, const ExportOptions& options,
-                             ConsolidationProgress& progress, ChannelScratch& scratch, MeshChannels& channels) {
+                             ConsolidationProgress& progress, ChannelScratch& scratch,
+                             MeshChannels& channels) {
   // The passes that run silently: their own progress, without a window.
   ConsolidationProgress silent;
   ConsolidationProgress silentUVs;
   std::atomic<bool> uvsTaken{false};
   const auto uvPass = [&](ConsolidationScratch& s) {
     if (uvsTaken.exchange(true)) return;
-    ConsolidateSorted(gathered.textureCoordinates, kConsolidatingUVsText, silentUVs, s, channels.textureCoordinates);
+    ConsolidateSorted(gathered.textureCoordinates, kConsolidatingUVsText, silentUVs, s,
+                      channels.textureCoordinates);
   };
   std::exception_ptr helperFailure;
   std::thread helper;
@@ -71,8 +75,8 @@ bool ConsolidateOnTwoThreads(const GatheredMesh& gathered, const ExportOptions& 
 
 }  // namespace
 
-void ConsolidateChannels(const GatheredMesh& gathered, const ExportOptions& options, ConsolidationProgress& progress,
-                         ChannelScratch& scratch, MeshChannels& channels) {
+void ConsolidateChannels(const GatheredMesh& gathered, const ExportOptions& options,
+                         ConsolidationProgress& progress, ChannelScratch& scratch, MeshChannels& channels) {
 #if CVM_PARALLEL_CONSOLIDATION
   if (gathered.CornerCount() >= kParallelConsolidationCorners &&
       ConsolidateOnTwoThreads(gathered, options, progress, scratch, channels))

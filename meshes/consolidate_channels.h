@@ -27,8 +27,8 @@ struct ChannelScratch {
 // the texture coordinates on whichever is free first. The texts of the passes that ran
 // elsewhere are shown once all are done. Only the calling thread touches progress and the
 // window. The channels are the same either way.
-void ConsolidateChannels(const GatheredMesh& gathered, const ExportOptions& options, ConsolidationProgress& progress,
-                         ChannelScratch& scratch, MeshChannels& channels);
+void ConsolidateChannels(const GatheredMesh& gathered, const ExportOptions& options,
+                         ConsolidationProgress& progress, ChannelScratch& scratch, MeshChannels& channels);
 
 // Below this, a second thread costs more than it saves.
 constexpr uint32_t kParallelConsolidationCorners = 1u << 15;

@@ -16,17 +16,21 @@ std::string IndexOutOfRange(uint32_t f, int corner, const char* kind, uint32_t i
          std::to_string(index) + " out of range (" + std::to_string(count < 0 ? 0 : count) + ")";
 }
 
-bool InRange(uint32_t index, int32_t count) { return count > 0 && index < static_cast<uint32_t>(count); }
+bool InRange(uint32_t index, int32_t count) {
+  return count > 0 && index < static_cast<uint32_t>(count);
+}
 
 }  // namespace
 
 bool GatherMesh(const HostMesh& mesh, uint32_t faceCount, const Matrix3& worldTransform, bool exportNormals,
-                const ProgressWindow& progress, const char* nodeName, GatheredMesh& gathered, std::string& error) {
+                const ProgressWindow& progress, const char* nodeName, GatheredMesh& gathered,
+                std::string& error) {
   if (faceCount == 0) return true;
   const MeshFace* faces = mesh.MeshFaces();
   const Point3* vertices = mesh.MeshVertices();
   const int32_t vertexCount = mesh.MeshVertexCount();
-  if (faces == nullptr || vertices == nullptr) return Fail(error, nodeName, "the mesh has no face or vertex array");
+  if (faces == nullptr || vertices == nullptr)
+    return Fail(error, nodeName, "the mesh has no face or vertex array");
 
   const Point3* tverts = nullptr;
   const TVFace* tvFaces = nullptr;
@@ -34,7 +38,8 @@ bool GatherMesh(const HostMesh& mesh, uint32_t faceCount, const Matrix3& worldTr
   if (gathered.hasUVs) {
     tverts = mesh.MeshTVerts();
     tvFaces = mesh.MeshTVFaces();
-    if (tverts == nullptr || tvFaces == nullptr) return Fail(error, nodeName, "the mesh's texture vertices are missing");
+    if (tverts == nullptr || tvFaces == nullptr)
+      return Fail(error, nodeName, "the mesh's texture vertices are missing");
   }
   const Point3* mapVerts = nullptr;
   const TVFace* mapFaces = nullptr;
@@ -42,7 +47,8 @@ bool GatherMesh(const HostMesh& mesh, uint32_t faceCount, const Matrix3& worldTr
   if (gathered.hasColours) {
     mapVerts = mesh.mapVerts(0);
     mapFaces = mesh.mapFaces(0);
-    if (mapVerts == nullptr || mapFaces == nullptr) return Fail(error, nodeName, "the mesh's colour channel is missing");
+    if (mapVerts == nullptr || mapFaces == nullptr)
+      return Fail(error, nodeName, "the mesh's colour channel is missing");
   }
   const Point3* faceNormals = exportNormals ? mesh.MeshFaceNormals() : nullptr;
   const RVertex* renderNormals = exportNormals ? mesh.MeshRenderNormals() : nullptr;
@@ -63,8 +69,10 @@ bool GatherMesh(const HostMesh& mesh, uint32_t faceCount, const Matrix3& worldTr
     const MeshFace& face = faces[f];
     for (int i = 0; i < 3; ++i) {
       const uint32_t j = face.v[i];
-      if (!InRange(j, vertexCount)) return Fail(error, nodeName, IndexOutOfRange(f, i, "vertex", j, vertexCount));
-      gathered.positions.push_back({TransformPoint(worldTransform, vertices[j]) - gathered.pivot, cornerSerial});
+      if (!InRange(j, vertexCount))
+        return Fail(error, nodeName, IndexOutOfRange(f, i, "vertex", j, vertexCount));
+      gathered.positions.push_back(
+          {TransformPoint(worldTransform, vertices[j]) - gathered.pivot, cornerSerial});
 
       Point3 uvw;
       if (gathered.hasUVs) {
@@ -84,7 +92,8 @@ bool GatherMesh(const HostMesh& mesh, uint32_t faceCount, const Matrix3& worldTr
 
       if (exportNormals) {
         const Point3& normal = SelectCornerNormal(renderNormals[j], face.smGroup, faceNormals[f]);
-        gathered.normals.push_back({Normalize(TransformPoint(gathered.normalTransform, normal)), cornerSerial});
+        gathered.normals.push_back(
+            {Normalize(TransformPoint(gathered.normalTransform, normal)), cornerSerial});
       }
       ++cornerSerial;
     }

@@ -63,7 +63,8 @@ void WriteMeshRecord(const GatheredMesh& gathered, const MeshChannels& channels,
   }
 
   SetProgressText(progress, "Exporting %s - Colors...\n", nodeName);
-  const bool writeColours = gathered.hasColours && static_cast<uint32_t>(gathered.colourVertexCount) >= cornerCount &&
+  const bool writeColours = gathered.hasColours &&
+                            static_cast<uint32_t>(gathered.colourVertexCount) >= cornerCount &&
                             gathered.colours.size() == cornerCount;
   WriteU32(writeColours ? cornerCount : 0, stream);
   if (writeColours) WriteColorU16Block(gathered.colours.data(), gathered.colours.size(), stream);

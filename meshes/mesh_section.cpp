@@ -59,8 +59,8 @@ bool WriteMeshNode(ExportContext& ctx, HostNode& node, const MaterialList& mater
   SetProgressText(ctx.progress, "Exporting %s - Consolidating...\n", name);
 
   std::string error;
-  if (mesh != nullptr &&
-      !GatherMesh(*mesh, faceCount, worldTransform, ctx.options.exportNormals, ctx.progress, name, gathered, error)) {
+  if (mesh != nullptr && !GatherMesh(*mesh, faceCount, worldTransform, ctx.options.exportNormals,
+                                     ctx.progress, name, gathered, error)) {
     ctx.Refuse(error);
     releaseTemporary();
     return false;

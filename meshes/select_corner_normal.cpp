@@ -3,7 +3,8 @@
 namespace cvm {
 
 Point3 SelectCornerNormal(const HostMesh& mesh, uint32_t f, uint32_t j) {
-  return SelectCornerNormal(mesh.MeshRenderNormals()[j], mesh.MeshFaces()[f].smGroup, mesh.MeshFaceNormals()[f]);
+  return SelectCornerNormal(mesh.MeshRenderNormals()[j], mesh.MeshFaces()[f].smGroup,
+                            mesh.MeshFaceNormals()[f]);
 }
 
 }  // namespace cvm

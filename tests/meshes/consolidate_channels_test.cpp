@@ -16,7 +16,9 @@ namespace {
 GatheredMesh MakeGathered(uint32_t corners, bool normals, uint32_t seed) {
   std::mt19937 rng(seed);
   std::uniform_int_distribution<int> cell(-40, 40);
-  const auto value = [&] { return Point3{cell(rng) * 0.25f, cell(rng) * 0.5f, static_cast<float>(cell(rng) % 3)}; };
+  const auto value = [&] {
+    return Point3{cell(rng) * 0.25f, cell(rng) * 0.5f, static_cast<float>(cell(rng) % 3)};
+  };
   GatheredMesh gathered;
   for (uint32_t c = 0; c < corners; ++c) {
     gathered.positions.push_back({value(), c});
@@ -46,9 +48,11 @@ PassesRun OneByOne(const GatheredMesh& gathered, const ExportOptions& options) {
   ConsolidationScratch scratch;
   ConsolidateSorted(gathered.normals, kConsolidatingNormalsText, progress, scratch, run.channels.normals);
   if (options.preserveVertexOrdering) {
-    ConsolidateInOrder(gathered.positions, options.mergeVertices != 0, progress, scratch, run.channels.positions);
+    ConsolidateInOrder(gathered.positions, options.mergeVertices != 0, progress, scratch,
+                       run.channels.positions);
   } else {
-    ConsolidateSorted(gathered.positions, kConsolidatingVerticesText, progress, scratch, run.channels.positions);
+    ConsolidateSorted(gathered.positions, kConsolidatingVerticesText, progress, scratch,
+                      run.channels.positions);
   }
   ConsolidateSorted(gathered.textureCoordinates, kConsolidatingUVsText, progress, scratch,
                     run.channels.textureCoordinates);

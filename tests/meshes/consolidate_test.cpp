@@ -37,7 +37,8 @@ IndexedChannel ReferenceSorted(std::vector<CornerRecord> records) {
   uint32_t current = 0;
   for (size_t i = 0; i < records.size(); ++i) {
     const Point3& v = records[i].value;
-    if (i == 0 || !(v.x == channel.values.back().x && v.y == channel.values.back().y && v.z == channel.values.back().z)) {
+    if (i == 0 || !(v.x == channel.values.back().x && v.y == channel.values.back().y &&
+                    v.z == channel.values.back().z)) {
       current = static_cast<uint32_t>(channel.values.size());
       channel.values.push_back(v);
     }
@@ -174,12 +175,12 @@ TEST_F(ConsolidateTest, ProgressLastPercentageIsSharedBetweenPasses) {
   ConsolidateSorted(three, kConsolidatingNormalsText, progress, scratch, channel);
   ConsolidateInOrder(three, false, progress, scratch, channel);
   ConsolidateSorted(three, kConsolidatingUVsText, progress, scratch, channel);
-  EXPECT_EQ(ui.progressTexts,
-            (std::vector<std::string>{"Box - Consolidating Normals 0%\n", "Box - Consolidating Normals 33%\n",
-                                      "Box - Consolidating Normals 66%\n", "Box - Consolidating Vertices 0%\n",
-                                      "Box - Consolidating Vertices 33%\n", "Box - Consolidating Vertices 66%\n",
-                                      "Box - Consolidating UVs 0%\n", "Box - Consolidating UVs 33%\n",
-                                      "Box - Consolidating UVs 66%\n"}));
+  EXPECT_EQ(ui.progressTexts, (std::vector<std::string>{
+                                  "Box - Consolidating Normals 0%\n", "Box - Consolidating Normals 33%\n",
+                                  "Box - Consolidating Normals 66%\n", "Box - Consolidating Vertices 0%\n",
+                                  "Box - Consolidating Vertices 33%\n", "Box - Consolidating Vertices 66%\n",
+                                  "Box - Consolidating UVs 0%\n", "Box - Consolidating UVs 33%\n",
+                                  "Box - Consolidating UVs 66%\n"}));
 
   // A pass that starts at the percentage last shown stays silent until it changes.
   ui.progressTexts.clear();
@@ -193,8 +194,9 @@ TEST_F(ConsolidateTest, ProgressLastPercentageIsSharedBetweenPasses) {
 // Values drawn from a small pool, so that equal values, signed zeros and ties in x or y are
 // common; the pool includes denormals, infinities and values near one another.
 std::vector<Point3> RandomValues(std::mt19937& rng, size_t count, bool varyZ) {
-  const float pool[] = {0.0f, -0.0f, 1.0f, -1.0f, 0.5f, std::nextafter(0.5f, 1.0f), 1e-40f, -1e-40f, 3.25f,
-                        -1e30f, 1e30f, std::numeric_limits<float>::infinity(), -2.0f, 7.0f, 1e-3f, -1e-3f};
+  const float pool[] = {0.0f,   -0.0f,   1.0f,  -1.0f,  0.5f,  std::nextafter(0.5f, 1.0f),
+                        1e-40f, -1e-40f, 3.25f, -1e30f, 1e30f, std::numeric_limits<float>::infinity(),
+                        -2.0f,  7.0f,    1e-3f, -1e-3f};
   std::uniform_int_distribution<size_t> pick(0, sizeof pool / sizeof pool[0] - 1);
   std::uniform_real_distribution<float> wide(-100.0f, 100.0f);
   std::bernoulli_distribution usePool(0.8);
@@ -218,7 +220,8 @@ TEST_F(ConsolidateTest, SortedMatchesTheDocumentedSortAndWalk) {
       const IndexedChannel expected = ReferenceSorted(Records(values));
       const IndexedChannel actual = Sorted(values);
       ASSERT_EQ(actual.values.size(), expected.values.size());
-      for (size_t i = 0; i < actual.values.size(); ++i) ASSERT_TRUE(SamePoint(actual.values[i], expected.values[i])) << i;
+      for (size_t i = 0; i < actual.values.size(); ++i)
+        ASSERT_TRUE(SamePoint(actual.values[i], expected.values[i])) << i;
       ASSERT_EQ(actual.cornerIndices, expected.cornerIndices);
       // Which zero is written: that of the first corner with the value.
       std::vector<bool> seen(actual.values.size(), false);
@@ -258,7 +261,8 @@ TEST_F(ConsolidateTest, ScratchReusedAcrossPassesOfOtherSizes) {
     const IndexedChannel expected = ReferenceSorted(Records(values));
     const IndexedChannel actual = Sorted(values);
     ASSERT_EQ(actual.values.size(), expected.values.size());
-    for (size_t i = 0; i < actual.values.size(); ++i) ASSERT_TRUE(SamePoint(actual.values[i], expected.values[i])) << i;
+    for (size_t i = 0; i < actual.values.size(); ++i)
+      ASSERT_TRUE(SamePoint(actual.values[i], expected.values[i])) << i;
     ASSERT_EQ(actual.cornerIndices, expected.cornerIndices);
   }
 }
@@ -284,7 +288,8 @@ TEST_F(ConsolidateTest, RunsOfEqualValuesNextToNaNs) {
     for (size_t c = 0; c < values.size(); ++c) {
       ExpectSameBits({sorted.values[sorted.cornerIndices[c]]}, {values[c]});
       for (size_t d = 0; d < c; ++d)
-        EXPECT_EQ(sorted.cornerIndices[c] == sorted.cornerIndices[d], SamePoint(values[c], values[d])) << c << " " << d;
+        EXPECT_EQ(sorted.cornerIndices[c] == sorted.cornerIndices[d], SamePoint(values[c], values[d]))
+            << c << " " << d;
     }
   }
 }

@@ -46,8 +46,7 @@ TEST(WriteBlocks, SameBytesAsOneFieldWriterPerValue) {
        [&](OutputStream& s) {
          for (const Point3& p : points) WritePointXZY(p, s);
        }},
-      {"points x, y",
-       [&](OutputStream& s) { WritePointXYBlock(points.data(), points.size(), s); },
+      {"points x, y", [&](OutputStream& s) { WritePointXYBlock(points.data(), points.size(), s); },
        [&](OutputStream& s) {
          for (const Point3& p : points) {
            WriteF32(p.x, s);
@@ -67,7 +66,8 @@ TEST(WriteBlocks, SameBytesAsOneFieldWriterPerValue) {
          }
        }},
   };
-  for (const size_t bufferSize : {size_t{1}, size_t{5}, size_t{12}, size_t{13}, size_t{4096}, size_t{1} << 20}) {
+  for (const size_t bufferSize :
+       {size_t{1}, size_t{5}, size_t{12}, size_t{13}, size_t{4096}, size_t{1} << 20}) {
     for (const Case& c : cases) {
       SCOPED_TRACE(testing::Message() << c.what << ", buffer " << bufferSize);
       const auto withLeadingByte = [](const std::function<void(OutputStream&)>& write) {
