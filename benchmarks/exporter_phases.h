@@ -1,0 +1,21 @@
+// The exporter's own mesh functions called one by one, in the order the mesh section calls
+// them, so that each step can be timed without changing the exporter's interfaces. For the
+// benchmark's scenes (one mesh node, no material) it writes the same file as RunExport, which
+// the benchmark checks byte for byte; the file goes through AtomicFileTarget like RunExport's.
+#pragma once
+
+#include <string>
+
+#include "benchmarks/bench_ui.h"
+#include "benchmarks/phase_times.h"
+#include "export/export_options.h"
+#include "host/host_scene.h"
+
+namespace cvm::bench {
+
+// Also gives gatheredBytes: the size of the gathered per-corner data (the records of the
+// three channels, the colours and the faces' material ids) at its fullest.
+bool ExportInPhases(HostNode& node, const ExportOptions& options, BenchUi& ui, const std::string& path,
+                    PhaseTimes& times, uint64_t& gatheredBytes, std::string& error);
+
+}  // namespace cvm::bench
