@@ -52,8 +52,17 @@ std::string Inconsistency(const CvmFile& file) {
     }
     if (faces != mesh.faceCount) return "groups do not add up to the face count";
   }
-  for (const CvmLight& light : file.lights)
+  for (const CvmLight& light : file.lights) {
     if (light.typeCode > 4) return "light type code above 4";
+  }
+  // An empty user text is written as an absent one, so a present text is never empty.
+  const auto emptyText = [](const std::optional<std::string>& text) { return text && text->empty(); };
+  for (const CvmLight& light : file.lights)
+    if (emptyText(light.userText)) return "light with a present but empty user text";
+  for (const CvmHelper& helper : file.helpers)
+    if (emptyText(helper.userText)) return "helper with a present but empty user text";
+  for (const CvmSplineObject& spline : file.splines)
+    if (emptyText(spline.userText)) return "spline record with a present but empty user text";
   return std::string();
 }
 
