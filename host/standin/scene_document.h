@@ -10,8 +10,8 @@
 namespace cvm::standin {
 
 // The largest scene document read. Loading holds the text, its JSON tree and the model at
-// once, about 20 bytes per byte of a compact document (10 million faces: some 140 MB of
-// text, 2.5 GB at the peak of an export), so a bigger one is refused before it is parsed
+// once, about 16 bytes per byte of a compact document (10 million faces: some 140 MB of
+// text, 2.2 GB at the peak of an export), so a bigger one is refused before it is parsed
 // rather than left to exhaust memory.
 constexpr size_t kMaxSceneDocumentBytes = size_t{512} << 20;
 

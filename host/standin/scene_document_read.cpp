@@ -650,6 +650,7 @@ bool LoadSceneFile(const std::string& path, SceneModel& out, std::string& error)
   if (file == nullptr) return refuse("cannot open the scene document");
   // Read in chunks so that a pipe or a growing file is held to the limit too.
   std::string contents;
+  if (!sizeError) contents.reserve(static_cast<size_t>(size));
   char chunk[1 << 16];
   size_t got = 0;
   while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
