@@ -14,7 +14,8 @@ namespace {
 
 bool SameChannel(const IndexedChannel& a, const IndexedChannel& b) {
   if (a.cornerIndices != b.cornerIndices || a.values.size() != b.values.size()) return false;
-  return std::memcmp(a.values.data(), b.values.data(), a.values.size() * sizeof(Point3)) == 0;
+  return (a.values.empty() ||
+          std::memcmp(a.values.data(), b.values.data(), a.values.size() * sizeof(Point3)) == 0);
 }
 
 bool SameChannels(const MeshChannels& a, const MeshChannels& b) {
