@@ -20,6 +20,15 @@ namespace cvm {
 namespace {
 
 constexpr const char* kTempMarker = ".cvmtmp-";
+// Longest file name most file systems take; the temporary's name must fit as well.
+constexpr size_t kMaxFileNameBytes = 255;
+
+// The part of a target's name that names its temporaries: the name itself, or its beginning
+// when "." + name + marker + process id would not fit in a file name.
+std::string TemporaryStem(const std::string& name) {
+  const size_t room = kMaxFileNameBytes - 1 - std::strlen(kTempMarker) - 10;
+  return "." + name.substr(0, room) + kTempMarker;
+}
 
 std::string SystemError(const char* what, const std::string& path) {
   return std::string(what) + " '" + path + "': " + std::strerror(errno);
@@ -61,7 +70,7 @@ bool ProcessIsRunning(unsigned long pid) {
 
 // Removes temporaries of this target whose writer was killed before it could clean up.
 void RemoveStaleTemporaries(const std::string& folder, const std::string& name) {
-  const std::string prefix = "." + name + kTempMarker;
+  const std::string prefix = TemporaryStem(name);
 #ifdef _WIN32
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA((folder + prefix + "*").c_str(), &found);
@@ -140,7 +149,7 @@ bool AtomicFileTarget::Open(std::string& error) {
     return false;
   }
   RemoveStaleTemporaries(folder, name);
-  tempPath_ = folder + "." + name + kTempMarker + std::to_string(CurrentProcessId());
+  tempPath_ = folder + TemporaryStem(name) + std::to_string(CurrentProcessId());
   file_ = std::fopen(tempPath_.c_str(), "wb");
   if (file_ == nullptr) {
     error = SystemError("cannot create a file in the folder of", path_);

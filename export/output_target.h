@@ -25,7 +25,8 @@ class OutputTarget {
 // A file written atomically: the bytes go to a temporary file in the target's folder, which
 // replaces the target only once everything was written, flushed and closed. A failed or
 // interrupted export leaves no partial file and an existing target unchanged. Temporaries
-// are named ".<name>.cvmtmp-<process id>"; opening a target removes those of the same
+// are named ".<name>.cvmtmp-<process id>" (with the name cut where that would not fit in a
+// file name); opening a target removes those of the same
 // target left behind by processes that no longer run.
 class AtomicFileTarget final : public OutputTarget, private ByteSink {
  public:

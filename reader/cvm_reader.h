@@ -199,8 +199,12 @@ struct ReadError {
 // whatever was decoded before the error.
 bool ReadCvm(const uint8_t* data, size_t size, CvmFile& file, ReadError& error);
 
-// Reads the whole file at `path` and decodes it with ReadCvm. An open or read failure gives
-// an Io error naming the cause.
+// The largest input ReadCvmFile takes (1 GiB): a device or pipe that never ends is refused
+// instead of filling memory.
+constexpr size_t kMaxCvmFileBytes = size_t{1} << 30;
+
+// Reads the whole file at `path` and decodes it with ReadCvm. An open or read failure, or an
+// input larger than kMaxCvmFileBytes, gives an Io error naming the cause.
 bool ReadCvmFile(const std::string& path, CvmFile& file, ReadError& error);
 
 // "offset N: message" for a format error, the bare message for an I/O error.

@@ -62,8 +62,15 @@ bool ReadCvmFile(const std::string& path, CvmFile& file, ReadError& error) {
   std::vector<uint8_t> bytes;
   uint8_t chunk[1 << 16];
   size_t got = 0;
-  while ((got = std::fread(chunk, 1, sizeof chunk, stream)) > 0)
+  while ((got = std::fread(chunk, 1, sizeof chunk, stream)) > 0) {
+    // A device or pipe that never ends must not take all memory.
+    if (bytes.size() + got > kMaxCvmFileBytes) {
+      std::fclose(stream);
+      return ioError("cannot read: the input is larger than " + std::to_string(kMaxCvmFileBytes) +
+                     " bytes, the most this reader takes");
+    }
     bytes.insert(bytes.end(), chunk, chunk + got);
+  }
   const bool failed = std::ferror(stream) != 0;
   const int readErrno = errno;
   std::fclose(stream);

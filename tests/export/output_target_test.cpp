@@ -83,6 +83,19 @@ TEST(AtomicFileTarget, RefusesPathsItCannotWrite) {
   EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"folder", "plain-file", "readonly.cvm"}));
 }
 
+TEST(AtomicFileTarget, WritesTargetsWhoseNamesLeaveNoRoomForTheTemporarySuffix) {
+  TempDir dir;
+  for (const size_t length : {size_t{200}, size_t{240}, size_t{255}}) {
+    const std::string name(length, 'n');
+    AtomicFileTarget target(dir.File(name));
+    std::string error;
+    EXPECT_TRUE(WriteThrough(target, kNew, error)) << length << ": " << error;
+    EXPECT_EQ(ReadBytes(dir.File(name)), kNew) << length;
+    std::filesystem::remove(dir.File(name));
+  }
+  EXPECT_TRUE(dir.Entries().empty());
+}
+
 TEST(AtomicFileTarget, KeepsThePermissionsOfTheFileItReplaces) {
   TempDir dir;
   const std::string path = dir.File("out.cvm");
