@@ -50,7 +50,8 @@ struct CaseResult {
   bool literalRan = false;
   ProxyTimes proxy;
   uint64_t fileBytes = 0;
-  uint64_t gatheredBytes = 0;
+  uint64_t gatheredBytes = 0;  // the documented per-corner records, colours and material ids
+  uint64_t heldBytes = 0;      // what our gathering holds instead
   uint64_t peakBytes = 0;
   bool sameBytes = true;
   std::string problem;
@@ -136,7 +137,7 @@ CaseResult RunCase(const Case& c, uint32_t faceCount, int repeat, bool literal, 
   for (int run = 0; run < repeat; ++run) {
     BenchUi ui;
     PhaseTimes t;
-    if (!ExportInPhases(*scene->Node(0), options, ui, phasePath, t, r.gatheredBytes, error)) {
+    if (!ExportInPhases(*scene->Node(0), options, ui, phasePath, t, r.gatheredBytes, r.heldBytes, error)) {
       r.problem = "phases: " + error;
       return r;
     }
@@ -180,8 +181,7 @@ void PrintPhases(const char* who, const PhaseTimes& t, bool channels) {
   char both[32] = "";
   if (channels) std::snprintf(both, sizeof both, "%8.1f", Ms(t.channels));
   std::printf("  %-12s %8.1f %8.1f %8.1f %8.1f %8.1f %8s %8.1f %9.1f\n", who, Ms(t.convert), Ms(t.gather),
-              Ms(t.normals), Ms(t.positions), Ms(t.uvs), channels ? both : "-", Ms(t.write),
-              Ms(channels ? t.total - t.normals - t.positions - t.uvs : t.total));
+              Ms(t.normals), Ms(t.positions), Ms(t.uvs), channels ? both : "-", Ms(t.write), Ms(t.total));
 }
 
 void PrintCase(const CaseResult& r) {
@@ -205,10 +205,11 @@ void PrintCase(const CaseResult& r) {
   if (r.literalRan) std::printf(", %.1fx faster than literal", r.literal.total / r.runExport);
   std::printf(", %.2fx the limit proxy\n", r.runExport / r.proxy.total);
   std::printf(
-      "  file %.2f MiB, gathered per-corner data %.2f MiB, peak heap of an export %.2f MiB (%.2fx "
-      "gathered)\n",
-      MiB(r.fileBytes), MiB(r.gatheredBytes), MiB(r.peakBytes),
-      static_cast<double>(r.peakBytes) / static_cast<double>(r.gatheredBytes));
+      "  file %.2f MiB, gathered per-corner data %.2f MiB (held merged: %.2f MiB), peak heap of an export "
+      "%.2f MiB (%.2fx gathered, %.2fx held)\n",
+      MiB(r.fileBytes), MiB(r.gatheredBytes), MiB(r.heldBytes), MiB(r.peakBytes),
+      static_cast<double>(r.peakBytes) / static_cast<double>(r.gatheredBytes),
+      static_cast<double>(r.peakBytes) / static_cast<double>(r.heldBytes));
   std::printf("  bytes: %s\n", r.sameBytes
                                    ? (r.literalRan ? "RunExport = phases = literal" : "RunExport = phases")
                                    : "DIFFERENT");
@@ -306,11 +307,14 @@ int main(int argc, char** argv) {
     verdict += line;
   }
   if (bigInOrder != nullptr && midInOrder != nullptr && bigInOrder != midInOrder) {
-    const double perBig = bigInOrder->ours.positions / (3.0 * bigInOrder->faces);
-    const double perMid = midInOrder->ours.positions / (3.0 * midInOrder->faces);
+    // The merge happens while gathering (the position pass only hands the result over), so it
+    // is judged on gathering and the pass together.
+    const auto perCorner = [](const CaseResult& r) { return (r.ours.gather + r.ours.positions) / (3.0 * r.faces); };
+    const double perBig = perCorner(*bigInOrder);
+    const double perMid = perCorner(*midInOrder);
     const bool ok = perBig <= 1.5 * perMid;
     holds = holds && ok;
-    std::snprintf(line, sizeof line, "in-order merge %.1f ns/corner at %u vs %.1f at %u (<= 1.5x) %s; ",
+    std::snprintf(line, sizeof line, "in-order merge (gathering + pass) %.1f ns/corner at %u vs %.1f at %u (<= 1.5x) %s; ",
                   perBig * 1e9, bigInOrder->faces, perMid * 1e9, midInOrder->faces, ok ? "holds" : "FAILS");
     verdict += line;
   }

@@ -13,9 +13,11 @@
 
 namespace cvm::bench {
 
-// Also gives gatheredBytes: the size of the gathered per-corner data (the records of the
-// three channels, the colours and the faces' material ids) at its fullest.
+// Also gives gatheredBytes, the size of the documented gathered per-corner data (a record of
+// 16 bytes per corner for each of the three channels, the colours and the faces' material
+// ids), and heldBytes, what the exporter's gathering holds instead (an id per corner and
+// channel, the channels' distinct values, the colours and the material ids).
 bool ExportInPhases(HostNode& node, const ExportOptions& options, BenchUi& ui, const std::string& path,
-                    PhaseTimes& times, uint64_t& gatheredBytes, std::string& error);
+                    PhaseTimes& times, uint64_t& gatheredBytes, uint64_t& heldBytes, std::string& error);
 
 }  // namespace cvm::bench

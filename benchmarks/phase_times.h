@@ -8,11 +8,11 @@ namespace cvm::bench {
 
 struct PhaseTimes {
   double convert = 0;  // conversion, transforms and the host's buildNormals
-  double gather = 0;
+  double gather = 0;     // gathering, which also merges each channel's same values
   double normals = 0;    // the normal consolidation pass
   double positions = 0;  // the position pass (sorted or in order)
   double uvs = 0;        // the texture-coordinate pass
-  double channels = 0;   // the three passes as the mesh section runs them (on two threads)
+  double channels = 0;   // the three passes
   double write = 0;      // the record's blocks, then flushing, syncing and closing the file
   double total = 0;
   uint64_t fileBytes = 0;

@@ -72,11 +72,6 @@ void WritePointXZY(const Point3& point, OutputStream& stream) {
   WriteF32(point.y, stream);
 }
 
-uint16_t ColorToU16(float component) {
-  const double scaled = std::floor(static_cast<double>(component) * 255.0 + 0.5);
-  return static_cast<uint16_t>(static_cast<uint32_t>(TruncateToInt32(scaled)) & 0xFFFF);
-}
-
 void WriteColorU16(const Point3& color, OutputStream& stream) {
   WriteU16(ColorToU16(color.x), stream);
   WriteU16(ColorToU16(color.y), stream);

@@ -3,6 +3,7 @@
 // the stream's own buffer and handed to its sink in large blocks.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -73,7 +74,10 @@ void WritePointXZY(const Point3& point, OutputStream& stream);
 // One colour component as a u16: floor(component * 255 + 0.5) in double precision, truncated
 // to 32 bits (NaN and out-of-range values give 0x80000000), low 16 bits kept. Not clamped:
 // 1.5 gives 383 and -0.5 gives 65409.
-uint16_t ColorToU16(float component);
+inline uint16_t ColorToU16(float component) {
+  const double scaled = std::floor(static_cast<double>(component) * 255.0 + 0.5);
+  return static_cast<uint16_t>(static_cast<uint32_t>(TruncateToInt32(scaled)) & 0xFFFF);
+}
 // A colour as three u16 made by ColorToU16: red, green, blue.
 void WriteColorU16(const Point3& color, OutputStream& stream);
 

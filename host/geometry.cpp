@@ -17,10 +17,5 @@ Point3 TransformPoint(const Matrix3& m, const Point3& p) {
           ((p.x * r[0].z + p.y * r[1].z) + p.z * r[2].z) + r[3].z};
 }
 
-int32_t TruncateToInt32(double value) {
-  // The comparison is false for NaN, so NaN falls through to the sentinel as well.
-  if (value > -2147483649.0 && value < 2147483648.0) return static_cast<int32_t>(value);
-  return INT32_MIN;
-}
 
 }  // namespace cvm

@@ -1,12 +1,13 @@
-// Consolidation: a list of per-corner records turned into an IndexedChannel, merging values
-// that are the same (float_key.h: exact float equality, -0 equals +0, NaN equals nothing).
+// Consolidation: a channel's corners turned into an IndexedChannel, whose values are the
+// distinct values (float_key.h: exact float equality, -0 equals +0, NaN equals nothing) in the
+// channel's order, and whose corner indices say which value each corner has.
 //
-// Every pass is linear in the number of records apart from one sort of the distinct values:
-// equal values are found through a hash of their keys, never by searching the values found
-// so far. All working memory lives in a ConsolidationScratch that the caller keeps from one
-// pass and one mesh to the next, so a pass allocates nothing once the scratch has grown.
-// Passes on different scratches and channels share nothing and may run at the same time on
-// different threads, each with a ConsolidationProgress of its own (see ShowPass).
+// Gathering leaves each channel as the values it met (one per host entry, far fewer than the
+// corners) and an id per corner (GatheredChannel). A pass sorts the values met with a radix
+// sort over keys that order like the floats, merges the same values, which the sort has made
+// neighbours, and walks the corners once to turn ids into channel positions: linear in the
+// corners and the values, with no search and no table of values. Its working memory lives in
+// a ConsolidationScratch that the caller keeps from one pass and one mesh to the next.
 #pragma once
 
 #include <cstdint>
@@ -35,9 +36,6 @@ struct ConsolidationProgress {
     if (i != 0 && i < nextCheck) return;
     Update(format, i, count);
   }
-  // Shows, in order, the texts a pass over count records would have shown through this
-  // progress: for a pass that ran elsewhere without a window, replayed where its texts belong.
-  void ShowPass(const char* format, uint32_t count);
 
  private:
   // Shows the text when the percentage changed and finds the next step whose percentage
@@ -46,22 +44,18 @@ struct ConsolidationProgress {
   uint32_t nextCheck = 0;
 };
 
-// Working memory of the passes; its contents mean nothing between calls. Kept small on
-// purpose, since it lives beside a mesh's gathered data and channels: about 36 to 68 bytes
-// per distinct value, nothing per record.
+// Working memory of the passes; its contents mean nothing between calls.
 struct ConsolidationScratch {
-  // Four words that serve twice: first as a slot of the open-addressing table of the NaN-free
-  // distinct values (the value's key x, y, z and its id + 1, 0 for an empty slot), then, once
-  // every value is found, as a sort item (descending-order keys of x, y, z and the id). The
-  // table is at least twice as large as the values in it, so the same memory holds the sort
-  // items and the radix sort's second buffer.
+  // Sort items: descending-order keys of x, y, z and the id of a value met; twice as many as
+  // the values met, the second half being the radix sort's other buffer.
   struct Cell {
+    Cell() {}  // left as it is: every item is written before it is read
+    Cell(uint32_t x, uint32_t y, uint32_t z, uint32_t id) : word{x, y, z, id} {}
     uint32_t word[4];
   };
   std::vector<Cell> cells;
-  // Per distinct id: the first record holding its value; once the values are placed, the
-  // channel position of the id.
-  std::vector<uint32_t> firstRecord;
+  // Per id: the channel position of its value.
+  std::vector<uint32_t> positionOfId;
 };
 
 // The order the channels are sorted in: true exactly when a's value is lexicographically
@@ -69,24 +63,32 @@ struct ConsolidationScratch {
 // strict weak ordering once a NaN takes part, so it is never handed to a sort here.
 bool CornerRecordGreater(const CornerRecord& a, const CornerRecord& b);
 
-// Merges the records' same values into channel, whose values come out in descending
-// lexicographic (x, y, z) order, exactly as sorting the records with CornerRecordGreater
-// and walking them would give. A value that contains a NaN is the same as nothing: each such
-// record becomes a value of its own, placed after all others, in corner order. Of values that
-// differ only in the sign of a zero, the bits of the first record in corner order are kept.
-// records hold each corner's record (record.corner < records.size(), each corner once);
-// they are not changed. Sets format (one of the kConsolidating...Text) through progress.
-void ConsolidateSorted(const std::vector<CornerRecord>& records, const char* format,
-                       ConsolidationProgress& progress, ConsolidationScratch& scratch,
-                       IndexedChannel& channel);
+// Makes channel of gathered's corners: the distinct values in descending lexicographic
+// (x, y, z) order, exactly as sorting the corners' records with CornerRecordGreater and walking
+// them would give. A value that contains a NaN is the same as nothing: each id holding one
+// (gathering gives such a value an id per corner) is a value of its own, placed after all
+// others, in id order. Of the same values under different ids (they may differ in the sign of
+// a zero), the bits of the lowest id, the first met, are kept. gathered's ids move into
+// channel (gathered is empty afterwards). Sets format (one of the kConsolidating...Text)
+// through progress.
+void ConsolidateSorted(GatheredChannel& gathered, const char* format, ConsolidationProgress& progress,
+                       ConsolidationScratch& scratch, IndexedChannel& channel);
 
-// Positions in corner order. With mergeVertices, a record whose value is the same as an
-// earlier one's gets that value's index, and values are the distinct values in order of
-// first occurrence (first-met bits kept); without it every record gets a value of its own,
-// so values are the records' values and the corner indices 0, 1, 2, ... Same preconditions
-// as ConsolidateSorted; sets the "Consolidating Vertices" text.
+// Positions in corner order. With mergeVertices, the same values share one, and values are the
+// distinct values in order of first occurrence (first-met bits kept); without it every corner
+// has a value of its own, so values are the corners' values and the corner indices 0, 1, 2, ...
+// gathered is empty afterwards. Sets the "Consolidating Vertices" text.
+void ConsolidateInOrder(GatheredChannel& gathered, bool mergeVertices, ConsolidationProgress& progress,
+                        ConsolidationScratch& scratch, IndexedChannel& channel);
+
+// The channel that lists records (record.corner < records.size(), each corner once): every
+// record's value has an id of its own, in record order.
+GatheredChannel ChannelOfRecords(const std::vector<CornerRecord>& records);
+
+// The same passes for a list of per-corner records.
+void ConsolidateSorted(const std::vector<CornerRecord>& records, const char* format,
+                       ConsolidationProgress& progress, ConsolidationScratch& scratch, IndexedChannel& channel);
 void ConsolidateInOrder(const std::vector<CornerRecord>& records, bool mergeVertices,
-                        ConsolidationProgress& progress, ConsolidationScratch& scratch,
-                        IndexedChannel& channel);
+                        ConsolidationProgress& progress, ConsolidationScratch& scratch, IndexedChannel& channel);
 
 }  // namespace cvm

@@ -1,5 +1,9 @@
 #include "meshes/gather_mesh.h"
 
+#include <algorithm>
+
+#include "export/binary_writer.h"
+#include "meshes/float_key.h"
 #include "meshes/progress_text_cache.h"
 #include "meshes/select_corner_normal.h"
 
@@ -18,6 +22,30 @@ std::string IndexOutOfRange(uint32_t f, int corner, const char* kind, uint32_t i
 
 bool InRange(uint32_t index, int32_t count) {
   return count > 0 && index < static_cast<uint32_t>(count);
+}
+
+// The id of a value that depends only on one host array entry, whose id is cached: the cached
+// id, else a new one for value() (cached unless the value has a NaN: such a value is one of its
+// own at every corner).
+template <typename Value>
+inline uint32_t CachedId(GatheredChannel& channel, uint32_t& cached, Value value) {
+  if (cached != kNoId) return cached;
+  const Point3 v = value();
+  const uint32_t id = channel.Add(v);
+  if (!PointHasNaN(v)) cached = id;
+  return id;
+}
+
+// Room for cornerCount corners and, without moving, for expectedValues values (the values met
+// are bounded by the host entries they come from; more only grow the list).
+void StartChannel(GatheredChannel& channel, uint32_t cornerCount, size_t expectedValues) {
+  channel.values.clear();
+  channel.values.reserve(std::min<size_t>(cornerCount, expectedValues));
+  channel.ids.resize(cornerCount);
+}
+
+void ResetCache(std::vector<uint32_t>& cache, int32_t count) {
+  cache.assign(count > 0 ? static_cast<size_t>(count) : 0, kNoId);
 }
 
 }  // namespace
@@ -55,49 +83,75 @@ bool GatherMesh(const HostMesh& mesh, uint32_t faceCount, const Matrix3& worldTr
   if (exportNormals && (faceNormals == nullptr || renderNormals == nullptr))
     return Fail(error, nodeName, "the mesh's normals were not built");
 
-  const size_t cornerCount = size_t{3} * faceCount;
-  gathered.positions.reserve(cornerCount);
-  gathered.textureCoordinates.reserve(cornerCount);
-  if (exportNormals) gathered.normals.reserve(cornerCount);
-  if (gathered.hasColours) gathered.colours.reserve(cornerCount);
-  gathered.faceMaterialIds.reserve(faceCount);
+  const uint32_t cornerCount = 3 * faceCount;
+  const size_t hostVertices = vertexCount > 0 ? static_cast<size_t>(vertexCount) : 0;
+  StartChannel(gathered.positions, cornerCount, hostVertices);
+  ResetCache(gathered.positionIdOfVertex, vertexCount);
+  StartChannel(gathered.textureCoordinates, cornerCount, gathered.hasUVs ? static_cast<size_t>(tvertCount) : 1);
+  uint32_t uvIdWithout = kNoId;  // every corner's (0, 0, 0) without texture vertices
+  if (gathered.hasUVs) ResetCache(gathered.uvIdOfTextureVertex, tvertCount);
+  if (exportNormals) {
+    // A vertex's own normals, and the face normals of faces with no smoothing group.
+    StartChannel(gathered.normals, cornerCount, hostVertices + faceCount);
+    ResetCache(gathered.normalIdOfVertex, vertexCount);
+  }
+  if (gathered.hasColours) gathered.colours.resize(size_t{3} * cornerCount);
+  gathered.faceMaterialIds.resize(faceCount);
+  uint32_t* positionIds = gathered.positions.ids.data();
+  uint32_t* uvIds = gathered.textureCoordinates.ids.data();
+  uint32_t* normalIds = exportNormals ? gathered.normals.ids.data() : nullptr;
+  const Point3 pivot = gathered.pivot;
+  const Matrix3& normalTransform = gathered.normalTransform;
 
   ProgressTextCache text;
   uint32_t cornerSerial = 0;
   for (uint32_t f = 0; f < faceCount; ++f) {
     text.Show(progress, "Exporting %s - Gathering %d%%\n", nodeName, ProgressPercent(f, faceCount));
     const MeshFace& face = faces[f];
+    uint32_t faceNormalId = kNoId;
     for (int i = 0; i < 3; ++i) {
       const uint32_t j = face.v[i];
       if (!InRange(j, vertexCount))
         return Fail(error, nodeName, IndexOutOfRange(f, i, "vertex", j, vertexCount));
-      gathered.positions.push_back(
-          {TransformPoint(worldTransform, vertices[j]) - gathered.pivot, cornerSerial});
+      positionIds[cornerSerial] = CachedId(gathered.positions, gathered.positionIdOfVertex[j], [&] {
+        return TransformPoint(worldTransform, vertices[j]) - pivot;
+      });
 
-      Point3 uvw;
       if (gathered.hasUVs) {
         const uint32_t t = tvFaces[f].t[i];
         if (!InRange(t, tvertCount))
           return Fail(error, nodeName, IndexOutOfRange(f, i, "texture vertex", t, tvertCount));
-        uvw = tverts[t];
+        uvIds[cornerSerial] =
+            CachedId(gathered.textureCoordinates, gathered.uvIdOfTextureVertex[t], [&] { return tverts[t]; });
+      } else {
+        uvIds[cornerSerial] = CachedId(gathered.textureCoordinates, uvIdWithout, [] { return Point3{}; });
       }
-      gathered.textureCoordinates.push_back({uvw, cornerSerial});
 
       if (gathered.hasColours) {
         const uint32_t m = mapFaces[f].t[i];
         if (!InRange(m, mapVertCount))
           return Fail(error, nodeName, IndexOutOfRange(f, i, "colour vertex", m, mapVertCount));
-        gathered.colours.push_back(mapVerts[m]);
+        uint16_t* colour = &gathered.colours[size_t{3} * cornerSerial];
+        colour[0] = ColorToU16(mapVerts[m].x);
+        colour[1] = ColorToU16(mapVerts[m].y);
+        colour[2] = ColorToU16(mapVerts[m].z);
       }
 
       if (exportNormals) {
-        const Point3& normal = SelectCornerNormal(renderNormals[j], face.smGroup, faceNormals[f]);
-        gathered.normals.push_back(
-            {Normalize(TransformPoint(gathered.normalTransform, normal)), cornerSerial});
+        const RVertex& rv = renderNormals[j];
+        const Point3& normal = SelectCornerNormal(rv, face.smGroup, faceNormals[f]);
+        const auto transformed = [&] { return Normalize(TransformPoint(normalTransform, normal)); };
+        // The vertex's own normal and the face's normal are cached; a normal of a further
+        // smoothing group gets a new id at every corner that selects it.
+        uint32_t uncached = kNoId;
+        uint32_t& cached = &normal == &rv.primaryNormal ? gathered.normalIdOfVertex[j]
+                           : &normal == &faceNormals[f] ? faceNormalId
+                                                        : uncached;
+        normalIds[cornerSerial] = CachedId(gathered.normals, cached, transformed);
       }
       ++cornerSerial;
     }
-    gathered.faceMaterialIds.push_back(static_cast<uint16_t>(face.flags >> 16));
+    gathered.faceMaterialIds[f] = static_cast<uint16_t>(face.flags >> 16);
   }
   return true;
 }

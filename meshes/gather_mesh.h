@@ -1,5 +1,5 @@
-// Gathering: the host's triangle mesh turned into one record per face corner, in world
-// orientation, before anything is shared between corners.
+// Gathering: the host's triangle mesh turned into its corners, in world orientation, each
+// channel's values merged as they are met.
 #pragma once
 
 #include <cstdint>
@@ -11,14 +11,16 @@
 
 namespace cvm {
 
-// Appends faceCount faces of mesh to gathered, whose pivot, normalTransform, hasUVs and
-// hasColours the caller has set and whose lists are empty. Per corner: the position
-// (worldTransform x vertex - pivot), the texture coordinate (u, v, w) when hasUVs, the
-// colour when hasColours, and with exportNormals the normalised normalTransform x
-// SelectCornerNormal (the caller has called buildNormals). Sets "Exporting %s - Gathering
-// %d%%\n" before every face. Needs faceCount <= the mesh's face count and 3 x faceCount
-// within u32. Refuses (returns false with error naming nodeName, the face and the index) a
-// host array that is missing or an index out of its array's range; gathered is then partial.
+// Gathers faceCount faces of mesh into gathered, whose pivot, normalTransform, hasUVs and
+// hasColours the caller has set. Per corner: the position (worldTransform x vertex - pivot),
+// the texture coordinate (u, v, w) when hasUVs, else (0, 0, 0), the colour (ColorToU16 of each
+// component) when hasColours, and with exportNormals the normalised normalTransform x
+// SelectCornerNormal (the caller has called buildNormals). Positions, texture coordinates and
+// normals are computed once per host entry they come from (GatheredChannel). Sets
+// "Exporting %s - Gathering %d%%\n" before every face. Needs faceCount <= the mesh's face count
+// and 3 x faceCount within u32. Refuses (returns false with error naming nodeName, the face and
+// the index) a host array that is missing or an index out of its array's range; gathered is
+// then partial.
 bool GatherMesh(const HostMesh& mesh, uint32_t faceCount, const Matrix3& worldTransform, bool exportNormals,
                 const ProgressWindow& progress, const char* nodeName, GatheredMesh& gathered, std::string& error);
 

@@ -3,9 +3,9 @@
 namespace cvm {
 
 void GatheredMesh::Clear() {
-  positions.clear();
-  normals.clear();
-  textureCoordinates.clear();
+  positions.Clear();
+  normals.Clear();
+  textureCoordinates.Clear();
   colours.clear();
   faceMaterialIds.clear();
   pivot = Point3{};

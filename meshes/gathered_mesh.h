@@ -12,20 +12,51 @@ namespace cvm {
 
 // One corner's position, normal or texture coordinate (u, v, w), and the cornerSerial of the
 // corner that produced it. Face f's corners 0, 1, 2 have the serials 3f, 3f+1, 3f+2.
+// Consolidation is defined on lists of these records; gathering keeps a GatheredChannel
+// instead, which describes the same list.
 struct CornerRecord {
   Point3 value;
   uint32_t corner;
+};
+
+// No id yet (for the ids gathering keeps per host vertex).
+constexpr uint32_t kNoId = 0xFFFFFFFFu;
+
+// One channel's corners as gathering leaves them. A corner's value depends only on the host
+// entry it comes from (a vertex, a texture vertex, a face's normal, ...), so it is computed
+// once per entry and its id given to every corner of that entry: the channel holds an id per
+// corner and the values met, not a record per corner. Different ids may hold the same value;
+// consolidation merges them.
+struct GatheredChannel {
+  std::vector<Point3> values;  // by id, in the order met (ids count from 0)
+  std::vector<uint32_t> ids;   // per corner: the id of its value
+
+  // A new id for value.
+  uint32_t Add(const Point3& value) {
+    values.push_back(value);
+    return static_cast<uint32_t>(values.size() - 1);
+  }
+  // Corner c's value: the record of corner c is {CornerValue(c), c}.
+  const Point3& CornerValue(uint32_t c) const { return values[ids[c]]; }
+  uint32_t CornerCount() const { return static_cast<uint32_t>(ids.size()); }
+  // Empties both lists (capacity is kept).
+  void Clear() {
+    values.clear();
+    ids.clear();
+  }
 };
 
 // Everything one mesh node contributes to its record. Per-corner lists hold the entry of
 // corner c at position c. The faces' corner triples are not stored: face f is always
 // (3f, 3f+1, 3f+2).
 struct GatheredMesh {
-  std::vector<CornerRecord> positions;           // world orientation, relative to pivot
-  std::vector<CornerRecord> normals;             // empty unless exportNormals
-  std::vector<CornerRecord> textureCoordinates;  // (0, 0, 0) for every corner without hasUVs
-  std::vector<Point3> colours;                   // empty unless hasColours
-  std::vector<uint16_t> faceMaterialIds;         // high 16 bits of each face's flags word
+  GatheredChannel positions;           // world orientation, relative to pivot
+  GatheredChannel normals;             // empty unless exportNormals
+  GatheredChannel textureCoordinates;  // (0, 0, 0) for every corner without hasUVs
+  // Per corner the colour as the record stores it: ColorToU16 of red, green and blue, three
+  // entries per corner; empty unless hasColours.
+  std::vector<uint16_t> colours;
+  std::vector<uint16_t> faceMaterialIds;  // high 16 bits of each face's flags word
 
   Point3 pivot;
   Matrix3 normalTransform;  // world transform with row 3 = (0, 0, 0)
@@ -34,8 +65,14 @@ struct GatheredMesh {
   bool hasColours = false;
   int32_t colourVertexCount = 0;  // getNumMapVerts(0), for the colour rule of the record
 
+  // Gathering's working memory: per host vertex, the id its position and its own normal got
+  // (kNoId until met); per texture vertex, the id of its coordinate.
+  std::vector<uint32_t> positionIdOfVertex;
+  std::vector<uint32_t> normalIdOfVertex;
+  std::vector<uint32_t> uvIdOfTextureVertex;
+
   uint32_t FaceCount() const { return static_cast<uint32_t>(faceMaterialIds.size()); }
-  uint32_t CornerCount() const { return static_cast<uint32_t>(positions.size()); }
+  uint32_t CornerCount() const { return 3 * FaceCount(); }
   // Empties every list (capacity is kept for the next node) and resets the other fields.
   void Clear();
 };

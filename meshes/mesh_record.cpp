@@ -65,9 +65,9 @@ void WriteMeshRecord(const GatheredMesh& gathered, const MeshChannels& channels,
   SetProgressText(progress, "Exporting %s - Colors...\n", nodeName);
   const bool writeColours = gathered.hasColours &&
                             static_cast<uint32_t>(gathered.colourVertexCount) >= cornerCount &&
-                            gathered.colours.size() == cornerCount;
+                            gathered.colours.size() == size_t{3} * cornerCount;
   WriteU32(writeColours ? cornerCount : 0, stream);
-  if (writeColours) WriteColorU16Block(gathered.colours.data(), gathered.colours.size(), stream);
+  if (writeColours) WriteU16Block(gathered.colours.data(), gathered.colours.size(), stream);
 
   SetProgressText(progress, "Exporting %s - Faces...\n", nodeName);
   WriteFaceGroups(gathered, materials, stream);

@@ -68,12 +68,8 @@ void WritePointXYBlock(const Point3* points, size_t count, OutputStream& stream)
   });
 }
 
-void WriteColorU16Block(const Point3* colours, size_t count, OutputStream& stream) {
-  WriteItems(count, 6, stream, [colours](uint8_t* out, size_t i) {
-    out = PutU16At(out, ColorToU16(colours[i].x));
-    out = PutU16At(out, ColorToU16(colours[i].y));
-    return PutU16At(out, ColorToU16(colours[i].z));
-  });
+void WriteU16Block(const uint16_t* values, size_t count, OutputStream& stream) {
+  WriteItems(count, 2, stream, [values](uint8_t* out, size_t i) { return PutU16At(out, values[i]); });
 }
 
 void WriteReversedFaceBlock(const uint32_t* faces, size_t count, OutputStream& stream) {

@@ -17,8 +17,8 @@ void WriteU32Block(const uint32_t* values, size_t count, OutputStream& stream);
 void WritePointXZYBlock(const Point3* points, size_t count, OutputStream& stream);
 // count points as f32 x, y each (texture coordinates u, v; w is dropped).
 void WritePointXYBlock(const Point3* points, size_t count, OutputStream& stream);
-// count colours as three u16 each (WriteColorU16).
-void WriteColorU16Block(const Point3* colours, size_t count, OutputStream& stream);
+// count u16 values.
+void WriteU16Block(const uint16_t* values, size_t count, OutputStream& stream);
 // For each of the count faces f in faces: the u32 corner serials 3f + 2, 3f + 1, 3f (the
 // face's corners in reversed order).
 void WriteReversedFaceBlock(const uint32_t* faces, size_t count, OutputStream& stream);

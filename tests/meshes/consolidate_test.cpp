@@ -82,6 +82,16 @@ class ConsolidateTest : public testing::Test {
     ConsolidateInOrder(Records(values), merge, progress, scratch, channel);
     return channel;
   }
+  IndexedChannel SortedGathered(GatheredChannel gathered) {
+    IndexedChannel channel;
+    ConsolidateSorted(gathered, kConsolidatingVerticesText, progress, scratch, channel);
+    return channel;
+  }
+  IndexedChannel InOrderGathered(GatheredChannel gathered, bool merge) {
+    IndexedChannel channel;
+    ConsolidateInOrder(gathered, merge, progress, scratch, channel);
+    return channel;
+  }
 
   ConsolidationProgress progress;
   ConsolidationScratch scratch;
@@ -249,8 +259,8 @@ TEST_F(ConsolidateTest, InOrderMergingMatchesTheLinearSearch) {
   }
 }
 
-// One scratch through passes of falling and rising sizes: the table starts from the size the
-// last pass left, and must still give the documented result for every pass.
+// One scratch through passes of falling and rising sizes: its buffers hold what the last pass
+// left, and every pass must still give the documented result.
 TEST_F(ConsolidateTest, ScratchReusedAcrossPassesOfOtherSizes) {
   const size_t sizes[] = {60000, 5, 20000, 1, 3000, 60000};
   uint32_t seed = 40;
@@ -267,8 +277,8 @@ TEST_F(ConsolidateTest, ScratchReusedAcrossPassesOfOtherSizes) {
   }
 }
 
-// Runs of one value, with NaNs between and beside them: a record equal to the one before it
-// takes its value without a lookup, which must never pair a number with a NaN's value.
+// Runs of one value, with NaNs between and beside them: a NaN must never share a value with a
+// number or with another NaN, and the numbers around it must still merge.
 TEST_F(ConsolidateTest, RunsOfEqualValuesNextToNaNs) {
   const Point3 a{0, 0, 0};
   const Point3 b{0, 0, 1};
@@ -291,6 +301,79 @@ TEST_F(ConsolidateTest, RunsOfEqualValuesNextToNaNs) {
         EXPECT_EQ(sorted.cornerIndices[c] == sorted.cornerIndices[d], SamePoint(values[c], values[d]))
             << c << " " << d;
     }
+  }
+}
+
+// A channel as gathering leaves it: corners share the id of the host entry they come from
+// (ids handed out in order of first meeting), different entries may hold the same value or
+// differ only in a zero's sign, and a NaN value's id belongs to one corner. Every pass must
+// give what the documented passes give on the corners' records.
+GatheredChannel SharedIds(std::mt19937& rng, size_t corners, size_t entries, bool withNaN) {
+  const std::vector<Point3> entryValues = RandomValues(rng, entries, true);
+  std::uniform_int_distribution<size_t> pick(0, entries - 1);
+  std::bernoulli_distribution nan(withNaN ? 0.02 : 0.0);
+  std::vector<uint32_t> idOfEntry(entries, kNoId);
+  GatheredChannel gathered;
+  for (size_t c = 0; c < corners; ++c) {
+    if (nan(rng)) {
+      gathered.ids.push_back(gathered.Add({1, kNaN, 2}));
+      continue;
+    }
+    uint32_t& id = idOfEntry[pick(rng)];
+    if (id == kNoId) id = gathered.Add(entryValues[&id - idOfEntry.data()]);
+    gathered.ids.push_back(id);
+  }
+  return gathered;
+}
+
+std::vector<CornerRecord> RecordsOf(const GatheredChannel& gathered) {
+  std::vector<CornerRecord> records;
+  for (uint32_t c = 0; c < gathered.CornerCount(); ++c) records.push_back({gathered.CornerValue(c), c});
+  return records;
+}
+
+TEST_F(ConsolidateTest, CornersSharingIdsGiveTheDocumentedChannels) {
+  struct Case {
+    size_t corners;
+    size_t entries;
+  };
+  const Case cases[] = {{3, 2}, {60, 20}, {300, 290}, {20000, 3000}, {60000, 60000}};
+  uint32_t seed = 500;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.corners << " corners of " << c.entries << " entries");
+    std::mt19937 rng(seed++);
+    const GatheredChannel plain = SharedIds(rng, c.corners, c.entries, false);
+    const std::vector<CornerRecord> records = RecordsOf(plain);
+
+    const IndexedChannel sorted = SortedGathered(plain);
+    const IndexedChannel expected = ReferenceSorted(records);
+    ASSERT_EQ(sorted.values.size(), expected.values.size());
+    for (size_t i = 0; i < sorted.values.size(); ++i) ASSERT_TRUE(SamePoint(sorted.values[i], expected.values[i])) << i;
+    ASSERT_EQ(sorted.cornerIndices, expected.cornerIndices);
+    std::vector<bool> seen(sorted.values.size(), false);
+    for (uint32_t corner = 0; corner < records.size(); ++corner) {
+      const uint32_t index = sorted.cornerIndices[corner];
+      if (seen[index]) continue;
+      seen[index] = true;
+      ExpectSameBits({sorted.values[index]}, {records[corner].value});  // the first corner's zero
+    }
+
+    const GatheredChannel withNaN = SharedIds(rng, c.corners, c.entries, true);
+    const std::vector<CornerRecord> nanRecords = RecordsOf(withNaN);
+    const IndexedChannel merged = InOrderGathered(withNaN, true);
+    const IndexedChannel mergedExpected = ReferenceInOrderMerged(nanRecords);
+    ExpectSameBits(merged.values, mergedExpected.values);
+    EXPECT_EQ(merged.cornerIndices, mergedExpected.cornerIndices);
+
+    const IndexedChannel unmerged = InOrderGathered(withNaN, false);
+    std::vector<Point3> own;
+    std::vector<uint32_t> identity;
+    for (const CornerRecord& r : nanRecords) {
+      own.push_back(r.value);
+      identity.push_back(r.corner);
+    }
+    ExpectSameBits(unmerged.values, own);
+    EXPECT_EQ(unmerged.cornerIndices, identity);
   }
 }
 

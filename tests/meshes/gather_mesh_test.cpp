@@ -110,20 +110,19 @@ TEST_F(GatherMeshTest, CornersInWorldOrientationRelativeToThePivot) {
 
   const Point3 positions[] = {{0, 0, -1}, {0, 2, -1}, {-2, 0, -1}, {0, 0, 1}, {-2, 0, -1}, {0, 2, -1}};
   const Point3 uvw[] = {{0, 0, 0}, {1, 0, 0.5f}, {0, 1, 0}, {0, 1, 0}, {1, 0, 0.5f}, {0, 0, 0}};
-  const Point3 colours[] = {{1, 0, 0}, {0, 1, 0}, {1, 0, 0}, {0, 1, 0}, {0, 1, 0}, {0, 1, 0}};
+  const uint16_t colours[][3] = {{255, 0, 0}, {0, 255, 0}, {255, 0, 0}, {0, 255, 0}, {0, 255, 0}, {0, 255, 0}};
   const Point3 normals[] = {{0, 0, 1}, {0, 0, 1}, {0, 0, 1}, {0, 1, 0}, {0, 1, 0}, {0, 1, 0}};
   ASSERT_EQ(gathered.CornerCount(), 6u);
-  ASSERT_EQ(gathered.normals.size(), 6u);
-  ASSERT_EQ(gathered.colours.size(), 6u);
+  ASSERT_EQ(gathered.positions.CornerCount(), 6u);
+  ASSERT_EQ(gathered.textureCoordinates.CornerCount(), 6u);
+  ASSERT_EQ(gathered.normals.CornerCount(), 6u);
+  ASSERT_EQ(gathered.colours.size(), 18u);
   for (uint32_t c = 0; c < 6; ++c) {
     SCOPED_TRACE(c);
-    EXPECT_EQ(gathered.positions[c].corner, c);
-    EXPECT_EQ(gathered.textureCoordinates[c].corner, c);
-    EXPECT_EQ(gathered.normals[c].corner, c);
-    EXPECT_TRUE(SamePoint(gathered.positions[c].value, positions[c]));
-    EXPECT_TRUE(SameBits(gathered.textureCoordinates[c].value, uvw[c]));
-    EXPECT_TRUE(SameBits(gathered.colours[c], colours[c]));
-    EXPECT_TRUE(SamePoint(gathered.normals[c].value, normals[c]));
+    EXPECT_TRUE(SamePoint(gathered.positions.CornerValue(c), positions[c]));
+    EXPECT_TRUE(SameBits(gathered.textureCoordinates.CornerValue(c), uvw[c]));
+    for (int k = 0; k < 3; ++k) EXPECT_EQ(gathered.colours[3 * c + k], colours[c][k]);
+    EXPECT_TRUE(SamePoint(gathered.normals.CornerValue(c), normals[c]));
   }
   EXPECT_EQ(gathered.faceMaterialIds, (std::vector<uint16_t>{5, 0x1234}));
 }
@@ -140,7 +139,8 @@ TEST_F(GatherMeshTest, NormalTransformTurnsNegativeZeroIntoPositiveZero) {
   world.SetRow(2, {-0.0f, -0.0f, 1});
   world.SetRow(3, {5, 5, 5});
   ASSERT_TRUE(Gather(mesh, world, true)) << error;
-  for (const CornerRecord& r : gathered.normals) EXPECT_TRUE(SameBits(r.value, {0, 0, 1}));
+  ASSERT_EQ(gathered.normals.CornerCount(), 3u);
+  for (uint32_t c = 0; c < 3; ++c) EXPECT_TRUE(SameBits(gathered.normals.CornerValue(c), {0, 0, 1}));
 }
 
 TEST_F(GatherMeshTest, WithoutNormalsOrUVsOrColours) {
@@ -149,10 +149,10 @@ TEST_F(GatherMeshTest, WithoutNormalsOrUVsOrColours) {
   mesh.AddFace(0, 1, 2);
   ASSERT_TRUE(Gather(mesh, Matrix3{}, false)) << error;
   EXPECT_EQ(mesh.buildNormalsCalls, 0);
-  EXPECT_TRUE(gathered.normals.empty());
+  EXPECT_EQ(gathered.normals.CornerCount(), 0u);
   EXPECT_TRUE(gathered.colours.empty());
-  ASSERT_EQ(gathered.textureCoordinates.size(), 3u);
-  for (const CornerRecord& r : gathered.textureCoordinates) EXPECT_TRUE(SameBits(r.value, {0, 0, 0}));
+  ASSERT_EQ(gathered.textureCoordinates.CornerCount(), 3u);
+  for (uint32_t c = 0; c < 3; ++c) EXPECT_TRUE(SameBits(gathered.textureCoordinates.CornerValue(c), {0, 0, 0}));
 }
 
 TEST_F(GatherMeshTest, GatheringTextBeforeEveryFace) {

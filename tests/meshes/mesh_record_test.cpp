@@ -8,7 +8,7 @@
 
 #include "export/byte_sink.h"
 #include "export/export_options.h"
-#include "meshes/consolidate.h"
+#include "meshes/consolidate_channels.h"
 #include "meshes/gather_mesh.h"
 #include "tests/meshes/fake_host.h"
 
@@ -47,12 +47,7 @@ std::vector<uint8_t> Record(test::FakeMesh& mesh, const ExportOptions& options, 
   MeshChannels channels;
   ConsolidationScratch scratch;
   ConsolidationProgress progress;
-  ConsolidateSorted(gathered.normals, kConsolidatingNormalsText, progress, scratch, channels.normals);
-  if (options.preserveVertexOrdering)
-    ConsolidateInOrder(gathered.positions, options.mergeVertices, progress, scratch, channels.positions);
-  else
-    ConsolidateSorted(gathered.positions, kConsolidatingVerticesText, progress, scratch, channels.positions);
-  ConsolidateSorted(gathered.textureCoordinates, kConsolidatingUVsText, progress, scratch, channels.textureCoordinates);
+  ConsolidateChannels(gathered, options, progress, scratch, channels);
   MemorySink sink;
   {
     OutputStream stream(sink);

@@ -67,8 +67,8 @@ double LargestNormalErrorDegrees(HostNode& node, const reader::CvmMesh& record) 
     const bool ok =
         GatherMesh(*mesh, static_cast<uint32_t>(mesh->MeshFaceCount()), node.ObjectToWorldTransform(0), true,
                    ProgressWindow{}, node.NodeName(), gathered, error);
-    for (size_t c = 0; ok && c < gathered.normals.size() && c < record.normalIndices.size(); ++c) {
-      const Point3& exact = gathered.normals[c].value;
+    for (uint32_t c = 0; ok && c < gathered.normals.CornerCount() && c < record.normalIndices.size(); ++c) {
+      const Point3& exact = gathered.normals.CornerValue(c);
       const double length =
           std::sqrt(double(exact.x) * exact.x + double(exact.y) * exact.y + double(exact.z) * exact.z);
       if (!(length > 0.0) || !std::isfinite(length)) continue;
