@@ -116,7 +116,9 @@ bool BuildNodeMesh(const aiScene& scene, const aiNode& node, const NormalFix& no
   if (totals.allNormals && totals.triangles > 0) {
     mesh.normals.emplace();
     mesh.normals->faceNormals.reserve(totals.triangles);
-    mesh.normals->vertexNormals.resize(totals.vertices);
+    mesh.normals->specified.reserve(totals.vertices);
+    mesh.normals->entryStart.reserve(size_t{totals.vertices} + 1);
+    mesh.normals->entries.reserve(totals.vertices);
   }
 
   for (unsigned k = 0; k < node.mNumMeshes; ++k) {
@@ -140,9 +142,8 @@ bool BuildNodeMesh(const aiScene& scene, const aiNode& node, const NormalFix& no
     for (unsigned v = 0; v < source.mNumVertices; ++v) mesh.vertices.push_back(ToPoint3(source.mVertices[v]));
     if (mesh.normals) {
       for (unsigned v = 0; v < source.mNumVertices; ++v) {
-        standin::VertexNormalsModel& normals = mesh.normals->vertexNormals[base + v];
-        normals.specified = true;
-        normals.entries.push_back({FixNormal(normalFix, source.mNormals[v]), 0});
+        mesh.normals->AddVertex(true);
+        mesh.normals->AddEntry({FixNormal(normalFix, source.mNormals[v]), 0});
       }
     }
     if (totals.anyUvs) {

@@ -9,15 +9,15 @@ constexpr size_t kMaxComputedEntries = 32;
 
 void ServeExplicitNormals(const ExplicitNormalsModel& normals, MeshNormals& out) {
   out.faceNormals = normals.faceNormals.data();
-  out.vertices.resize(normals.vertexNormals.size());
-  for (size_t j = 0; j < normals.vertexNormals.size(); ++j) {
-    const VertexNormalsModel& record = normals.vertexNormals[j];
+  out.vertices.resize(normals.VertexCount());
+  for (size_t j = 0; j < normals.VertexCount(); ++j) {
     RVertex& rv = out.vertices[j];
-    const size_t count = record.entries.size();
+    const size_t count = normals.EntryCount(j);
+    const RNormalEntry* entries = normals.VertexEntries(j);
     rv.rFlags = static_cast<uint32_t>(count & kRVertexNormalCountMask) |
-                (record.specified ? kRVertexSpecifiedNormal : 0u);
-    rv.primaryNormal = count > 0 ? record.entries[0].normal : Point3{};
-    rv.ern = count > 0 ? record.entries.data() : nullptr;
+                (normals.specified[j] != 0 ? kRVertexSpecifiedNormal : 0u);
+    rv.primaryNormal = count > 0 ? entries[0].normal : Point3{};
+    rv.ern = count > 0 ? entries : nullptr;
   }
 }
 

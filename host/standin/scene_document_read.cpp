@@ -247,23 +247,24 @@ void ReadNormals(const json& value, const Path& path, MeshModel& mesh) {
     Fail(vertexNormalsPath, std::to_string(vertexNormals.size()) + " entries for " +
                                 std::to_string(mesh.vertices.size()) + " vertices");
   }
-  normals.vertexNormals.resize(vertexNormals.size());
-  ForEachElement(vertexNormals, vertexNormalsPath, [&](const json& v, const Path& p, size_t i) {
+  normals.specified.reserve(vertexNormals.size());
+  normals.entryStart.reserve(vertexNormals.size() + 1);
+  ForEachElement(vertexNormals, vertexNormalsPath, [&](const json& v, const Path& p, size_t) {
     ExpectObject(v, p);
     CheckKeys(v, p, {"specified", "entries"});
-    VertexNormalsModel& record = normals.vertexNormals[i];
-    record.specified = ReadBool(Required(v, p, "specified"), p.Key("specified"));
+    const bool specified = ReadBool(Required(v, p, "specified"), p.Key("specified"));
+    normals.AddVertex(specified);
     const Path entriesPath = p.Key("entries");
     const json& entries = ExpectArray(Required(v, p, "entries"), entriesPath);
     if (entries.size() > 255) Fail(entriesPath, std::to_string(entries.size()) + " entries, more than 255");
-    if (record.specified && entries.empty()) Fail(entriesPath, "a specified normal needs at least one entry");
+    if (specified && entries.empty()) Fail(entriesPath, "a specified normal needs at least one entry");
     ForEachElement(entries, entriesPath, [&](const json& e, const Path& ep, size_t) {
       ExpectObject(e, ep);
       CheckKeys(e, ep, {"normal", "smoothing"});
       RNormalEntry entry{};
       entry.normal = ReadPoint(Required(e, ep, "normal"), ep.Key("normal"));
       entry.smGroup = ReadU32(Required(e, ep, "smoothing"), ep.Key("smoothing"), "smoothing mask");
-      record.entries.push_back(entry);
+      normals.AddEntry(entry);
     });
   });
   mesh.normals = std::move(normals);

@@ -147,19 +147,20 @@ void AppendMesh(std::string& out, ObjectWriter& w, const MeshModel& mesh) {
     ObjectWriter normals(w.Key("normals"), indent);
     AppendList(normals.Key("faceNormals"), normals.Indent(), mesh.normals->faceNormals,
                [&](const Point3& p) { AppendPoint(out, p); });
-    AppendList(normals.Key("vertexNormals"), normals.Indent(), mesh.normals->vertexNormals,
-               [&](const VertexNormalsModel& record) {
-                 out += std::string("{\"specified\": ") + (record.specified ? "true" : "false") +
-                        ", \"entries\": [";
-                 bool first = true;
-                 for (const RNormalEntry& entry : record.entries) {
-                   out += first ? "{\"normal\": " : ", {\"normal\": ";
-                   first = false;
-                   AppendPoint(out, entry.normal);
-                   out += ", \"smoothing\": " + std::to_string(entry.smGroup) + "}";
-                 }
-                 out += "]}";
-               });
+    const ExplicitNormalsModel& explicitNormals = *mesh.normals;
+    std::vector<size_t> vertices(explicitNormals.VertexCount());
+    for (size_t v = 0; v < vertices.size(); ++v) vertices[v] = v;
+    AppendList(normals.Key("vertexNormals"), normals.Indent(), vertices, [&](size_t v) {
+      out += std::string("{\"specified\": ") + (explicitNormals.specified[v] ? "true" : "false") +
+             ", \"entries\": [";
+      for (size_t e = 0; e < explicitNormals.EntryCount(v); ++e) {
+        const RNormalEntry& entry = explicitNormals.VertexEntries(v)[e];
+        out += e == 0 ? "{\"normal\": " : ", {\"normal\": ";
+        AppendPoint(out, entry.normal);
+        out += ", \"smoothing\": " + std::to_string(entry.smGroup) + "}";
+      }
+      out += "]}";
+    });
     normals.End();
   }
 }

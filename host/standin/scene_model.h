@@ -26,17 +26,29 @@ constexpr uint32_t kMultiMaterialClassA = 0x200;
 
 // ---- Objects ----------------------------------------------------------------------------
 
-// Render normals of one vertex given explicitly: the entries in order (entry 0 is the primary
-// normal); specified sets the 0x4000 bit and needs at least one entry. At most 255 entries.
-struct VertexNormalsModel {
-  bool specified = false;
-  std::vector<RNormalEntry> entries;
-};
-
-// Explicit normals of a mesh: one face normal per face, one record per vertex.
+// Explicit normals of a mesh: one face normal per face, and the render normals of every
+// vertex, kept in one list for all vertices (an imported mesh has hundreds of thousands of
+// vertices of one normal each). Vertex v's entries are entries[entryStart[v]] up to
+// entries[entryStart[v + 1]], in order (the first is the primary normal); specified[v] (0 or
+// 1) sets the 0x4000 bit and needs at least one entry. At most 255 entries per vertex.
 struct ExplicitNormalsModel {
   std::vector<Point3> faceNormals;
-  std::vector<VertexNormalsModel> vertexNormals;
+  std::vector<RNormalEntry> entries;
+  std::vector<uint32_t> entryStart{0};  // one more than the vertices, from 0 to entries.size()
+  std::vector<uint8_t> specified;       // one per vertex
+
+  size_t VertexCount() const { return specified.size(); }
+  size_t EntryCount(size_t v) const { return entryStart[v + 1] - entryStart[v]; }
+  const RNormalEntry* VertexEntries(size_t v) const { return entries.data() + entryStart[v]; }
+  // Appends a vertex without entries; AddEntry appends an entry to the last vertex.
+  void AddVertex(bool isSpecified) {
+    specified.push_back(isSpecified ? 1 : 0);
+    entryStart.push_back(entryStart.back());
+  }
+  void AddEntry(const RNormalEntry& entry) {
+    entries.push_back(entry);
+    ++entryStart.back();
+  }
 };
 
 // Map channel 0 (vertex colours): the colour vertices and one index triple per face.

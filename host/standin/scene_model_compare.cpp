@@ -74,11 +74,6 @@ std::string Compare(const std::string& path, const TexmapModel& a, const TexmapM
 std::string Compare(const std::string& path, const ColorChannelModel& a, const ColorChannelModel& b);
 std::string Compare(const std::string& path, const ExplicitNormalsModel& a, const ExplicitNormalsModel& b);
 
-std::string Compare(const std::string& path, const VertexNormalsModel& a, const VertexNormalsModel& b) {
-  if (a.specified != b.specified) return path + ".specified";
-  return Compare(path + ".entries", a.entries, b.entries);
-}
-
 std::string Compare(const std::string& path, const SplineModel& a, const SplineModel& b) {
   if (a.closed != b.closed) return path + ".closed";
   return Compare(path + ".knots", a.knots, b.knots);
@@ -136,7 +131,9 @@ std::string Compare(const std::string& path, const ColorChannelModel& a, const C
 std::string Compare(const std::string& path, const ExplicitNormalsModel& a, const ExplicitNormalsModel& b) {
   std::string d = Compare(path + ".faceNormals", a.faceNormals, b.faceNormals);
   if (!d.empty()) return d;
-  return Compare(path + ".vertexNormals", a.vertexNormals, b.vertexNormals);
+  if (a.specified != b.specified) return path + ".specified";
+  if (a.entryStart != b.entryStart) return path + ".entryStart";
+  return Compare(path + ".entries", a.entries, b.entries);
 }
 
 std::string CompareMesh(const std::string& path, const MeshModel& a, const MeshModel& b) {

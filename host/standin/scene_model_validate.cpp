@@ -92,17 +92,21 @@ struct Checker {
     if (mesh.normals) {
       const ExplicitNormalsModel& normals = *mesh.normals;
       if (!OnePerFace(path + ".normals.faceNormals", normals.faceNormals.size(), faceCount)) return false;
-      if (normals.vertexNormals.size() != vertexCount) {
-        return Fail(path + ".normals.vertexNormals", std::to_string(normals.vertexNormals.size()) +
-                                                         " entries for " + std::to_string(vertexCount) +
-                                                         " vertices");
+      if (normals.VertexCount() != vertexCount) {
+        return Fail(path + ".normals.vertexNormals", std::to_string(normals.VertexCount()) + " entries for " +
+                                                         std::to_string(vertexCount) + " vertices");
       }
+      // The entry list must be cut into the vertices' entries exactly.
+      const std::vector<uint32_t>& start = normals.entryStart;
+      if (start.size() != vertexCount + 1 || start.front() != 0 || start.back() != normals.entries.size())
+        return Fail(path + ".normals.entryStart", "does not cut the entries into one range per vertex");
       for (size_t v = 0; v < vertexCount; ++v) {
-        const VertexNormalsModel& record = normals.vertexNormals[v];
-        if (record.entries.size() <= kMaxNormalEntries && (!record.specified || !record.entries.empty()))
-          continue;
+        if (start[v + 1] < start[v])
+          return Fail(Indexed(path + ".normals.entryStart", v + 1), "smaller than the entry before it");
+        const size_t count = normals.EntryCount(v);
+        if (count <= kMaxNormalEntries && (normals.specified[v] == 0 || count > 0)) continue;
         const std::string entriesPath = Indexed(path + ".normals.vertexNormals", v) + ".entries";
-        if (!CountFits(entriesPath, record.entries.size(), kMaxNormalEntries)) return false;
+        if (!CountFits(entriesPath, count, kMaxNormalEntries)) return false;
         return Fail(entriesPath, "a specified normal needs at least one entry");
       }
     }

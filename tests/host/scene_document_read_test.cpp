@@ -186,10 +186,11 @@ TEST(DocumentRead, ExplicitNormalsAsGiven) {
           {"specified": false, "entries": [{"normal": [1,0,0], "smoothing": 2}, {"normal": [0,1,0], "smoothing": 4}]}]}}}]})");
   const ExplicitNormalsModel& normals = *model.nodes[0].object.mesh.normals;
   EXPECT_EQ(normals.faceNormals[0].z, 2.0f);
-  EXPECT_TRUE(normals.vertexNormals[0].specified);
-  EXPECT_TRUE(normals.vertexNormals[1].entries.empty());
-  ASSERT_EQ(normals.vertexNormals[2].entries.size(), 2u);
-  EXPECT_EQ(normals.vertexNormals[2].entries[1].smGroup, 4u);
+  ASSERT_EQ(normals.VertexCount(), 3u);
+  EXPECT_TRUE(normals.specified[0]);
+  EXPECT_EQ(normals.EntryCount(1), 0u);
+  ASSERT_EQ(normals.EntryCount(2), 2u);
+  EXPECT_EQ(normals.VertexEntries(2)[1].smGroup, 4u);
 }
 
 TEST(DocumentRead, TheFormatsOwnExampleLoads) {

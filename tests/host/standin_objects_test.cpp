@@ -243,5 +243,52 @@ TEST(StandinObjects, DirectlyBuiltModelIsValidatedByMakeStandinScene) {
   EXPECT_NE(MakeStandinScene(model, error), nullptr);
 }
 
+// Explicit normals built in code hold one list of entries for all vertices; ranges that do
+// not cut it up exactly would let the host hand out entries of another vertex or past the end.
+TEST(StandinObjects, ExplicitNormalsWithBrokenRangesAreRefused) {
+  struct Case {
+    const char* what;
+    void (*spoil)(ExplicitNormalsModel&);
+    const char* message;
+  };
+  const Case cases[] = {
+      {"as built", [](ExplicitNormalsModel&) {}, ""},
+      {"an entry past the ranges", [](ExplicitNormalsModel& n) { n.entries.push_back({}); },
+       "nodes[0].object.normals.entryStart: does not cut the entries into one range per vertex"},
+      {"a range past the entries", [](ExplicitNormalsModel& n) { n.entryStart[3] = 5; },
+       "nodes[0].object.normals.entryStart: does not cut the entries into one range per vertex"},
+      {"a range running backwards",
+       [](ExplicitNormalsModel& n) {
+         n.entryStart[1] = 3;
+         n.entryStart[2] = 1;
+       },
+       "nodes[0].object.normals.entryStart[2]: smaller than the entry before it"},
+      {"a specified vertex without entries", [](ExplicitNormalsModel& n) { n.specified[2] = 1; },
+       "nodes[0].object.normals.vertexNormals[2].entries: a specified normal needs at least one entry"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SceneModel model;
+    model.nodes.resize(1);
+    MeshModel& mesh = model.nodes[0].object.mesh;
+    mesh.vertices.resize(3);
+    mesh.faces.push_back(MeshFace{{0, 1, 2}, 1, 0});
+    ExplicitNormalsModel normals;
+    normals.faceNormals.push_back({0, 0, 1});
+    normals.AddVertex(true);
+    normals.AddEntry({{0, 0, 1}, 1});
+    normals.AddVertex(false);
+    normals.AddEntry({{0, 1, 0}, 1});
+    normals.AddEntry({{1, 0, 0}, 2});
+    normals.AddVertex(false);
+    c.spoil(normals);
+    mesh.normals = normals;
+    std::string error;
+    const auto scene = MakeStandinScene(model, error);
+    EXPECT_EQ(error, c.message);
+    EXPECT_EQ(scene == nullptr, *c.message != '\0');
+  }
+}
+
 }  // namespace
 }  // namespace cvm::standin

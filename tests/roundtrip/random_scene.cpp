@@ -107,11 +107,9 @@ MeshModel RandomMesh(Dice& dice) {
     ExplicitNormalsModel normals;
     for (uint32_t f = 0; f < faceCount; ++f) normals.faceNormals.push_back(Normalize(dice.Point(1)));
     for (uint32_t v = 0; v < vertexCount; ++v) {
-      VertexNormalsModel vn;
       const uint32_t entries = dice.Below(4);
-      for (uint32_t e = 0; e < entries; ++e) vn.entries.push_back({Normalize(dice.Point(1)), masks[1 + dice.Below(6)]});
-      vn.specified = entries > 0 && dice.Chance(20);
-      normals.vertexNormals.push_back(vn);
+      normals.AddVertex(entries > 0 && dice.Chance(20));
+      for (uint32_t e = 0; e < entries; ++e) normals.AddEntry({Normalize(dice.Point(1)), masks[1 + dice.Below(6)]});
     }
     mesh.normals = normals;
   }
