@@ -95,7 +95,10 @@ bool GatherMesh(const HostMesh& mesh, uint32_t faceCount, const Matrix3& worldTr
     StartChannel(gathered.normals, cornerCount, hostVertices + faceCount);
     ResetCache(gathered.normalIdOfVertex, vertexCount);
   }
-  if (gathered.hasColours) gathered.colours.resize(size_t{3} * cornerCount);
+  // The record holds colours only when there are at least as many colour vertices as corners;
+  // otherwise their indices are still checked, but nothing is kept.
+  const bool keepColours = gathered.hasColours && static_cast<uint32_t>(mapVertCount) >= cornerCount;
+  if (keepColours) gathered.colours.resize(size_t{3} * cornerCount);
   gathered.faceMaterialIds.resize(faceCount);
   uint32_t* positionIds = gathered.positions.ids.data();
   uint32_t* uvIds = gathered.textureCoordinates.ids.data();
@@ -131,10 +134,12 @@ bool GatherMesh(const HostMesh& mesh, uint32_t faceCount, const Matrix3& worldTr
         const uint32_t m = mapFaces[f].t[i];
         if (!InRange(m, mapVertCount))
           return Fail(error, nodeName, IndexOutOfRange(f, i, "colour vertex", m, mapVertCount));
-        uint16_t* colour = &gathered.colours[size_t{3} * cornerSerial];
-        colour[0] = ColorToU16(mapVerts[m].x);
-        colour[1] = ColorToU16(mapVerts[m].y);
-        colour[2] = ColorToU16(mapVerts[m].z);
+        if (keepColours) {
+          uint16_t* colour = &gathered.colours[size_t{3} * cornerSerial];
+          colour[0] = ColorToU16(mapVerts[m].x);
+          colour[1] = ColorToU16(mapVerts[m].y);
+          colour[2] = ColorToU16(mapVerts[m].z);
+        }
       }
 
       if (exportNormals) {

@@ -14,7 +14,7 @@ namespace cvm {
 // Gathers faceCount faces of mesh into gathered, whose pivot, normalTransform, hasUVs and
 // hasColours the caller has set. Per corner: the position (worldTransform x vertex - pivot),
 // the texture coordinate (u, v, w) when hasUVs, else (0, 0, 0), the colour (ColorToU16 of each
-// component) when hasColours, and with exportNormals the normalised normalTransform x
+// component) when hasColours and the mesh has at least as many colour vertices as corners, and with exportNormals the normalised normalTransform x
 // SelectCornerNormal (the caller has called buildNormals). Positions, texture coordinates and
 // normals are computed once per host entry they come from (GatheredChannel). Sets
 // "Exporting %s - Gathering %d%%\n" before every face. Needs faceCount <= the mesh's face count

@@ -54,7 +54,8 @@ struct GatheredMesh {
   GatheredChannel normals;             // empty unless exportNormals
   GatheredChannel textureCoordinates;  // (0, 0, 0) for every corner without hasUVs
   // Per corner the colour as the record stores it: ColorToU16 of red, green and blue, three
-  // entries per corner; empty unless hasColours.
+  // entries per corner; empty unless hasColours and the record will hold them (at least as
+  // many colour vertices as corners).
   std::vector<uint16_t> colours;
   std::vector<uint16_t> faceMaterialIds;  // high 16 bits of each face's flags word
 

@@ -98,7 +98,8 @@ TEST_F(GatherMeshTest, CornersInWorldOrientationRelativeToThePivot) {
   mesh.AddFace(3, 2, 1, 0, 0x1234);
   mesh.tverts = {{0, 0, 0}, {1, 0, 0.5f}, {0, 1, 0}};
   mesh.tvFaces = {{{0, 1, 2}}, {{2, 1, 0}}};
-  mesh.colours = {{1, 0, 0}, {0, 1, 0}};
+  // As many colour vertices as corners: the record holds colours (only the first two are used).
+  mesh.colours = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0, 0, 1}, {0, 0, 1}, {0, 0, 1}};
   mesh.colourFaces = {{{0, 1, 0}}, {{1, 1, 1}}};
   mesh.faceNormals = {{0, 0, 1}, {1, 0, 0}};
   Matrix3 world;  // rotate 90 degrees about z, scale 2, move to (10, 0, 0)
@@ -125,6 +126,11 @@ TEST_F(GatherMeshTest, CornersInWorldOrientationRelativeToThePivot) {
     EXPECT_TRUE(SamePoint(gathered.normals.CornerValue(c), normals[c]));
   }
   EXPECT_EQ(gathered.faceMaterialIds, (std::vector<uint16_t>{5, 0x1234}));
+
+  // Fewer colour vertices than corners: the record holds no colours, so none are kept.
+  mesh.colours.resize(5);
+  ASSERT_TRUE(Gather(mesh, world, true, {10, 0, 1})) << error;
+  EXPECT_TRUE(gathered.colours.empty());
 }
 
 TEST_F(GatherMeshTest, NormalTransformTurnsNegativeZeroIntoPositiveZero) {
