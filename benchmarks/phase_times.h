@@ -12,7 +12,7 @@ struct PhaseTimes {
   double normals = 0;    // the normal consolidation pass
   double positions = 0;  // the position pass (sorted or in order)
   double uvs = 0;        // the texture-coordinate pass
-  double channels = 0;   // the three passes
+  double channels = 0;   // the three passes as the mesh section runs them (ConsolidateChannels)
   double write = 0;      // the record's blocks, then flushing, syncing and closing the file
   double total = 0;
   uint64_t fileBytes = 0;

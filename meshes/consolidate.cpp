@@ -84,30 +84,9 @@ uint32_t DescendingKey(uint32_t canonicalBits) {
   return ~FloatOrderKey(canonicalBits);
 }
 
-struct SortedValues {
-  const Cell* items = nullptr;  // the NaN-free values met, in channel order
-  uint32_t count = 0;
-  bool anyNaN = false;
-};
-
-// The NaN-free values of gathered sorted into descending lexicographic order (the order of
-// CornerRecordGreater), the same values next to each other in id order.
-SortedValues SortValues(const std::vector<Point3>& values, ConsolidationScratch& scratch) {
-  const auto met = static_cast<uint32_t>(values.size());
-  std::vector<Cell>& cells = scratch.cells;
-  cells.clear();  // nothing to keep: growing it then moves nothing
-  cells.resize(size_t{2} * met);
-  SortedValues sorted;
-  for (uint32_t id = 0; id < met; ++id) {
-    const PointKey key = MakePointKey(values[id]);
-    if (PointKeyHasNaN(key)) {
-      sorted.anyNaN = true;
-      continue;
-    }
-    cells[sorted.count++] = Cell(DescendingKey(key.x), DescendingKey(key.y), DescendingKey(key.z), id);
-  }
-  sorted.items = SortItems(cells.data(), cells.data() + sorted.count, sorted.count);
-  return sorted;
+// The one equality of keys of the sort: false also for the first item.
+bool StartsNewValue(const SortedValues& sorted, uint32_t i) {
+  return i == 0 || !SameKey(sorted.items[i], sorted.items[i - 1]);
 }
 
 // Turns every corner's id into the position positionOfId gives it, setting format as it goes.
@@ -154,20 +133,44 @@ bool CornerRecordGreater(const CornerRecord& a, const CornerRecord& b) {
   return p.z > q.z;
 }
 
+SortedValues SortChannelValues(const GatheredChannel& gathered, ConsolidationScratch& scratch) {
+  const std::vector<Point3>& values = gathered.values;
+  const auto met = static_cast<uint32_t>(values.size());
+  std::vector<Cell>& cells = scratch.cells;
+  cells.clear();  // nothing to keep: growing it then moves nothing
+  cells.resize(size_t{2} * met);
+  SortedValues sorted;
+  for (uint32_t id = 0; id < met; ++id) {
+    const PointKey key = MakePointKey(values[id]);
+    if (PointKeyHasNaN(key)) {
+      sorted.anyNaN = true;
+      continue;
+    }
+    cells[sorted.count++] = Cell(DescendingKey(key.x), DescendingKey(key.y), DescendingKey(key.z), id);
+  }
+  sorted.items = SortItems(cells.data(), cells.data() + sorted.count, sorted.count);
+  return sorted;
+}
+
 void ConsolidateSorted(GatheredChannel& gathered, const char* format, ConsolidationProgress& progress,
                        ConsolidationScratch& scratch, IndexedChannel& channel) {
+  const SortedValues sorted = SortChannelValues(gathered, scratch);
+  ConsolidateSorted(gathered, sorted, format, progress, scratch, channel);
+}
+
+void ConsolidateSorted(GatheredChannel& gathered, const SortedValues& sorted, const char* format,
+                       ConsolidationProgress& progress, ConsolidationScratch& scratch, IndexedChannel& channel) {
   channel.cornerIndices.swap(gathered.ids);  // ids, turned into positions at the end
   channel.values.clear();
   if (!channel.cornerIndices.empty()) {
     const std::vector<Point3>& met = gathered.values;
-    const SortedValues sorted = SortValues(met, scratch);
     std::vector<uint32_t>& positionOfId = scratch.positionOfId;
     positionOfId.resize(met.size());
     channel.values.reserve(met.size());
     for (uint32_t i = 0; i < sorted.count; ++i) {
       const uint32_t id = sorted.items[i].word[3];
       // The first of the same values has the lowest id: its bits are kept.
-      if (i == 0 || !SameKey(sorted.items[i], sorted.items[i - 1])) channel.values.push_back(met[id]);
+      if (StartsNewValue(sorted, i)) channel.values.push_back(met[id]);
       positionOfId[id] = static_cast<uint32_t>(channel.values.size() - 1);
     }
     // Values with a NaN follow all others, in id order.
@@ -183,32 +186,39 @@ void ConsolidateSorted(GatheredChannel& gathered, const char* format, Consolidat
 
 void ConsolidateInOrder(GatheredChannel& gathered, bool mergeVertices, ConsolidationProgress& progress,
                         ConsolidationScratch& scratch, IndexedChannel& channel) {
-  const auto count = gathered.CornerCount();
-  const std::vector<Point3>& met = gathered.values;
-  channel.values.clear();
-  if (!mergeVertices) {
-    channel.values.resize(count);
-    channel.cornerIndices.resize(count);
-    for (uint32_t c = 0; c < count; ++c) {
-      progress.Step(kConsolidatingVerticesText, c, count);
-      channel.values[c] = met[gathered.ids[c]];
-      channel.cornerIndices[c] = c;
-    }
-    gathered.Clear();
+  if (mergeVertices) {
+    const SortedValues sorted = SortChannelValues(gathered, scratch);
+    ConsolidateInOrderMerged(gathered, sorted, progress, scratch, channel);
     return;
   }
+  // Every corner its own value: the value of its id, bit for bit.
+  const auto count = gathered.CornerCount();
+  const std::vector<Point3>& met = gathered.values;
+  channel.values.resize(count);
+  channel.cornerIndices.resize(count);
+  for (uint32_t c = 0; c < count; ++c) {
+    progress.Step(kConsolidatingVerticesText, c, count);
+    channel.values[c] = met[gathered.ids[c]];
+    channel.cornerIndices[c] = c;
+  }
+  gathered.Clear();
+}
+
+void ConsolidateInOrderMerged(GatheredChannel& gathered, const SortedValues& sorted, ConsolidationProgress& progress,
+                              ConsolidationScratch& scratch, IndexedChannel& channel) {
+  const std::vector<Point3>& met = gathered.values;
+  channel.values.clear();
   channel.cornerIndices.swap(gathered.ids);
-  if (count > 0) {
+  if (!channel.cornerIndices.empty()) {
     // Each id's leader: the lowest id of the same value (the id itself for a value with a NaN).
     // In id order, a leader takes the next position and every other id its leader's, so the
     // values come in order of first occurrence.
-    const SortedValues sorted = SortValues(met, scratch);
     std::vector<uint32_t>& positionOfId = scratch.positionOfId;
     positionOfId.resize(met.size());
     uint32_t leader = 0;
     for (uint32_t i = 0; i < sorted.count; ++i) {
       const uint32_t id = sorted.items[i].word[3];
-      if (i == 0 || !SameKey(sorted.items[i], sorted.items[i - 1])) leader = id;
+      if (StartsNewValue(sorted, i)) leader = id;
       positionOfId[id] = leader;
     }
     for (uint32_t id = 0; sorted.anyNaN && id < met.size(); ++id)

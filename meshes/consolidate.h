@@ -58,6 +58,17 @@ struct ConsolidationScratch {
   std::vector<uint32_t> positionOfId;
 };
 
+// The values a channel met, sorted: the first half of a pass, which reads only the channel's
+// values and writes only the scratch's sort items, so that the sorts of a mesh's channels can
+// run at the same time. items are the NaN-free values' sort items in channel order, the same
+// values next to each other in id order; they live in the scratch until its next sort.
+struct SortedValues {
+  const ConsolidationScratch::Cell* items = nullptr;
+  uint32_t count = 0;
+  bool anyNaN = false;
+};
+SortedValues SortChannelValues(const GatheredChannel& gathered, ConsolidationScratch& scratch);
+
 // The order the channels are sorted in: true exactly when a's value is lexicographically
 // greater than b's in (x, y, z) by float comparison; corner fields are ignored. It is not a
 // strict weak ordering once a NaN takes part, so it is never handed to a sort here.
@@ -73,6 +84,9 @@ bool CornerRecordGreater(const CornerRecord& a, const CornerRecord& b);
 // through progress.
 void ConsolidateSorted(GatheredChannel& gathered, const char* format, ConsolidationProgress& progress,
                        ConsolidationScratch& scratch, IndexedChannel& channel);
+// The same with gathered's values already sorted (SortChannelValues; scratch may be another).
+void ConsolidateSorted(GatheredChannel& gathered, const SortedValues& sorted, const char* format,
+                       ConsolidationProgress& progress, ConsolidationScratch& scratch, IndexedChannel& channel);
 
 // Positions in corner order. With mergeVertices, the same values share one, and values are the
 // distinct values in order of first occurrence (first-met bits kept); without it every corner
@@ -80,6 +94,9 @@ void ConsolidateSorted(GatheredChannel& gathered, const char* format, Consolidat
 // gathered is empty afterwards. Sets the "Consolidating Vertices" text.
 void ConsolidateInOrder(GatheredChannel& gathered, bool mergeVertices, ConsolidationProgress& progress,
                         ConsolidationScratch& scratch, IndexedChannel& channel);
+// The merging one with gathered's values already sorted (SortChannelValues).
+void ConsolidateInOrderMerged(GatheredChannel& gathered, const SortedValues& sorted, ConsolidationProgress& progress,
+                              ConsolidationScratch& scratch, IndexedChannel& channel);
 
 // The channel that lists records (record.corner < records.size(), each corner once): every
 // record's value has an id of its own, in record order.

@@ -16,7 +16,7 @@ namespace {
 struct MeshWork {
   GatheredMesh gathered;
   MeshChannels channels;
-  ConsolidationScratch scratch;
+  ChannelScratch scratch;
 };
 
 // The largest face count whose corner serials (3 per face) fit a u32.

@@ -71,7 +71,7 @@ PassesRun AsTheSectionRunsThem(GatheredMesh gathered, const ExportOptions& optio
   ConsolidationProgress progress;
   progress.window.ui = &ui;
   progress.name = "Mesh";
-  ConsolidationScratch scratch;
+  ChannelScratch scratch;
   ConsolidateChannels(gathered, options, progress, scratch, run.channels);
   run.texts = ui.progressTexts;
   // The gathered channels have moved into the mesh's channels.
@@ -81,8 +81,9 @@ PassesRun AsTheSectionRunsThem(GatheredMesh gathered, const ExportOptions& optio
   return run;
 }
 
-// The channels and the texts, in their order, are those of the normal, position and texture
-// coordinate passes run one after the other, the position pass chosen by the options.
+// Whether the sorts share two threads or not, the channels and the texts, in their order, are
+// those of the normal, position and texture-coordinate passes run one after the other, the
+// position pass chosen by the options.
 TEST(ConsolidateChannels, SameChannelsAndTextsAsThePassesInTurn) {
   struct Case {
     const char* what;
@@ -93,10 +94,10 @@ TEST(ConsolidateChannels, SameChannelsAndTextsAsThePassesInTurn) {
   };
   const Case cases[] = {
       {"small, sorted", 300, true, false, true},
-      {"large, sorted", 40003, true, false, true},
-      {"large, in order, merged", 40003, true, true, true},
-      {"large, in order, not merged", 40000, true, true, false},
-      {"large, no normals", 40099, false, false, true},
+      {"large, sorted", kParallelSortCorners + 3, true, false, true},
+      {"large, in order, merged", kParallelSortCorners + 3, true, true, true},
+      {"large, in order, not merged", kParallelSortCorners, true, true, false},
+      {"large, no normals", kParallelSortCorners + 99, false, false, true},
   };
   uint32_t seed = 1;
   for (const Case& c : cases) {

@@ -45,7 +45,7 @@ std::vector<uint8_t> Record(test::FakeMesh& mesh, const ExportOptions& options, 
                          ProgressWindow{}, "m", gathered, error))
       << error;
   MeshChannels channels;
-  ConsolidationScratch scratch;
+  ChannelScratch scratch;
   ConsolidationProgress progress;
   ConsolidateChannels(gathered, options, progress, scratch, channels);
   MemorySink sink;
