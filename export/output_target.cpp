@@ -156,6 +156,8 @@ bool AtomicFileTarget::Open(std::string& error) {
     tempPath_.clear();
     return false;
   }
+  // The stream hands over blocks of its own buffer: a second buffer here would only copy them.
+  std::setvbuf(file_, nullptr, _IONBF, 0);
   CopyPermissions(path_, file_);
   return true;
 }

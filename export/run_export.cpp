@@ -1,5 +1,6 @@
 #include "export/run_export.h"
 
+#include "export/background_sink.h"
 #include "export/binary_writer.h"
 #include "export/export_context.h"
 #include "export/scene_node_collector.h"
@@ -62,9 +63,14 @@ ExportOutcome RunExport(OutputTarget& target, HostScene& scene, ExportUi& ui, Ex
     ui.ShowExportError(outcome.error.c_str(), suppressPrompts);
     return outcome;
   }
-  OutputStream stream(target.Sink());
+  // The file is written on a second thread while the next blocks are built; every block has
+  // reached the target before it is committed or abandoned.
+  BackgroundSink sink(target.Sink());
+  OutputStream stream(sink);
   ExportContext ctx{stream, options, progress, collector.nodes, lists, std::string()};
   outcome.error = WriteFile(ctx);
+  std::string writeError;
+  if (!sink.Finish(writeError) && outcome.error.empty()) outcome.error = writeError;
   if (outcome.error.empty() && target.Commit(outcome.error)) {
     outcome.result = kExportDone;
     outcome.bytesWritten = stream.BytesWritten();
