@@ -7,10 +7,10 @@
 // all three components are; a point with a NaN component is the same as nothing.
 //
 // The key of a float is its bit pattern with -0 folded into +0 (its canonical bits), so that
-// equal non-NaN floats have equal keys and the hash of a point can be taken from its keys.
+// equal non-NaN floats have equal keys.
 // A NaN's key is never compared: callers test PointHasNaN first and keep such a point a value
 // of its own. The order key turns canonical bits into an unsigned integer that sorts the way
-// the floats compare (used to sort the distinct values of a channel).
+// the floats compare (used to sort the values of a channel, which brings the same ones together).
 #pragma once
 
 #include <cstdint>
@@ -59,17 +59,6 @@ inline bool SamePoint(const Point3& a, const Point3& b) {
   const PointKey ka = MakePointKey(a);
   const PointKey kb = MakePointKey(b);
   return !PointKeyHasNaN(ka) && PointKeysEqual(ka, kb);
-}
-
-// Hash of a NaN-free point's key: equal points hash alike. Fixed arithmetic, so it is the
-// same on every platform (only the speed of the consolidation depends on it, never the bytes).
-inline uint64_t HashPointKey(const PointKey& k) {
-  uint64_t h = (static_cast<uint64_t>(k.x) << 32 | k.y) * 0x9E3779B97F4A7C15ull;
-  h ^= static_cast<uint64_t>(k.z) * 0xC2B2AE3D27D4EB4Full;
-  h ^= h >> 29;
-  h *= 0xBF58476D1CE4E5B9ull;
-  h ^= h >> 32;
-  return h;
 }
 
 }  // namespace cvm
