@@ -46,6 +46,8 @@ class AtomicFileTarget final : public OutputTarget, private ByteSink {
   std::string path_;
   std::string tempPath_;
   std::FILE* file_ = nullptr;
+  uint64_t written_ = 0;  // bytes appended
+  uint64_t flushed_ = 0;  // bytes whose writing to the disk has been started
 };
 
 // The output in memory (tests, fuzzing): Commit keeps the bytes, Abort clears them.
