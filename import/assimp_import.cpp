@@ -122,9 +122,10 @@ const aiScene* ReadModelWithAssimp(Assimp::Importer& importer, const std::string
 }
 
 bool ImportModelFile(const std::string& path, standin::SceneModel& out, ImportWarnings& warnings,
-                     std::string& error) {
+                     std::string& error, ImportLeftovers* leftovers) {
   out = standin::SceneModel();
-  Assimp::Importer importer;
+  auto reader = std::make_shared<Assimp::Importer>();
+  Assimp::Importer& importer = *reader;
   const aiScene* scene = ReadModelWithAssimp(importer, path);
   if (scene == nullptr) {
     error = importer.GetErrorString();
@@ -159,6 +160,7 @@ bool ImportModelFile(const std::string& path, standin::SceneModel& out, ImportWa
     out = standin::SceneModel();
     return false;
   }
+  if (leftovers != nullptr) *leftovers = std::move(reader);
   return true;
 }
 

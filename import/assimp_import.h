@@ -37,8 +37,9 @@ const aiScene* ReadModelWithAssimp(Assimp::Importer& importer, const std::string
 
 // Reads the model file at path into out. Fails (false, out empty, error set without the path)
 // when assimp cannot read the file or gives data out of range. Thread-safe: every call has its
-// own assimp importer and no global logger is used.
+// own assimp importer and no global logger is used. With leftovers, the importer and its
+// scene are handed over there instead of being freed here (see ImportScene).
 bool ImportModelFile(const std::string& path, standin::SceneModel& out, ImportWarnings& warnings,
-                     std::string& error);
+                     std::string& error, ImportLeftovers* leftovers = nullptr);
 
 }  // namespace cvm::import

@@ -19,9 +19,9 @@ bool IsSceneDocumentPath(const std::string& path) {
 }
 
 bool ImportScene(const std::string& path, standin::SceneModel& out, ImportWarnings& warnings,
-                 std::string& error) {
+                 std::string& error, ImportLeftovers* leftovers) {
   if (IsSceneDocumentPath(path)) return standin::LoadSceneFile(path, out, error);
-  return ImportModelFile(path, out, warnings, error);
+  return ImportModelFile(path, out, warnings, error, leftovers);
 }
 
 }  // namespace cvm::import

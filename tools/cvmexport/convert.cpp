@@ -2,6 +2,9 @@
 
 #include <cstdio>
 #include <exception>
+#include <system_error>
+#include <thread>
+#include <utility>
 
 #include "export/output_target.h"
 #include "export/run_export.h"
@@ -27,15 +30,39 @@ bool WriteBytesAtomically(const std::string& path, const uint8_t* data, size_t s
   return target.Commit(error);
 }
 
+// Lets go of an import's leftovers on a second thread, so that freeing them runs beside the
+// export; joined when it goes out of scope. Without a thread they are freed at once.
+class ReleaseBeside {
+ public:
+  explicit ReleaseBeside(import::ImportLeftovers leftovers) {
+    if (!leftovers) return;
+    try {
+      thread_ = std::thread([owned = std::move(leftovers)]() mutable { owned.reset(); });
+    } catch (const std::system_error&) {
+      // Not started: the lambda, and with it the leftovers, are already gone.
+    }
+  }
+  ~ReleaseBeside() {
+    if (thread_.joinable()) thread_.join();
+  }
+  ReleaseBeside(const ReleaseBeside&) = delete;
+  ReleaseBeside& operator=(const ReleaseBeside&) = delete;
+
+ private:
+  std::thread thread_;
+};
+
 ConvertResult Convert(const ConvertRequest& request) {
   ConvertResult result;
   standin::SceneModel model;
   import::ImportWarnings importWarnings;
+  import::ImportLeftovers leftovers;
   std::string error;
-  if (!import::ImportScene(request.scenePath, model, importWarnings, error)) {
+  if (!import::ImportScene(request.scenePath, model, importWarnings, error, &leftovers)) {
     result.message = request.scenePath + ": " + error;
     return result;
   }
+  const ReleaseBeside release(std::move(leftovers));
   if (!request.dumpScenePath.empty() &&
       !WriteTextOutput(request.dumpScenePath, standin::WriteSceneDocument(model), error)) {
     result.message = error;
