@@ -10,6 +10,13 @@
 namespace cvm {
 namespace {
 
+// The normals as the record stores them, once their channel is made.
+void EncodeNormals(MeshChannels& channels) {
+  const std::vector<Point3>& normals = channels.normals.values;
+  channels.encodedNormals.resize(normals.size());
+  for (size_t i = 0; i < normals.size(); ++i) channels.encodedNormals[i] = EncodeNormal(normals[i]);
+}
+
 bool SortsPositions(const ExportOptions& options) {
   return !options.preserveVertexOrdering || options.mergeVertices != 0;
 }
@@ -33,6 +40,7 @@ SortedValues SortPositions(const GatheredMesh& gathered, const ExportOptions& op
 void ConsolidateInTurn(GatheredMesh& gathered, const ExportOptions& options, ConsolidationProgress& progress,
                        ChannelScratch& scratch, MeshChannels& channels) {
   ConsolidateSorted(gathered.normals, kConsolidatingNormalsText, progress, scratch.normals, channels.normals);
+  EncodeNormals(channels);
   FinishPositions(gathered, options, SortPositions(gathered, options, scratch.positions), progress, scratch.positions,
                   channels.positions);
   ConsolidateSorted(gathered.textureCoordinates, kConsolidatingUVsText, progress, scratch.textureCoordinates,
@@ -72,6 +80,7 @@ bool ConsolidateOnTwoThreads(GatheredMesh& gathered, const ExportOptions& option
   } joiner{helper};
 
   ConsolidateSorted(gathered.normals, kConsolidatingNormalsText, progress, scratch.normals, channels.normals);
+  EncodeNormals(channels);  // while the helper still sorts
   FinishPositions(gathered, options, positions.get(), progress, scratch.positions, channels.positions);
   ConsolidateSorted(gathered.textureCoordinates, uvs.get(), kConsolidatingUVsText, progress, scratch.textureCoordinates,
                     channels.textureCoordinates);

@@ -18,8 +18,9 @@ struct ChannelScratch {
 
 // Fills channels from gathered's channels, which are empty afterwards: ConsolidateSorted of the
 // normals, ConsolidateSorted of the positions (ConsolidateInOrder with options.mergeVertices
-// when options.preserveVertexOrdering), ConsolidateSorted of the texture coordinates. Shows
-// the progress texts of the three passes through progress, in that order.
+// when options.preserveVertexOrdering), ConsolidateSorted of the texture coordinates, and the
+// normals' encodings. Shows the progress texts of the three passes through progress, in that
+// order.
 //
 // A mesh of at least kParallelSortCorners corners, in a build with threads, has its position
 // and texture-coordinate values sorted on a second thread while this one sorts and finishes

@@ -7,6 +7,7 @@
 
 #include "host/geometry.h"
 #include "host/host_scene.h"
+#include "meshes/encode_normal.h"
 
 namespace cvm {
 
@@ -87,11 +88,13 @@ struct IndexedChannel {
 };
 
 // The three channels of one mesh. normals is empty without exportNormals; textureCoordinates
-// is made for every mesh but written only with hasUVs.
+// is made for every mesh but written only with hasUVs. encodedNormals holds EncodeNormal of
+// each normal value, as the record stores them.
 struct MeshChannels {
   IndexedChannel positions;
   IndexedChannel textureCoordinates;
   IndexedChannel normals;
+  std::vector<EncodedNormal> encodedNormals;
 };
 
 }  // namespace cvm

@@ -55,8 +55,7 @@ void WriteMeshRecord(const GatheredMesh& gathered, const MeshChannels& channels,
     const IndexedChannel& normals = channels.normals;
     WriteChannelIndices(normals, stream);
     WriteU32(static_cast<uint32_t>(normals.values.size()), stream);
-    for (const Point3& n : normals.values) {
-      const EncodedNormal e = EncodeNormal(n);
+    for (const EncodedNormal& e : channels.encodedNormals) {
       stream.PutByte(e.polar);
       stream.PutByte(e.azimuth);
     }
