@@ -1,5 +1,5 @@
-// The plain data of one mesh on its way to the file: per-corner records from gathering, and
-// the indexed channels that consolidation makes of them.
+// The plain data of one mesh on its way to the file: the channels gathering leaves (an id per
+// corner and the values met), and the indexed channels that consolidation makes of them.
 #pragma once
 
 #include <cstdint>
