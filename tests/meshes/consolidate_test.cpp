@@ -70,6 +70,25 @@ void ExpectSameBits(const std::vector<Point3>& actual, const std::vector<Point3>
   }
 }
 
+// actual has the values of expected (the documented sort and walk) under SamePoint, and the
+// same corner indices.
+void ExpectSameAsDocumented(const IndexedChannel& actual, const IndexedChannel& expected) {
+  ASSERT_EQ(actual.values.size(), expected.values.size());
+  for (size_t i = 0; i < actual.values.size(); ++i) ASSERT_TRUE(SamePoint(actual.values[i], expected.values[i])) << i;
+  ASSERT_EQ(actual.cornerIndices, expected.cornerIndices);
+}
+
+// Which zero each value of channel is written with: that of the first corner with the value.
+void ExpectFirstCornersBits(const IndexedChannel& channel, const std::vector<Point3>& cornerValues) {
+  std::vector<bool> seen(channel.values.size(), false);
+  for (size_t c = 0; c < cornerValues.size(); ++c) {
+    const uint32_t index = channel.cornerIndices[c];
+    if (seen[index]) continue;
+    seen[index] = true;
+    ExpectSameBits({channel.values[index]}, {cornerValues[c]});
+  }
+}
+
 class ConsolidateTest : public testing::Test {
  protected:
   IndexedChannel Sorted(const std::vector<Point3>& values) {
@@ -229,18 +248,8 @@ TEST_F(ConsolidateTest, SortedMatchesTheDocumentedSortAndWalk) {
       const std::vector<Point3> values = RandomValues(rng, size, varyZ);
       const IndexedChannel expected = ReferenceSorted(Records(values));
       const IndexedChannel actual = Sorted(values);
-      ASSERT_EQ(actual.values.size(), expected.values.size());
-      for (size_t i = 0; i < actual.values.size(); ++i)
-        ASSERT_TRUE(SamePoint(actual.values[i], expected.values[i])) << i;
-      ASSERT_EQ(actual.cornerIndices, expected.cornerIndices);
-      // Which zero is written: that of the first corner with the value.
-      std::vector<bool> seen(actual.values.size(), false);
-      for (size_t c = 0; c < values.size(); ++c) {
-        const uint32_t index = actual.cornerIndices[c];
-        if (seen[index]) continue;
-        seen[index] = true;
-        ExpectSameBits({actual.values[index]}, {values[c]});
-      }
+      ExpectSameAsDocumented(actual, expected);
+      ExpectFirstCornersBits(actual, values);
     }
   }
 }
@@ -269,11 +278,7 @@ TEST_F(ConsolidateTest, ScratchReusedAcrossPassesOfOtherSizes) {
     std::mt19937 rng(seed++);
     const std::vector<Point3> values = RandomValues(rng, size, true);
     const IndexedChannel expected = ReferenceSorted(Records(values));
-    const IndexedChannel actual = Sorted(values);
-    ASSERT_EQ(actual.values.size(), expected.values.size());
-    for (size_t i = 0; i < actual.values.size(); ++i)
-      ASSERT_TRUE(SamePoint(actual.values[i], expected.values[i])) << i;
-    ASSERT_EQ(actual.cornerIndices, expected.cornerIndices);
+    ExpectSameAsDocumented(Sorted(values), expected);
   }
 }
 
@@ -346,17 +351,10 @@ TEST_F(ConsolidateTest, CornersSharingIdsGiveTheDocumentedChannels) {
     const std::vector<CornerRecord> records = RecordsOf(plain);
 
     const IndexedChannel sorted = SortedGathered(plain);
-    const IndexedChannel expected = ReferenceSorted(records);
-    ASSERT_EQ(sorted.values.size(), expected.values.size());
-    for (size_t i = 0; i < sorted.values.size(); ++i) ASSERT_TRUE(SamePoint(sorted.values[i], expected.values[i])) << i;
-    ASSERT_EQ(sorted.cornerIndices, expected.cornerIndices);
-    std::vector<bool> seen(sorted.values.size(), false);
-    for (uint32_t corner = 0; corner < records.size(); ++corner) {
-      const uint32_t index = sorted.cornerIndices[corner];
-      if (seen[index]) continue;
-      seen[index] = true;
-      ExpectSameBits({sorted.values[index]}, {records[corner].value});  // the first corner's zero
-    }
+    ExpectSameAsDocumented(sorted, ReferenceSorted(records));
+    std::vector<Point3> cornerValues;
+    for (const CornerRecord& r : records) cornerValues.push_back(r.value);
+    ExpectFirstCornersBits(sorted, cornerValues);
 
     const GatheredChannel withNaN = SharedIds(rng, c.corners, c.entries, true);
     const std::vector<CornerRecord> nanRecords = RecordsOf(withNaN);
