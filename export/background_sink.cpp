@@ -59,12 +59,14 @@ BackgroundSink::~BackgroundSink() {
 
 bool BackgroundSink::Append(const uint8_t* data, size_t size, std::string& error) {
 #if CVM_HAVE_STD_THREAD
+  if (direct_) return target_.Append(data, size, error);
   if (!writer_) {
     auto writer = std::make_unique<Writer>(target_);
     try {
       writer->thread = std::thread([w = writer.get()] { w->Run(); });
     } catch (const std::system_error&) {
-      return target_.Append(data, size, error);  // no second thread: write here, every time
+      direct_ = true;  // no second thread: this block and every later one are written here
+      return target_.Append(data, size, error);
     }
     writer_ = std::move(writer);
   }

@@ -32,6 +32,7 @@ class BackgroundSink final : public ByteSink {
   struct Writer;
   ByteSink& target_;
   std::unique_ptr<Writer> writer_;  // started with the first block
+  bool direct_ = false;             // no thread could be started: every block is written here
 };
 
 }  // namespace cvm

@@ -43,37 +43,39 @@ struct PassesRun {
   std::vector<std::string> texts;
 };
 
-PassesRun OneByOne(GatheredMesh gathered, const ExportOptions& options) {
+// Runs passes(progress, channels) with a progress window that records its texts.
+template <typename Passes>
+PassesRun Record(Passes passes) {
   PassesRun run;
   test::RecordingUi ui;
   ui.CreateProgressWindow();
   ConsolidationProgress progress;
   progress.window.ui = &ui;
   progress.name = "Mesh";
-  ConsolidationScratch scratch;
-  ConsolidateSorted(gathered.normals, kConsolidatingNormalsText, progress, scratch, run.channels.normals);
-  if (options.preserveVertexOrdering) {
-    ConsolidateInOrder(gathered.positions, options.mergeVertices != 0, progress, scratch, run.channels.positions);
-  } else {
-    ConsolidateSorted(gathered.positions, kConsolidatingVerticesText, progress, scratch,
-                      run.channels.positions);
-  }
-  ConsolidateSorted(gathered.textureCoordinates, kConsolidatingUVsText, progress, scratch,
-                    run.channels.textureCoordinates);
+  passes(progress, run.channels);
   run.texts = ui.progressTexts;
   return run;
 }
 
+PassesRun OneByOne(GatheredMesh gathered, const ExportOptions& options) {
+  return Record([&](ConsolidationProgress& progress, MeshChannels& channels) {
+    ConsolidationScratch scratch;
+    ConsolidateSorted(gathered.normals, kConsolidatingNormalsText, progress, scratch, channels.normals);
+    if (options.preserveVertexOrdering) {
+      ConsolidateInOrder(gathered.positions, options.mergeVertices != 0, progress, scratch, channels.positions);
+    } else {
+      ConsolidateSorted(gathered.positions, kConsolidatingVerticesText, progress, scratch, channels.positions);
+    }
+    ConsolidateSorted(gathered.textureCoordinates, kConsolidatingUVsText, progress, scratch,
+                      channels.textureCoordinates);
+  });
+}
+
 PassesRun AsTheSectionRunsThem(GatheredMesh gathered, const ExportOptions& options) {
-  PassesRun run;
-  test::RecordingUi ui;
-  ui.CreateProgressWindow();
-  ConsolidationProgress progress;
-  progress.window.ui = &ui;
-  progress.name = "Mesh";
-  ChannelScratch scratch;
-  ConsolidateChannels(gathered, options, progress, scratch, run.channels);
-  run.texts = ui.progressTexts;
+  const PassesRun run = Record([&](ConsolidationProgress& progress, MeshChannels& channels) {
+    ChannelScratch scratch;
+    ConsolidateChannels(gathered, options, progress, scratch, channels);
+  });
   // The gathered channels have moved into the mesh's channels.
   EXPECT_EQ(gathered.positions.CornerCount() + gathered.normals.CornerCount() +
                 gathered.textureCoordinates.CornerCount(),
