@@ -5,13 +5,10 @@
 #include <thread>
 #include <vector>
 
-#if defined(__GLIBC__)  // known once a C library header is in
-#include <malloc.h>
-#endif
-
 #include "tools/cvmexport/console_ui.h"
 #include "tools/cvmexport/convert.h"
 #include "tools/cvmexport/convert_many.h"
+#include "tools/cvmexport/process_memory.h"
 
 namespace {
 
@@ -24,13 +21,7 @@ int Usage(const std::string& message) {
 
 int main(int argc, char** argv) {
   using namespace cvm::tools;
-#if defined(__GLIBC__)
-  // A conversion takes and frees memory in large blocks: an import's, then an export's. Kept
-  // in the process instead of going back to the system at once, the import's freed blocks
-  // serve the export without the system clearing fresh pages for it.
-  mallopt(M_MMAP_THRESHOLD, 32 << 20);
-  mallopt(M_TRIM_THRESHOLD, 512 << 20);
-#endif
+  KeepFreedMemoryInProcess();
   CLI::App app{
       "Exports scene documents (.json) and model files (glTF/GLB, FBX, OBJ, 3DS, ASE, DAE, PLY, STL and "
       "every other "
@@ -92,6 +83,8 @@ int main(int argc, char** argv) {
   std::vector<ConvertResult> results;
   if (outDir.empty()) {
     request.scenePath = inputs[0];
+    // The second core backs the heap with pages while this one reads the input.
+    const HeapWarmer warmer(ExpectedConversionBytes(request.scenePath));
     results.push_back(ConvertScene(request));
   } else {
     results = ConvertMany(inputs, outDir, request, jobs);
