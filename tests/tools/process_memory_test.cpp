@@ -39,14 +39,19 @@ long MinorFaults() {
   return usage.ru_minflt;
 }
 
-#if defined(__linux__) && defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)
-constexpr bool kWarmingApplies = true;
+#if defined(__linux__) && defined(__GLIBC__)
+constexpr bool kGlibcOnLinux = true;
 #else
-constexpr bool kWarmingApplies = false;
+constexpr bool kGlibcOnLinux = false;
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kOwnAllocator = true;  // the sanitizer's allocator, which the warming leaves alone
+#else
+constexpr bool kOwnAllocator = false;
 #endif
 
 TEST(ExpectedConversionBytes, NothingForSmallOrMissingInputsAndBoundedForHugeOnes) {
-  if (!kWarmingApplies) GTEST_SKIP() << "heap warming applies to glibc on Linux only";
+  if (!kGlibcOnLinux) GTEST_SKIP() << "heap warming applies to glibc on Linux only";
   TempDir dir;
   EXPECT_EQ(tools::ExpectedConversionBytes(dir.File("missing.glb")), 0u);
   EXPECT_EQ(tools::ExpectedConversionBytes(dir.Path().string()), 0u) << "a folder";
@@ -60,7 +65,7 @@ TEST(ExpectedConversionBytes, NothingForSmallOrMissingInputsAndBoundedForHugeOne
 }
 
 TEST(HeapWarmer, AllocationsAfterWarmingFindTheirPagesReady) {
-  if (!kWarmingApplies) GTEST_SKIP() << "heap warming applies to glibc on Linux only";
+  if (!kGlibcOnLinux || kOwnAllocator) GTEST_SKIP() << "heap warming applies to glibc's heap on Linux only";
   tools::KeepFreedMemoryInProcess();
   constexpr uint64_t kWarmed = 96 * kMiB;
   const long pages = static_cast<long>(kWarmed / static_cast<uint64_t>(sysconf(_SC_PAGESIZE)));
