@@ -309,12 +309,15 @@ int main(int argc, char** argv) {
   if (bigInOrder != nullptr && midInOrder != nullptr && bigInOrder != midInOrder) {
     // The merge happens while gathering (the position pass only hands the result over), so it
     // is judged on gathering and the pass together.
-    const auto perCorner = [](const CaseResult& r) { return (r.ours.gather + r.ours.positions) / (3.0 * r.faces); };
+    const auto perCorner = [](const CaseResult& r) {
+      return (r.ours.gather + r.ours.positions) / (3.0 * r.faces);
+    };
     const double perBig = perCorner(*bigInOrder);
     const double perMid = perCorner(*midInOrder);
     const bool ok = perBig <= 1.5 * perMid;
     holds = holds && ok;
-    std::snprintf(line, sizeof line, "in-order merge (gathering + pass) %.1f ns/corner at %u vs %.1f at %u (<= 1.5x) %s; ",
+    std::snprintf(line, sizeof line,
+                  "in-order merge (gathering + pass) %.1f ns/corner at %u vs %.1f at %u (<= 1.5x) %s; ",
                   perBig * 1e9, bigInOrder->faces, perMid * 1e9, midInOrder->faces, ok ? "holds" : "FAILS");
     verdict += line;
   }

@@ -14,7 +14,8 @@ namespace {
 
 bool SameChannel(const IndexedChannel& a, const IndexedChannel& b) {
   if (a.cornerIndices != b.cornerIndices || a.values.size() != b.values.size()) return false;
-  return a.values.empty() || std::memcmp(a.values.data(), b.values.data(), a.values.size() * sizeof(Point3)) == 0;
+  return a.values.empty() ||
+         std::memcmp(a.values.data(), b.values.data(), a.values.size() * sizeof(Point3)) == 0;
 }
 
 bool SameChannels(const MeshChannels& a, const MeshChannels& b) {
@@ -23,9 +24,7 @@ bool SameChannels(const MeshChannels& a, const MeshChannels& b) {
 }
 
 }  // namespace
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 
 bool ExportInPhases(HostNode& node, const ExportOptions& options, BenchUi& ui, const std::string& path,
                     PhaseTimes& times, uint64_t& gatheredBytes, uint64_t& heldBytes, std::string& error) {
@@ -67,11 +66,14 @@ bool ExportInPhases(HostNode& node, const ExportOptions& options, BenchUi& ui, c
   gatheredBytes = (uint64_t{gathered.positions.CornerCount()} + gathered.normals.CornerCount() +
                    gathered.textureCoordinates.CornerCount()) *
                       sizeof(CornerRecord) +
-                  gathered.colours.size() / 3 * sizeof(Point3) + gathered.faceMaterialIds.size() * sizeof(uint16_t);
+                  gathered.colours.size() / 3 * sizeof(Point3) +
+                  gathered.faceMaterialIds.size() * sizeof(uint16_t);
   heldBytes = 0;
-  for (const GatheredChannel* corners : {&gathered.positions, &gathered.normals, &gathered.textureCoordinates})
+  for (const GatheredChannel* corners :
+       {&gathered.positions, &gathered.normals, &gathered.textureCoordinates})
     heldBytes += corners->ids.size() * sizeof(uint32_t) + corners->values.size() * sizeof(Point3);
-  heldBytes += gathered.colours.size() * sizeof(uint16_t) + gathered.faceMaterialIds.size() * sizeof(uint16_t);
+  heldBytes +=
+      gathered.colours.size() * sizeof(uint16_t) + gathered.faceMaterialIds.size() * sizeof(uint16_t);
 
   // The passes one by one on a copy of the gathered channels (each pass on one thread), in
   // the order ConsolidateChannels runs them, to time each; then ConsolidateChannels itself as
@@ -93,7 +95,8 @@ bool ExportInPhases(HostNode& node, const ExportOptions& options, BenchUi& ui, c
     ConsolidateSorted(copy.positions, kConsolidatingVerticesText, progress, scratch, oneByOne.positions);
   }
   times.positions = clock.Lap();
-  ConsolidateSorted(copy.textureCoordinates, kConsolidatingUVsText, progress, scratch, oneByOne.textureCoordinates);
+  ConsolidateSorted(copy.textureCoordinates, kConsolidatingUVsText, progress, scratch,
+                    oneByOne.textureCoordinates);
   times.uvs = clock.Lap();
   const double setAside = aside.Lap();
 

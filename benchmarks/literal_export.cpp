@@ -24,7 +24,9 @@ struct Channel {
 // C library then skips the stream's lock); this process runs threads for the exporter's sorts,
 // after which every fputc would lock and unlock the stream and the baseline would be slower than
 // the one stdio call per byte it stands for.
-void PutByte(int byte, std::FILE* file) { putc_unlocked(byte, file); }
+void PutByte(int byte, std::FILE* file) {
+  putc_unlocked(byte, file);
+}
 
 void PutU16(uint32_t value, std::FILE* file) {
   PutByte(static_cast<int>(value & 0xFF), file);

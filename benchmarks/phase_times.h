@@ -7,7 +7,7 @@
 namespace cvm::bench {
 
 struct PhaseTimes {
-  double convert = 0;  // conversion, transforms and the host's buildNormals
+  double convert = 0;    // conversion, transforms and the host's buildNormals
   double gather = 0;     // gathering, which also merges each channel's same values
   double normals = 0;    // the normal consolidation pass
   double positions = 0;  // the position pass (sorted or in order)

@@ -17,5 +17,4 @@ Point3 TransformPoint(const Matrix3& m, const Point3& p) {
           ((p.x * r[0].z + p.y * r[1].z) + p.z * r[2].z) + r[3].z};
 }
 
-
 }  // namespace cvm

@@ -58,7 +58,8 @@ bool ScatterByDigit(const Cell* items, Cell* swap, size_t count, std::array<uint
 }
 
 template <int... D>
-Cell* ScatterAll(Cell* items, Cell* swap, size_t count, Histograms& histograms, std::integer_sequence<int, D...>) {
+Cell* ScatterAll(Cell* items, Cell* swap, size_t count, Histograms& histograms,
+                 std::integer_sequence<int, D...>) {
   ((ScatterByDigit<D>(items, swap, count, histograms[D]) ? (std::swap(items, swap), 0) : 0), ...);
   return items;
 }
@@ -159,7 +160,8 @@ void ConsolidateSorted(GatheredChannel& gathered, const char* format, Consolidat
 }
 
 void ConsolidateSorted(GatheredChannel& gathered, const SortedValues& sorted, const char* format,
-                       ConsolidationProgress& progress, ConsolidationScratch& scratch, IndexedChannel& channel) {
+                       ConsolidationProgress& progress, ConsolidationScratch& scratch,
+                       IndexedChannel& channel) {
   channel.cornerIndices.swap(gathered.ids);  // ids, turned into positions at the end
   channel.values.clear();
   if (!channel.cornerIndices.empty()) {
@@ -204,8 +206,9 @@ void ConsolidateInOrder(GatheredChannel& gathered, bool mergeVertices, Consolida
   gathered.Clear();
 }
 
-void ConsolidateInOrderMerged(GatheredChannel& gathered, const SortedValues& sorted, ConsolidationProgress& progress,
-                              ConsolidationScratch& scratch, IndexedChannel& channel) {
+void ConsolidateInOrderMerged(GatheredChannel& gathered, const SortedValues& sorted,
+                              ConsolidationProgress& progress, ConsolidationScratch& scratch,
+                              IndexedChannel& channel) {
   const std::vector<Point3>& met = gathered.values;
   channel.values.clear();
   channel.cornerIndices.swap(gathered.ids);
@@ -246,13 +249,15 @@ GatheredChannel ChannelOfRecords(const std::vector<CornerRecord>& records) {
 }
 
 void ConsolidateSorted(const std::vector<CornerRecord>& records, const char* format,
-                       ConsolidationProgress& progress, ConsolidationScratch& scratch, IndexedChannel& channel) {
+                       ConsolidationProgress& progress, ConsolidationScratch& scratch,
+                       IndexedChannel& channel) {
   GatheredChannel gathered = ChannelOfRecords(records);
   ConsolidateSorted(gathered, format, progress, scratch, channel);
 }
 
 void ConsolidateInOrder(const std::vector<CornerRecord>& records, bool mergeVertices,
-                        ConsolidationProgress& progress, ConsolidationScratch& scratch, IndexedChannel& channel) {
+                        ConsolidationProgress& progress, ConsolidationScratch& scratch,
+                        IndexedChannel& channel) {
   GatheredChannel gathered = ChannelOfRecords(records);
   ConsolidateInOrder(gathered, mergeVertices, progress, scratch, channel);
 }

@@ -86,7 +86,8 @@ void ConsolidateSorted(GatheredChannel& gathered, const char* format, Consolidat
                        ConsolidationScratch& scratch, IndexedChannel& channel);
 // The same with gathered's values already sorted (SortChannelValues; scratch may be another).
 void ConsolidateSorted(GatheredChannel& gathered, const SortedValues& sorted, const char* format,
-                       ConsolidationProgress& progress, ConsolidationScratch& scratch, IndexedChannel& channel);
+                       ConsolidationProgress& progress, ConsolidationScratch& scratch,
+                       IndexedChannel& channel);
 
 // Positions in corner order. With mergeVertices, the same values share one, and values are the
 // distinct values in order of first occurrence (first-met bits kept); without it every corner
@@ -95,8 +96,9 @@ void ConsolidateSorted(GatheredChannel& gathered, const SortedValues& sorted, co
 void ConsolidateInOrder(GatheredChannel& gathered, bool mergeVertices, ConsolidationProgress& progress,
                         ConsolidationScratch& scratch, IndexedChannel& channel);
 // The merging one with gathered's values already sorted (SortChannelValues).
-void ConsolidateInOrderMerged(GatheredChannel& gathered, const SortedValues& sorted, ConsolidationProgress& progress,
-                              ConsolidationScratch& scratch, IndexedChannel& channel);
+void ConsolidateInOrderMerged(GatheredChannel& gathered, const SortedValues& sorted,
+                              ConsolidationProgress& progress, ConsolidationScratch& scratch,
+                              IndexedChannel& channel);
 
 // The channel that lists records (record.corner < records.size(), each corner once): every
 // record's value has an id of its own, in record order.
@@ -104,8 +106,10 @@ GatheredChannel ChannelOfRecords(const std::vector<CornerRecord>& records);
 
 // The same passes for a list of per-corner records.
 void ConsolidateSorted(const std::vector<CornerRecord>& records, const char* format,
-                       ConsolidationProgress& progress, ConsolidationScratch& scratch, IndexedChannel& channel);
+                       ConsolidationProgress& progress, ConsolidationScratch& scratch,
+                       IndexedChannel& channel);
 void ConsolidateInOrder(const std::vector<CornerRecord>& records, bool mergeVertices,
-                        ConsolidationProgress& progress, ConsolidationScratch& scratch, IndexedChannel& channel);
+                        ConsolidationProgress& progress, ConsolidationScratch& scratch,
+                        IndexedChannel& channel);
 
 }  // namespace cvm

@@ -23,7 +23,8 @@ bool SortsPositions(const ExportOptions& options) {
 
 // The position pass, its values sorted when SortsPositions.
 void FinishPositions(GatheredMesh& gathered, const ExportOptions& options, const SortedValues& sorted,
-                     ConsolidationProgress& progress, ConsolidationScratch& scratch, IndexedChannel& channel) {
+                     ConsolidationProgress& progress, ConsolidationScratch& scratch,
+                     IndexedChannel& channel) {
   if (!options.preserveVertexOrdering) {
     ConsolidateSorted(gathered.positions, sorted, kConsolidatingVerticesText, progress, scratch, channel);
   } else if (options.mergeVertices != 0) {
@@ -33,7 +34,8 @@ void FinishPositions(GatheredMesh& gathered, const ExportOptions& options, const
   }
 }
 
-SortedValues SortPositions(const GatheredMesh& gathered, const ExportOptions& options, ConsolidationScratch& scratch) {
+SortedValues SortPositions(const GatheredMesh& gathered, const ExportOptions& options,
+                           ConsolidationScratch& scratch) {
   return SortsPositions(options) ? SortChannelValues(gathered.positions, scratch) : SortedValues{};
 }
 
@@ -41,16 +43,17 @@ void ConsolidateInTurn(GatheredMesh& gathered, const ExportOptions& options, Con
                        ChannelScratch& scratch, MeshChannels& channels) {
   ConsolidateSorted(gathered.normals, kConsolidatingNormalsText, progress, scratch.normals, channels.normals);
   EncodeNormals(channels);
-  FinishPositions(gathered, options, SortPositions(gathered, options, scratch.positions), progress, scratch.positions,
-                  channels.positions);
+  FinishPositions(gathered, options, SortPositions(gathered, options, scratch.positions), progress,
+                  scratch.positions, channels.positions);
   ConsolidateSorted(gathered.textureCoordinates, kConsolidatingUVsText, progress, scratch.textureCoordinates,
                     channels.textureCoordinates);
 }
 
 #if CVM_HAVE_STD_THREAD
 // Returns false when no second thread could be started (nothing has been done then).
-bool ConsolidateOnTwoThreads(GatheredMesh& gathered, const ExportOptions& options, ConsolidationProgress& progress,
-                             ChannelScratch& scratch, MeshChannels& channels) {
+bool ConsolidateOnTwoThreads(GatheredMesh& gathered, const ExportOptions& options,
+                             ConsolidationProgress& progress, ChannelScratch& scratch,
+                             MeshChannels& channels) {
   // The helper reads only the position and texture-coordinate values and writes only their
   // scratches; this thread touches those channels only once their sorts are handed over.
   std::promise<SortedValues> positionsSorted;
@@ -68,7 +71,8 @@ bool ConsolidateOnTwoThreads(GatheredMesh& gathered, const ExportOptions& option
   try {
     helper = std::thread([&] {
       sortInto(positionsSorted, [&] { return SortPositions(gathered, options, scratch.positions); });
-      sortInto(uvsSorted, [&] { return SortChannelValues(gathered.textureCoordinates, scratch.textureCoordinates); });
+      sortInto(uvsSorted,
+               [&] { return SortChannelValues(gathered.textureCoordinates, scratch.textureCoordinates); });
     });
   } catch (const std::system_error&) {
     return false;
@@ -82,16 +86,16 @@ bool ConsolidateOnTwoThreads(GatheredMesh& gathered, const ExportOptions& option
   ConsolidateSorted(gathered.normals, kConsolidatingNormalsText, progress, scratch.normals, channels.normals);
   EncodeNormals(channels);  // while the helper still sorts
   FinishPositions(gathered, options, positions.get(), progress, scratch.positions, channels.positions);
-  ConsolidateSorted(gathered.textureCoordinates, uvs.get(), kConsolidatingUVsText, progress, scratch.textureCoordinates,
-                    channels.textureCoordinates);
+  ConsolidateSorted(gathered.textureCoordinates, uvs.get(), kConsolidatingUVsText, progress,
+                    scratch.textureCoordinates, channels.textureCoordinates);
   return true;
 }
 #endif
 
 }  // namespace
 
-void ConsolidateChannels(GatheredMesh& gathered, const ExportOptions& options, ConsolidationProgress& progress,
-                         ChannelScratch& scratch, MeshChannels& channels) {
+void ConsolidateChannels(GatheredMesh& gathered, const ExportOptions& options,
+                         ConsolidationProgress& progress, ChannelScratch& scratch, MeshChannels& channels) {
 #if CVM_HAVE_STD_THREAD
   if (gathered.CornerCount() >= kParallelSortCorners &&
       ConsolidateOnTwoThreads(gathered, options, progress, scratch, channels))

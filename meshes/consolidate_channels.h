@@ -26,8 +26,8 @@ struct ChannelScratch {
 // and texture-coordinate values sorted on a second thread while this one sorts and finishes
 // the normals; every pass is finished here, in order, so the texts and the channels are those
 // of the passes run one after the other. Without a second thread the passes run in turn.
-void ConsolidateChannels(GatheredMesh& gathered, const ExportOptions& options, ConsolidationProgress& progress,
-                         ChannelScratch& scratch, MeshChannels& channels);
+void ConsolidateChannels(GatheredMesh& gathered, const ExportOptions& options,
+                         ConsolidationProgress& progress, ChannelScratch& scratch, MeshChannels& channels);
 
 // Below this, starting a thread costs more than it saves.
 constexpr uint32_t kParallelSortCorners = 1u << 16;

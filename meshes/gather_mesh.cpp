@@ -87,7 +87,8 @@ bool GatherMesh(const HostMesh& mesh, uint32_t faceCount, const Matrix3& worldTr
   const size_t hostVertices = vertexCount > 0 ? static_cast<size_t>(vertexCount) : 0;
   StartChannel(gathered.positions, cornerCount, hostVertices);
   ResetCache(gathered.positionIdOfVertex, vertexCount);
-  StartChannel(gathered.textureCoordinates, cornerCount, gathered.hasUVs ? static_cast<size_t>(tvertCount) : 1);
+  StartChannel(gathered.textureCoordinates, cornerCount,
+               gathered.hasUVs ? static_cast<size_t>(tvertCount) : 1);
   uint32_t uvIdWithout = kNoId;  // every corner's (0, 0, 0) without texture vertices
   if (gathered.hasUVs) ResetCache(gathered.uvIdOfTextureVertex, tvertCount);
   if (exportNormals) {

@@ -62,9 +62,11 @@ PassesRun OneByOne(GatheredMesh gathered, const ExportOptions& options) {
     ConsolidationScratch scratch;
     ConsolidateSorted(gathered.normals, kConsolidatingNormalsText, progress, scratch, channels.normals);
     if (options.preserveVertexOrdering) {
-      ConsolidateInOrder(gathered.positions, options.mergeVertices != 0, progress, scratch, channels.positions);
+      ConsolidateInOrder(gathered.positions, options.mergeVertices != 0, progress, scratch,
+                         channels.positions);
     } else {
-      ConsolidateSorted(gathered.positions, kConsolidatingVerticesText, progress, scratch, channels.positions);
+      ConsolidateSorted(gathered.positions, kConsolidatingVerticesText, progress, scratch,
+                        channels.positions);
     }
     ConsolidateSorted(gathered.textureCoordinates, kConsolidatingUVsText, progress, scratch,
                       channels.textureCoordinates);

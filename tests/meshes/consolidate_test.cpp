@@ -74,7 +74,8 @@ void ExpectSameBits(const std::vector<Point3>& actual, const std::vector<Point3>
 // same corner indices.
 void ExpectSameAsDocumented(const IndexedChannel& actual, const IndexedChannel& expected) {
   ASSERT_EQ(actual.values.size(), expected.values.size());
-  for (size_t i = 0; i < actual.values.size(); ++i) ASSERT_TRUE(SamePoint(actual.values[i], expected.values[i])) << i;
+  for (size_t i = 0; i < actual.values.size(); ++i)
+    ASSERT_TRUE(SamePoint(actual.values[i], expected.values[i])) << i;
   ASSERT_EQ(actual.cornerIndices, expected.cornerIndices);
 }
 

@@ -1,5 +1,7 @@
 // The converter's heap warming: what it expects a conversion to take, that it backs the heap
 // with pages, and that a conversion it runs beside writes the same bytes as one in memory.
+#include "tools/cvmexport/process_memory.h"
+
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
@@ -15,7 +17,6 @@
 #include "tests/support/export_fixture.h"
 #include "tests/support/run_process.h"
 #include "tests/support/temp_dir.h"
-#include "tools/cvmexport/process_memory.h"
 
 namespace cvm {
 namespace {
@@ -110,7 +111,8 @@ TEST(HeapWarmer, LeavesTheContentsOfMemoryInUseAsTheyAre) {
     }
   }
   for (size_t b = 0; b < kBlocks; ++b) {
-    for (size_t i = 0; i < kWords; ++i) ASSERT_EQ(blocks[b][i], word(b, i)) << "block " << b << ", word " << i;
+    for (size_t i = 0; i < kWords; ++i)
+      ASSERT_EQ(blocks[b][i], word(b, i)) << "block " << b << ", word " << i;
   }
   for (uint32_t* block : blocks) std::free(block);
 }
@@ -140,9 +142,10 @@ std::string LargeGridScene(unsigned side) {
       }
     }
   }
-  return R"({"nodes": [{"name": "Grid", "object": {"kind": "mesh", "vertices": [)" + vertices + "], \"faces\": [" +
-         faces + "], \"smoothing\": [" + smoothing + "], \"tverts\": [" + tverts + "], \"tvFaces\": [" + faces +
-         "], \"colors\": {\"verts\": [" + colours + "], \"faces\": [" + faces + "]}}}]}";
+  return R"({"nodes": [{"name": "Grid", "object": {"kind": "mesh", "vertices": [)" + vertices +
+         "], \"faces\": [" + faces + "], \"smoothing\": [" + smoothing + "], \"tverts\": [" + tverts +
+         "], \"tvFaces\": [" + faces + "], \"colors\": {\"verts\": [" + colours + "], \"faces\": [" + faces +
+         "]}}}]}";
 }
 
 TEST(HeapWarmer, AConversionBesideItWritesWhatAnExportInMemoryWrites) {
@@ -160,7 +163,8 @@ TEST(HeapWarmer, AConversionBesideItWritesWhatAnExportInMemoryWrites) {
   ASSERT_NE(scene, nullptr);
   const test::MemoryExport expected = test::ExportToMemory(*scene);
   ASSERT_FALSE(expected.bytes.empty());
-  EXPECT_TRUE(test::ReadBytes(out) == expected.bytes) << "the converter's file differs from the export in memory";
+  EXPECT_TRUE(test::ReadBytes(out) == expected.bytes)
+      << "the converter's file differs from the export in memory";
 }
 
 }  // namespace

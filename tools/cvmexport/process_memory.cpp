@@ -69,7 +69,8 @@ uint64_t ExpectedConversionBytes(const std::string& path) {
   const long pages = sysconf(_SC_PHYS_PAGES);
   const long pageSize = sysconf(_SC_PAGESIZE);
   if (pages <= 0 || pageSize <= 0) return 0;
-  const uint64_t limit = std::min(kKeptBytes, static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize) / 4);
+  const uint64_t limit =
+      std::min(kKeptBytes, static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize) / 4);
   const uint64_t expected = std::min(static_cast<uint64_t>(st.st_size) * kBytesPerInputByte, limit);
   return expected >= kLeastWarmedBytes ? expected : 0;
 #else
