@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "host/standin/scene_model.h"
+#include "standin/scene_model.h"
 
 namespace cvm::bench {
 

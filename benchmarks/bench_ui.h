@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "export/export_ui.h"
+#include "export_context/export_ui.h"
 
 namespace cvm::bench {
 

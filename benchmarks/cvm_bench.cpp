@@ -26,7 +26,7 @@
 #include "benchmarks/limit_proxy.h"
 #include "benchmarks/literal_export.h"
 #include "export/run_export.h"
-#include "host/standin/standin_scene.h"
+#include "standin/standin_scene.h"
 
 namespace cvm::bench {
 namespace {

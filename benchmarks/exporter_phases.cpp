@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "export/binary_writer.h"
+#include "format/binary_writer.h"
 #include "export/output_target.h"
 #include "meshes/consolidate.h"
 #include "meshes/consolidate_channels.h"

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "export/binary_writer.h"
+#include "format/binary_writer.h"
 #include "meshes/consolidate.h"
 #include "meshes/encode_normal.h"
 #include "meshes/select_corner_normal.h"

@@ -15,7 +15,7 @@
 
 #include "benchmarks/bench_ui.h"
 #include "benchmarks/phase_times.h"
-#include "export/export_options.h"
+#include "export_context/export_options.h"
 #include "host/host_scene.h"
 
 namespace cvm::bench {

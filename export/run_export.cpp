@@ -1,8 +1,8 @@
 #include "export/run_export.h"
 
 #include "export/background_sink.h"
-#include "export/binary_writer.h"
-#include "export/export_context.h"
+#include "format/binary_writer.h"
+#include "export_context/export_context.h"
 #include "export/scene_node_collector.h"
 #include "materials/material_section.h"
 #include "meshes/mesh_section.h"

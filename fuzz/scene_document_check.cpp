@@ -4,13 +4,13 @@
 #include <string>
 #include <string_view>
 
-#include "export/export_ui.h"
+#include "export_context/export_ui.h"
 #include "export/output_target.h"
 #include "export/run_export.h"
 #include "fuzz/input_checks.h"
-#include "host/standin/scene_document.h"
-#include "host/standin/scene_model_compare.h"
-#include "host/standin/standin_scene.h"
+#include "import/scene_document.h"
+#include "tests/support/scene_model_compare.h"
+#include "standin/standin_scene.h"
 #include "reader/cvm_reader.h"
 
 namespace cvm::fuzz {

@@ -2,7 +2,7 @@
 
 #include <cctype>
 
-#include "host/standin/scene_document.h"
+#include "import/scene_document.h"
 #include "import/assimp_import.h"
 
 namespace cvm::import {

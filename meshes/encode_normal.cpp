@@ -1,5 +1,7 @@
 #include "meshes/encode_normal.h"
 
+#include "format/float_to_int.h"
+
 #include <cmath>
 
 namespace cvm {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "export/binary_writer.h"
+#include "format/binary_writer.h"
 #include "meshes/float_key.h"
 #include "meshes/progress_text_cache.h"
 #include "meshes/select_corner_normal.h"

@@ -1,6 +1,6 @@
 #include "meshes/progress_text_cache.h"
 
-#include "export/export_ui.h"
+#include "export_context/export_ui.h"
 
 namespace cvm {
 

@@ -1,7 +1,7 @@
 #include "plugin/cvm_exporter.h"
 
 #include "export/run_export.h"
-#include "export/win32/win32_export_ui.h"
+#include "plugin/win32_export_ui.h"
 #include "maxsdk/assert1.h"
 #include "plugin/module_state.h"
 

@@ -1,4 +1,5 @@
-#include "export/binary_writer.h"
+#include "format/binary_writer.h"
+#include "host/geometry.h"
 
 #include <gtest/gtest.h>
 
@@ -47,9 +48,9 @@ TEST(BinaryWriter, FieldsAreLittleEndianAndExact) {
       {"empty string width 1", [](OutputStream& s) { WriteFixedString("", 1, s); }, {0}},
       {"string field", [](OutputStream& s) { WriteString("Mat1", s); }, {'M', 'a', 't', '1', 0}},
       {"point written x, z, y",
-       [](OutputStream& s) { WritePointXZY({1, 2, 3}, s); },
+       [](OutputStream& s) { WritePointXZY(Point3{1, 2, 3}, s); },
        {0, 0, 0x80, 0x3F, 0, 0, 0x40, 0x40, 0, 0, 0, 0x40}},
-      {"colour", [](OutputStream& s) { WriteColorU16({1.0f, 0.5f, 0.0f}, s); }, {0xFF, 0x00, 0x80, 0x00, 0x00, 0x00}},
+      {"colour", [](OutputStream& s) { WriteColorU16(Point3{1.0f, 0.5f, 0.0f}, s); }, {0xFF, 0x00, 0x80, 0x00, 0x00, 0x00}},
   };
   for (const FieldCase& c : cases) {
     EXPECT_EQ(Written(c.write), c.expected) << c.what;

@@ -1,4 +1,4 @@
-#include "export/progress_text.h"
+#include "export_context/progress_text.h"
 
 #include <gtest/gtest.h>
 

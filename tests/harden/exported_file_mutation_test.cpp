@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "fuzz/input_checks.h"
-#include "host/standin/scene_document.h"
-#include "host/standin/standin_scene.h"
+#include "import/scene_document.h"
+#include "standin/standin_scene.h"
 #include "reader/cvm_reader.h"
 #include "tests/harden/allocation_meter.h"
 #include "tests/roundtrip/random_scene.h"

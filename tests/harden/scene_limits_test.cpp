@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "host/standin/scene_document.h"
+#include "import/scene_document.h"
 #include "tests/harden/allocation_meter.h"
 #include "tests/support/run_process.h"
 #include "tests/support/temp_dir.h"

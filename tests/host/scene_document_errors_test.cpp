@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "host/standin/scene_document.h"
+#include "import/scene_document.h"
 
 namespace cvm::standin {
 namespace {

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <string>
 
-#include "host/standin/scene_document.h"
+#include "import/scene_document.h"
 
 namespace cvm::standin {
 namespace {

@@ -5,8 +5,8 @@
 #include <limits>
 #include <string>
 
-#include "host/standin/scene_document.h"
-#include "host/standin/scene_model_compare.h"
+#include "import/scene_document.h"
+#include "tests/support/scene_model_compare.h"
 
 namespace cvm::standin {
 namespace {

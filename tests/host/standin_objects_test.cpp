@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "host/standin/standin_scene.h"
+#include "import/scene_document.h"
+#include "standin/standin_scene.h"
 
 namespace cvm::standin {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "host/standin/standin_scene.h"
+#include "standin/standin_scene.h"
 #include "tests/support/export_fixture.h"
 
 namespace cvm::test {

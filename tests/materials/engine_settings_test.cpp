@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "export/binary_writer.h"
+#include "format/binary_writer.h"
 #include "materials/material_record.h"
 #include "tests/materials/fake_materials.h"
 

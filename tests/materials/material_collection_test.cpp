@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "export/export_context.h"
+#include "export_context/export_context.h"
 #include "materials/material_list.h"
 #include "materials/material_section.h"
 #include "materials/texture_names.h"

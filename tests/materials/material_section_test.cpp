@@ -8,9 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "export/binary_writer.h"
+#include "format/binary_writer.h"
 #include "export/run_export.h"
-#include "host/standin/standin_scene.h"
+#include "import/scene_document.h"
+#include "standin/standin_scene.h"
 #include "materials/engine_settings.h"
 #include "materials/material_record.h"
 #include "reader/cvm_reader.h"

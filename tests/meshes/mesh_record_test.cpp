@@ -6,8 +6,8 @@
 #include <cstring>
 #include <vector>
 
-#include "export/byte_sink.h"
-#include "export/export_options.h"
+#include "format/byte_sink.h"
+#include "export_context/export_options.h"
 #include "meshes/consolidate_channels.h"
 #include "meshes/gather_mesh.h"
 #include "tests/meshes/fake_host.h"

@@ -11,7 +11,8 @@
 
 #include "export/output_target.h"
 #include "export/run_export.h"
-#include "host/standin/standin_scene.h"
+#include "import/scene_document.h"
+#include "standin/standin_scene.h"
 #include "reader/cvm_reader.h"
 #include "tests/support/recording_ui.h"
 

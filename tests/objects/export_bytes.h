@@ -11,7 +11,8 @@
 
 #include "export/run_export.h"
 #include "host/host_scene.h"
-#include "host/standin/standin_scene.h"
+#include "import/scene_document.h"
+#include "standin/standin_scene.h"
 #include "tests/support/recording_ui.h"
 
 namespace cvm::test {

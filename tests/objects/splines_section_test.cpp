@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "host/standin/scene_model.h"
+#include "standin/scene_model.h"
 #include "tests/objects/export_bytes.h"
 
 namespace cvm::test {

@@ -6,7 +6,7 @@
 #include <limits>
 #include <string>
 
-#include "export/win32/scale_text.h"
+#include "plugin/scale_text.h"
 #include "tests/plugin/check.h"
 
 using cvm::win32::FormatScaleText;

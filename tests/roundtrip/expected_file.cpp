@@ -1,5 +1,7 @@
 #include "tests/roundtrip/expected_file.h"
 
+#include "format/float_to_int.h"
+
 #include <cmath>
 #include <cstring>
 

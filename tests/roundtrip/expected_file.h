@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "host/standin/scene_model.h"
+#include "standin/scene_model.h"
 #include "reader/cvm_reader.h"
 
 namespace cvm::test {

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "host/standin/scene_model.h"
+#include "standin/scene_model.h"
 
 namespace cvm::test {
 

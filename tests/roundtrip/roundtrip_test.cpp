@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "export/run_export.h"
-#include "host/standin/standin_scene.h"
+#include "standin/standin_scene.h"
 #include "reader/cvm_reader.h"
 #include "tests/roundtrip/expected_file.h"
 #include "tests/roundtrip/random_scene.h"

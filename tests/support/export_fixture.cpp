@@ -1,3 +1,4 @@
+#include "import/scene_document.h"
 #include "tests/support/export_fixture.h"
 
 #include <gtest/gtest.h>

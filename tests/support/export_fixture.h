@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "export/export_options.h"
+#include "export_context/export_options.h"
 #include "export/run_export.h"
-#include "host/standin/standin_scene.h"
+#include "standin/standin_scene.h"
 #include "tests/support/recording_ui.h"
 
 namespace cvm::test {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "export/export_ui.h"
+#include "export_context/export_ui.h"
 
 namespace cvm::test {
 

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "export/export_ui.h"
+#include "export_context/export_ui.h"
 
 namespace cvm::tools {
 

@@ -8,8 +8,8 @@
 
 #include "export/output_target.h"
 #include "export/run_export.h"
-#include "host/standin/scene_document.h"
-#include "host/standin/standin_scene.h"
+#include "import/scene_document.h"
+#include "standin/standin_scene.h"
 #include "import/import_scene.h"
 #include "reader/cvm_reader.h"
 #include "tools/cvmexport/checked_file_target.h"

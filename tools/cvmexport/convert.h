@@ -5,7 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "export/export_options.h"
+#include "export_context/export_options.h"
 
 namespace cvm::tools {
 

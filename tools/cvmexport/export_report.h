@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "host/standin/standin_scene.h"
+#include "standin/standin_scene.h"
 #include "reader/cvm_reader.h"
 #include "tools/cvmexport/node_fates.h"
 

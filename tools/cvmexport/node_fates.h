@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "host/standin/standin_scene.h"
+#include "standin/standin_scene.h"
 
 namespace cvm::tools {
 

@@ -11,7 +11,8 @@
 #include <sstream>
 #include <string>
 
-#include "host/standin/standin_scene.h"
+#include "import/scene_document.h"
+#include "standin/standin_scene.h"
 #include "maxsdk/interface.h"
 #include "maxsdk/scene_export.h"
 #include "tools/cvmhost/plugin_library.h"

@@ -1,0 +1,678 @@
+// The scene document reader: JSON tree -> SceneModel, refusing every deviation from the
+// format with the path of the offending value.
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <initializer_list>
+#include <limits>
+#include <new>
+#include <utility>
+
+#include "import/scene_document.h"
+#include "standin/scene_model_validate.h"
+#include "import/strict_json.h"
+
+namespace cvm::standin {
+namespace {
+
+using nlohmann::json;
+
+// Thrown inside the reader only; LoadSceneDocument turns it into its error value.
+struct DocumentError {
+  std::string message;
+};
+
+// A path is only spelled out when an error needs it; a million faces cost no strings.
+struct Path {
+  const Path* parent = nullptr;
+  std::string_view key;  // used when isIndex is false
+  size_t index = 0;
+  bool isIndex = false;
+
+  Path Key(std::string_view k) const { return Path{this, k, 0, false}; }
+  Path Index(size_t i) const { return Path{this, {}, i, true}; }
+
+  std::string Text() const {
+    if (parent == nullptr) return std::string();
+    const std::string prefix = parent->Text();
+    if (isIndex) return prefix + "[" + std::to_string(index) + "]";
+    return AppendKeyToPath(prefix, key);
+  }
+};
+
+[[noreturn]] void Fail(const Path& path, const std::string& what) {
+  std::string text = path.Text();
+  if (text.empty()) text = kDocumentPath;
+  throw DocumentError{text + ": " + what};
+}
+
+[[noreturn]] void WrongType(const Path& path, const char* expected, const json& value) {
+  Fail(path, std::string("expected ") + expected + ", got " + value.type_name());
+}
+
+// ---- Objects and their keys ------------------------------------------------------------
+
+void CheckKeys(const json& object, const Path& path, std::initializer_list<const char*> allowed) {
+  for (auto it = object.begin(); it != object.end(); ++it) {
+    const std::string& key = it.key();
+    if (key[0] == '_') continue;  // comment; keys are never empty here: "" is not allowed below
+    bool known = false;
+    for (const char* name : allowed) known = known || key == name;
+    if (!known) {
+      std::string list;
+      for (const char* name : allowed) list += std::string(list.empty() ? "" : ", ") + name;
+      Fail(path.Key(key), "unknown key (expected one of: " + list + ")");
+    }
+  }
+}
+
+void ExpectObject(const json& value, const Path& path) {
+  if (!value.is_object()) WrongType(path, "an object", value);
+}
+
+const json* Member(const json& object, const char* key) {
+  const auto it = object.find(key);
+  return it == object.end() ? nullptr : &*it;
+}
+
+const json& Required(const json& object, const Path& path, const char* key) {
+  const json* value = Member(object, key);
+  if (value == nullptr) Fail(path, std::string("missing required key \"") + key + "\"");
+  return *value;
+}
+
+const json& ExpectArray(const json& value, const Path& path) {
+  if (!value.is_array()) WrongType(path, "an array", value);
+  return value;
+}
+
+// ---- Scalars ---------------------------------------------------------------------------
+
+bool ReadBool(const json& value, const Path& path) {
+  if (!value.is_boolean()) WrongType(path, "true or false", value);
+  return value.get<bool>();
+}
+
+std::string ReadString(const json& value, const Path& path) {
+  if (!value.is_string()) WrongType(path, "a string", value);
+  return value.get<std::string>();
+}
+
+// Every number is read as a double and rounded once to float; the strings name the values
+// that JSON numbers cannot express.
+float ReadFloat(const json& value, const Path& path) {
+  if (value.is_number()) return static_cast<float>(value.get<double>());
+  if (value.is_string()) {
+    const std::string& text = value.get_ref<const std::string&>();
+    if (text == "nan") return std::numeric_limits<float>::quiet_NaN();
+    if (text == "inf") return std::numeric_limits<float>::infinity();
+    if (text == "-inf") return -std::numeric_limits<float>::infinity();
+    if (text == "-0") return -0.0f;
+    Fail(path, "expected a number or one of \"nan\", \"inf\", \"-inf\", \"-0\", got \"" + text + "\"");
+  }
+  WrongType(path, "a number", value);
+}
+
+// A whole number (2 and 2.0 alike; the literal -0 is 0) within [lo, hi].
+int64_t ReadWhole(const json& value, const Path& path, int64_t lo, int64_t hi, const char* what) {
+  const auto outOfRange = [&]() {
+    Fail(path, std::string(what) + " " + value.dump() + " out of range (" + std::to_string(lo) + " to " +
+                   std::to_string(hi) + ")");
+  };
+  if (value.is_number_unsigned()) {
+    const uint64_t u = value.get<uint64_t>();
+    if (u > static_cast<uint64_t>(hi)) outOfRange();
+    return static_cast<int64_t>(u);
+  }
+  if (value.is_number_integer()) {
+    const int64_t i = value.get<int64_t>();
+    if (i < lo || i > hi) outOfRange();
+    return i;
+  }
+  if (value.is_number_float()) {
+    const double d = value.get<double>();
+    if (!std::isfinite(d) || std::trunc(d) != d)
+      Fail(path, std::string(what) + " must be a whole number, got " + value.dump());
+    // Compare as doubles: lo and hi are exact in double (both within 2^53).
+    if (d < static_cast<double>(lo) || d > static_cast<double>(hi)) outOfRange();
+    return static_cast<int64_t>(d);
+  }
+  Fail(path, std::string("expected ") + what + " (a whole number), got " + value.type_name());
+}
+
+uint32_t ReadU32(const json& value, const Path& path, const char* what) {
+  return static_cast<uint32_t>(ReadWhole(value, path, 0, 4294967295LL, what));
+}
+
+int32_t ReadI32(const json& value, const Path& path, const char* what) {
+  return static_cast<int32_t>(ReadWhole(value, path, INT32_MIN, INT32_MAX, what));
+}
+
+// The sizes of the arrays that references point into, known before any reference is read.
+struct ReferenceTargets {
+  size_t materials = 0;
+  size_t texmaps = 0;
+};
+
+// A material or texmap index into an array of count entries, or null (-1).
+int32_t ReadReference(const json& value, const Path& path, const char* what, const char* array,
+                      size_t count) {
+  if (value.is_null()) return -1;
+  if (!value.is_number()) WrongType(path, (std::string("a ") + what + " index or null").c_str(), value);
+  // -1 means none in the model, so a negative index must not slip through as null.
+  const std::string name = std::string(what) + " index";
+  const int64_t index = ReadWhole(value, path, 0, INT32_MAX, name.c_str());
+  if (static_cast<uint64_t>(index) >= count) {
+    Fail(path, name + " " + std::to_string(index) + " out of range (" + array + " has " +
+                   std::to_string(count) + " entries)");
+  }
+  return static_cast<int32_t>(index);
+}
+
+// ---- Compound values -------------------------------------------------------------------
+
+Point3 ReadPoint(const json& value, const Path& path) {
+  if (!value.is_array()) WrongType(path, "a point [x, y, z]", value);
+  if (value.size() != 3) Fail(path, "expected a point of 3 numbers, got " + std::to_string(value.size()));
+  return {ReadFloat(value[0], path.Index(0)), ReadFloat(value[1], path.Index(1)),
+          ReadFloat(value[2], path.Index(2))};
+}
+
+Point3 ReadTextureVertex(const json& value, const Path& path) {
+  if (!value.is_array()) WrongType(path, "a texture vertex [u, v] or [u, v, w]", value);
+  if (value.size() != 2 && value.size() != 3) {
+    Fail(path, "expected a texture vertex of 2 or 3 numbers, got " + std::to_string(value.size()));
+  }
+  Point3 p{ReadFloat(value[0], path.Index(0)), ReadFloat(value[1], path.Index(1)), 0.0f};
+  if (value.size() == 3) p.z = ReadFloat(value[2], path.Index(2));
+  return p;
+}
+
+Matrix3 ReadMatrix(const json& value, const Path& path) {
+  if (!value.is_array()) WrongType(path, "a transform (4 rows of 3 numbers)", value);
+  if (value.size() != 4) Fail(path, "expected a transform of 4 rows, got " + std::to_string(value.size()));
+  Matrix3 m;
+  for (size_t r = 0; r < 4; ++r) m.row[r] = ReadPoint(value[r], path.Index(r));
+  return m;
+}
+
+void ReadTriple(const json& value, const Path& path, const char* what, uint32_t (&out)[3]) {
+  if (!value.is_array()) WrongType(path, "an index triple [a, b, c]", value);
+  if (value.size() != 3) Fail(path, "expected 3 indices, got " + std::to_string(value.size()));
+  const std::string name = std::string(what) + " index";
+  for (size_t k = 0; k < 3; ++k) out[k] = ReadU32(value[k], path.Index(k), name.c_str());
+}
+
+ClassId ReadClassIdPair(const json& value, const Path& path) {
+  if (!value.is_array()) WrongType(path, "a class id [a, b]", value);
+  if (value.size() != 2) Fail(path, "expected a class id of 2 numbers, got " + std::to_string(value.size()));
+  return {ReadU32(value[0], path.Index(0), "class id"), ReadU32(value[1], path.Index(1), "class id")};
+}
+
+// An array read element by element; the count is checked against the limit of the
+// host's 32-bit counts before anything is stored.
+template <typename ReadOne>
+void ForEachElement(const json& value, const Path& path, ReadOne&& readOne) {
+  ExpectArray(value, path);
+  for (size_t i = 0; i < value.size(); ++i) readOne(value[i], path.Index(i), i);
+}
+
+void ExpectOnePerFace(const json& value, const Path& path, size_t faceCount) {
+  ExpectArray(value, path);
+  if (value.size() != faceCount) {
+    Fail(path, std::to_string(value.size()) + " entries for " + std::to_string(faceCount) + " faces");
+  }
+}
+
+// ---- Objects ---------------------------------------------------------------------------
+
+void ReadNormals(const json& value, const Path& path, MeshModel& mesh) {
+  ExpectObject(value, path);
+  CheckKeys(value, path, {"faceNormals", "vertexNormals"});
+  ExplicitNormalsModel normals;
+  const Path faceNormalsPath = path.Key("faceNormals");
+  const json& faceNormals = Required(value, path, "faceNormals");
+  ExpectOnePerFace(faceNormals, faceNormalsPath, mesh.faces.size());
+  normals.faceNormals.reserve(faceNormals.size());
+  ForEachElement(faceNormals, faceNormalsPath, [&](const json& v, const Path& p, size_t) {
+    normals.faceNormals.push_back(ReadPoint(v, p));
+  });
+  const Path vertexNormalsPath = path.Key("vertexNormals");
+  const json& vertexNormals = Required(value, path, "vertexNormals");
+  ExpectArray(vertexNormals, vertexNormalsPath);
+  if (vertexNormals.size() != mesh.vertices.size()) {
+    Fail(vertexNormalsPath, std::to_string(vertexNormals.size()) + " entries for " +
+                                std::to_string(mesh.vertices.size()) + " vertices");
+  }
+  normals.specified.reserve(vertexNormals.size());
+  normals.entryStart.reserve(vertexNormals.size() + 1);
+  ForEachElement(vertexNormals, vertexNormalsPath, [&](const json& v, const Path& p, size_t) {
+    ExpectObject(v, p);
+    CheckKeys(v, p, {"specified", "entries"});
+    const bool specified = ReadBool(Required(v, p, "specified"), p.Key("specified"));
+    normals.AddVertex(specified);
+    const Path entriesPath = p.Key("entries");
+    const json& entries = ExpectArray(Required(v, p, "entries"), entriesPath);
+    if (entries.size() > 255) Fail(entriesPath, std::to_string(entries.size()) + " entries, more than 255");
+    if (specified && entries.empty()) Fail(entriesPath, "a specified normal needs at least one entry");
+    ForEachElement(entries, entriesPath, [&](const json& e, const Path& ep, size_t) {
+      ExpectObject(e, ep);
+      CheckKeys(e, ep, {"normal", "smoothing"});
+      RNormalEntry entry{};
+      entry.normal = ReadPoint(Required(e, ep, "normal"), ep.Key("normal"));
+      entry.smGroup = ReadU32(Required(e, ep, "smoothing"), ep.Key("smoothing"), "smoothing mask");
+      normals.AddEntry(entry);
+    });
+  });
+  mesh.normals = std::move(normals);
+}
+
+void ReadMesh(const json& value, const Path& path, ObjectModel& object) {
+  CheckKeys(value, path,
+            {"kind", "superClassId", "classId", "native", "vertices", "faces", "smoothing", "materialIds",
+             "tverts", "tvFaces", "colors", "normals"});
+  MeshModel& mesh = object.mesh;
+  const Path verticesPath = path.Key("vertices");
+  const json& vertices = ExpectArray(Required(value, path, "vertices"), verticesPath);
+  mesh.vertices.reserve(vertices.size());
+  ForEachElement(vertices, verticesPath,
+                 [&](const json& v, const Path& p, size_t) { mesh.vertices.push_back(ReadPoint(v, p)); });
+
+  const Path facesPath = path.Key("faces");
+  const json& faces = ExpectArray(Required(value, path, "faces"), facesPath);
+  mesh.faces.resize(faces.size(), MeshFace{{0, 0, 0}, 0, 0});
+  ForEachElement(faces, facesPath, [&](const json& v, const Path& p, size_t f) {
+    ReadTriple(v, p, "vertex", mesh.faces[f].v);
+  });
+
+  if (const json* smoothing = Member(value, "smoothing")) {
+    const Path p = path.Key("smoothing");
+    ExpectOnePerFace(*smoothing, p, faces.size());
+    ForEachElement(*smoothing, p, [&](const json& v, const Path& ep, size_t f) {
+      mesh.faces[f].smGroup = ReadU32(v, ep, "smoothing mask");
+    });
+  }
+  if (const json* materialIds = Member(value, "materialIds")) {
+    const Path p = path.Key("materialIds");
+    ExpectOnePerFace(*materialIds, p, faces.size());
+    ForEachElement(*materialIds, p, [&](const json& v, const Path& ep, size_t f) {
+      mesh.faces[f].flags =
+          FlagsWithMaterialId(static_cast<uint16_t>(ReadWhole(v, ep, 0, 65535, "material id")));
+    });
+  }
+  if (const json* tverts = Member(value, "tverts")) {
+    const Path p = path.Key("tverts");
+    ExpectArray(*tverts, p);
+    mesh.tverts.reserve(tverts->size());
+    ForEachElement(*tverts, p, [&](const json& v, const Path& ep, size_t) {
+      mesh.tverts.push_back(ReadTextureVertex(v, ep));
+    });
+  }
+  const json* tvFaces = Member(value, "tvFaces");
+  if (mesh.tverts.empty()) {
+    if (tvFaces != nullptr) Fail(path.Key("tvFaces"), "given for a mesh without tverts");
+  } else {
+    const Path p = path.Key("tvFaces");
+    if (tvFaces == nullptr) Fail(path, "missing required key \"tvFaces\" (the mesh has tverts)");
+    ExpectOnePerFace(*tvFaces, p, faces.size());
+    mesh.tvFaces.resize(faces.size(), TVFace{{0, 0, 0}});
+    ForEachElement(*tvFaces, p, [&](const json& v, const Path& ep, size_t f) {
+      ReadTriple(v, ep, "texture vertex", mesh.tvFaces[f].t);
+    });
+  }
+  if (const json* colors = Member(value, "colors")) {
+    const Path p = path.Key("colors");
+    ExpectObject(*colors, p);
+    CheckKeys(*colors, p, {"verts", "faces"});
+    ColorChannelModel channel;
+    const json& verts = ExpectArray(Required(*colors, p, "verts"), p.Key("verts"));
+    channel.verts.reserve(verts.size());
+    ForEachElement(verts, p.Key("verts"),
+                   [&](const json& v, const Path& ep, size_t) { channel.verts.push_back(ReadPoint(v, ep)); });
+    const json& colorFaces = Required(*colors, p, "faces");
+    ExpectOnePerFace(colorFaces, p.Key("faces"), faces.size());
+    channel.faces.resize(faces.size(), TVFace{{0, 0, 0}});
+    ForEachElement(colorFaces, p.Key("faces"), [&](const json& v, const Path& ep, size_t f) {
+      ReadTriple(v, ep, "colour vertex", channel.faces[f].t);
+    });
+    mesh.colors = std::move(channel);
+  }
+  if (const json* normals = Member(value, "normals")) ReadNormals(*normals, path.Key("normals"), mesh);
+}
+
+void ReadShape(const json& value, const Path& path, ObjectModel& object) {
+  CheckKeys(value, path, {"kind", "superClassId", "classId", "native", "alsoMesh", "splines"});
+  if (const json* alsoMesh = Member(value, "alsoMesh"))
+    object.alsoMesh = ReadBool(*alsoMesh, path.Key("alsoMesh"));
+  if (const json* splines = Member(value, "splines")) {
+    const Path p = path.Key("splines");
+    ExpectArray(*splines, p);
+    object.splines.resize(splines->size());
+    ForEachElement(*splines, p, [&](const json& v, const Path& sp, size_t s) {
+      ExpectObject(v, sp);
+      CheckKeys(v, sp, {"closed", "knots"});
+      SplineModel& spline = object.splines[s];
+      spline.closed = ReadBool(Required(v, sp, "closed"), sp.Key("closed"));
+      const json& knots = ExpectArray(Required(v, sp, "knots"), sp.Key("knots"));
+      spline.knots.reserve(knots.size());
+      ForEachElement(knots, sp.Key("knots"), [&](const json& k, const Path& kp, size_t) {
+        spline.knots.push_back(ReadPoint(k, kp));
+      });
+    });
+  }
+}
+
+void ReadLight(const json& value, const Path& path, ObjectModel& object) {
+  CheckKeys(value, path, {"kind", "superClassId", "classId", "lightType", "color", "intensity"});
+  if (const json* v = Member(value, "lightType"))
+    object.light.lightType = ReadI32(*v, path.Key("lightType"), "light type");
+  if (const json* v = Member(value, "color")) object.light.color = ReadPoint(*v, path.Key("color"));
+  if (const json* v = Member(value, "intensity"))
+    object.light.intensity = ReadFloat(*v, path.Key("intensity"));
+}
+
+void ReadObject(const json& value, const Path& path, ObjectModel& object) {
+  ExpectObject(value, path);
+  const json& kind = Required(value, path, "kind");
+  const std::string kindName = ReadString(kind, path.Key("kind"));
+  if (kindName == "mesh") {
+    object.kind = ObjectKind::kMesh;
+  } else if (kindName == "shape") {
+    object.kind = ObjectKind::kShape;
+  } else if (kindName == "light") {
+    object.kind = ObjectKind::kLight;
+  } else if (kindName == "helper") {
+    object.kind = ObjectKind::kHelper;
+  } else if (kindName == "camera") {
+    object.kind = ObjectKind::kCamera;
+  } else {
+    Fail(path.Key("kind"),
+         "unknown object kind \"" + kindName + "\" (expected mesh, shape, light, helper or camera)");
+  }
+  if (const json* v = Member(value, "superClassId"))
+    object.superClassId = ReadU32(*v, path.Key("superClassId"), "super class id");
+  if (const json* v = Member(value, "classId")) object.classId = ReadClassIdPair(*v, path.Key("classId"));
+  if (const json* v = Member(value, "native")) {
+    // Only meshes and shapes know the key; CheckKeys below refuses it for the others.
+    if (object.kind == ObjectKind::kMesh || object.kind == ObjectKind::kShape)
+      object.native = ReadBool(*v, path.Key("native"));
+  }
+  switch (object.kind) {
+    case ObjectKind::kMesh:
+      ReadMesh(value, path, object);
+      break;
+    case ObjectKind::kShape:
+      ReadShape(value, path, object);
+      break;
+    case ObjectKind::kLight:
+      ReadLight(value, path, object);
+      break;
+    case ObjectKind::kHelper:
+    case ObjectKind::kCamera:
+      CheckKeys(value, path, {"kind", "superClassId", "classId"});
+      break;
+  }
+}
+
+void ReadNode(const json& value, const Path& path, const ReferenceTargets& targets, NodeModel& node) {
+  ExpectObject(value, path);
+  CheckKeys(value, path,
+            {"name", "userText", "selected", "hidden", "transform", "pivot", "material", "object"});
+  if (const json* v = Member(value, "name")) node.name = ReadString(*v, path.Key("name"));
+  if (const json* v = Member(value, "userText")) node.userText = ReadString(*v, path.Key("userText"));
+  if (const json* v = Member(value, "selected")) node.selected = ReadBool(*v, path.Key("selected"));
+  if (const json* v = Member(value, "hidden")) node.hidden = ReadBool(*v, path.Key("hidden"));
+  if (const json* v = Member(value, "transform")) node.transform = ReadMatrix(*v, path.Key("transform"));
+  if (const json* v = Member(value, "pivot")) node.pivot = ReadMatrix(*v, path.Key("pivot"));
+  if (const json* v = Member(value, "material"))
+    node.material = ReadReference(*v, path.Key("material"), "material", "materials", targets.materials);
+  ReadObject(Required(value, path, "object"), path.Key("object"), node.object);
+}
+
+// ---- Materials and texture maps --------------------------------------------------------
+
+constexpr const char* kSlotNames[kMaterialMapSlotCount] = {
+    "ambient", "diffuse", "specular", "shininess",  "shininessStrength", "selfIllum",
+    "opacity", "filter",  "bump",     "reflection", "refraction",        "displacement"};
+
+int SlotOfKey(const std::string& key) {
+  for (int slot = 0; slot < kMaterialMapSlotCount; ++slot) {
+    if (key == kSlotNames[slot] || key == std::to_string(slot)) return slot;
+  }
+  return -1;
+}
+
+void ReadMaps(const json& value, const Path& path, const ReferenceTargets& targets, MaterialModel& material) {
+  ExpectObject(value, path);
+  std::array<const std::string*, kMaterialMapSlotCount> givenBy{};
+  for (auto it = value.begin(); it != value.end(); ++it) {
+    const std::string& key = it.key();
+    if (key[0] == '_') continue;
+    const Path p = path.Key(key);
+    const int slot = SlotOfKey(key);
+    if (slot < 0) Fail(p, "unknown map slot (expected \"0\" to \"11\" or a slot name such as \"diffuse\")");
+    if (givenBy[slot] != nullptr)
+      Fail(p, "map slot " + std::to_string(slot) + " is already given as \"" + *givenBy[slot] + "\"");
+    givenBy[slot] = &key;
+    const json& entry = *it;
+    ExpectObject(entry, p);
+    CheckKeys(entry, p, {"texmap", "enabled"});
+    MapSlotModel& target = material.maps[slot];
+    target.texmap =
+        ReadReference(Required(entry, p, "texmap"), p.Key("texmap"), "texmap", "texmaps", targets.texmaps);
+    target.enabled = true;
+    if (const json* v = Member(entry, "enabled")) target.enabled = ReadBool(*v, p.Key("enabled"));
+  }
+}
+
+void ReadParam(const json& value, const Path& path, ParamModel& param) {
+  ExpectObject(value, path);
+  CheckKeys(value, path, {"name", "id", "type", "value"});
+  param.name = ReadString(Required(value, path, "name"), path.Key("name"));
+  param.id = ReadU32(Required(value, path, "id"), path.Key("id"), "parameter id");
+  const std::string type = ReadString(Required(value, path, "type"), path.Key("type"));
+  const json& v = Required(value, path, "value");
+  if (type == "int") {
+    param.type = ParamType::kInt;
+    param.intValue = ReadI32(v, path.Key("value"), "int value");
+  } else if (type == "float") {
+    param.type = ParamType::kFloat;
+    param.floatValue = ReadFloat(v, path.Key("value"));
+  } else if (type == "point3") {
+    param.type = ParamType::kPoint3;
+    param.point3Value = ReadPoint(v, path.Key("value"));
+  } else {
+    Fail(path.Key("type"), "unknown parameter type \"" + type + "\" (expected int, float or point3)");
+  }
+}
+
+void ReadCustomAttributes(const json& value, const Path& path, MaterialModel& material) {
+  if (value.is_null()) return;
+  if (!value.is_array()) WrongType(path, "an array or null", value);
+  std::vector<CustAttribModel> attributes(value.size());
+  ForEachElement(value, path, [&](const json& v, const Path& p, size_t a) {
+    ExpectObject(v, p);
+    CheckKeys(v, p, {"className", "paramBlock", "params"});
+    CustAttribModel& attribute = attributes[a];
+    attribute.className = ReadString(Required(v, p, "className"), p.Key("className"));
+    attribute.paramBlock = ReadBool(Required(v, p, "paramBlock"), p.Key("paramBlock"));
+    const json& params = ExpectArray(Required(v, p, "params"), p.Key("params"));
+    if (params.size() > 65535)
+      Fail(p.Key("params"), std::to_string(params.size()) + " parameters, more than 65535");
+    attribute.params.resize(params.size());
+    ForEachElement(params, p.Key("params"),
+                   [&](const json& pv, const Path& pp, size_t i) { ReadParam(pv, pp, attribute.params[i]); });
+  });
+  material.customAttributes = std::move(attributes);
+}
+
+void ReadMaterial(const json& value, const Path& path, const ReferenceTargets& targets,
+                  MaterialModel& material) {
+  ExpectObject(value, path);
+  CheckKeys(value, path,
+            {"name", "class", "isMulti", "subMaterials", "twoSided", "diffuse", "ambient", "specular",
+             "selfIllum", "shininess", "shininessStrength", "maps", "customAttributes"});
+  if (const json* v = Member(value, "name")) material.name = ReadString(*v, path.Key("name"));
+  if (const json* v = Member(value, "class")) {
+    const Path p = path.Key("class");
+    if (v->is_string()) {
+      const std::string name = v->get<std::string>();
+      if (name == "standard") {
+        material.classId = {2, 0};
+      } else if (name == "multi") {
+        material.classId = {kMultiMaterialClassA, 0};
+      } else if (name == "shell") {
+        material.classId = kShellMaterialClassId;
+      } else {
+        Fail(p, "unknown material class \"" + name +
+                    "\" (expected \"standard\", \"multi\", \"shell\" or [a, b])");
+      }
+    } else {
+      material.classId = ReadClassIdPair(*v, p);
+    }
+  }
+  if (const json* v = Member(value, "isMulti")) material.isMulti = ReadBool(*v, path.Key("isMulti"));
+  if (const json* v = Member(value, "subMaterials")) {
+    const Path p = path.Key("subMaterials");
+    ExpectArray(*v, p);
+    material.subMaterials.reserve(v->size());
+    ForEachElement(*v, p, [&](const json& e, const Path& ep, size_t) {
+      material.subMaterials.push_back(ReadReference(e, ep, "material", "materials", targets.materials));
+    });
+  }
+  if (const json* v = Member(value, "twoSided")) material.twoSided = ReadBool(*v, path.Key("twoSided"));
+  if (const json* v = Member(value, "diffuse")) material.diffuse = ReadPoint(*v, path.Key("diffuse"));
+  if (const json* v = Member(value, "ambient")) material.ambient = ReadPoint(*v, path.Key("ambient"));
+  if (const json* v = Member(value, "specular")) material.specular = ReadPoint(*v, path.Key("specular"));
+  if (const json* v = Member(value, "selfIllum")) material.selfIllum = ReadPoint(*v, path.Key("selfIllum"));
+  if (const json* v = Member(value, "shininess")) material.shininess = ReadFloat(*v, path.Key("shininess"));
+  if (const json* v = Member(value, "shininessStrength"))
+    material.shininessStrength = ReadFloat(*v, path.Key("shininessStrength"));
+  if (const json* v = Member(value, "maps")) ReadMaps(*v, path.Key("maps"), targets, material);
+  if (const json* v = Member(value, "customAttributes"))
+    ReadCustomAttributes(*v, path.Key("customAttributes"), material);
+}
+
+void ReadTexmap(const json& value, const Path& path, TexmapModel& texmap) {
+  ExpectObject(value, path);
+  CheckKeys(value, path, {"class", "fileName"});
+  if (const json* v = Member(value, "class")) {
+    const Path p = path.Key("class");
+    if (v->is_string()) {
+      if (v->get<std::string>() != "bitmap")
+        Fail(p, "unknown texmap class \"" + v->get<std::string>() + "\" (expected \"bitmap\" or [a, b])");
+      texmap.classId = kBitmapTexClassId;
+    } else {
+      texmap.classId = ReadClassIdPair(*v, p);
+    }
+  }
+  if (const json* v = Member(value, "fileName")) texmap.fileName = ReadString(*v, path.Key("fileName"));
+}
+
+void ReadDocument(const json& root, SceneModel& model) {
+  const Path path;
+  ExpectObject(root, path);
+  CheckKeys(root, path, {"nodes", "materials", "texmaps"});
+  const json& nodes = ExpectArray(Required(root, path, "nodes"), path.Key("nodes"));
+  const json* materials = Member(root, "materials");
+  const json* texmaps = Member(root, "texmaps");
+  ReferenceTargets targets;
+  if (materials != nullptr) targets.materials = ExpectArray(*materials, path.Key("materials")).size();
+  if (texmaps != nullptr) targets.texmaps = ExpectArray(*texmaps, path.Key("texmaps")).size();
+
+  model.nodes.resize(nodes.size());
+  ForEachElement(nodes, path.Key("nodes"),
+                 [&](const json& v, const Path& p, size_t i) { ReadNode(v, p, targets, model.nodes[i]); });
+  if (materials != nullptr) {
+    model.materials.resize(materials->size());
+    ForEachElement(*materials, path.Key("materials"), [&](const json& v, const Path& p, size_t i) {
+      ReadMaterial(v, p, targets, model.materials[i]);
+    });
+  }
+  if (texmaps != nullptr) {
+    model.texmaps.resize(texmaps->size());
+    ForEachElement(*texmaps, path.Key("texmaps"),
+                   [&](const json& v, const Path& p, size_t i) { ReadTexmap(v, p, model.texmaps[i]); });
+  }
+}
+
+}  // namespace
+
+namespace {
+
+std::string TooLargeMessage(uintmax_t size) {
+  return std::string(kDocumentPath) + ": the document is " + std::to_string(size) +
+         " bytes, more than the limit of " + std::to_string(kMaxSceneDocumentBytes) + " bytes (512 MiB)";
+}
+
+}  // namespace
+
+bool LoadSceneDocument(std::string_view text, SceneModel& out, std::string& error) {
+  out = SceneModel();
+  if (text.size() > kMaxSceneDocumentBytes) {
+    error = TooLargeMessage(text.size());
+    return false;
+  }
+  try {
+    json root;
+    if (!ParseStrictJson(text, root, error)) return false;
+    SceneModel model;
+    ReadDocument(root, model);
+    if (!ValidateSceneModel(model, error)) return false;
+    out = std::move(model);
+    return true;
+  } catch (const DocumentError& e) {
+    error = e.message;
+  } catch (const std::bad_alloc&) {
+    error = std::string(kDocumentPath) + ": out of memory";
+  } catch (const std::exception& e) {
+    // Not expected: every value is type-checked before it is read.
+    error = std::string(kDocumentPath) + ": " + e.what();
+  }
+  out = SceneModel();
+  return false;
+}
+
+bool LoadSceneFile(const std::string& path, SceneModel& out, std::string& error) {
+  const auto refuse = [&](std::string message) {
+    out = SceneModel();
+    error = std::move(message);
+    return false;
+  };
+  // A regular file's size is known before anything is read: refuse an oversized one at once.
+  std::error_code sizeError;
+  const uintmax_t size = std::filesystem::file_size(path, sizeError);
+  if (!sizeError && size > kMaxSceneDocumentBytes) return refuse(TooLargeMessage(size));
+
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return refuse("cannot open the scene document");
+  // Read in chunks so that a pipe or a growing file is held to the limit too.
+  std::string contents;
+  if (!sizeError) contents.reserve(static_cast<size_t>(size));
+  char chunk[1 << 16];
+  size_t got = 0;
+  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+    if (contents.size() + got > kMaxSceneDocumentBytes) {
+      std::fclose(file);
+      return refuse(TooLargeMessage(contents.size() + got));
+    }
+    contents.append(chunk, got);
+  }
+  // A folder opens like a file on some systems and only fails when read.
+  const bool failed = std::ferror(file) != 0;
+  const int readErrno = errno;
+  std::fclose(file);
+  if (failed) return refuse(std::string("cannot read the scene document: ") + std::strerror(readErrno));
+  return LoadSceneDocument(contents, out, error);
+}
+
+std::unique_ptr<StandinScene> LoadStandinScene(std::string_view json, std::string& error) {
+  SceneModel model;
+  if (!LoadSceneDocument(json, model, error)) return nullptr;
+  return std::make_unique<StandinScene>(std::move(model));
+}
+
+}  // namespace cvm::standin

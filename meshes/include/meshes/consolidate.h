@@ -1,0 +1,115 @@
+// Consolidation: a channel's corners turned into an IndexedChannel, whose values are the
+// distinct values (float_key.h: exact float equality, -0 equals +0, NaN equals nothing) in the
+// channel's order, and whose corner indices say which value each corner has.
+//
+// Gathering leaves each channel as the values it met (one per host entry, far fewer than the
+// corners) and an id per corner (GatheredChannel). A pass sorts the values met with a radix
+// sort over keys that order like the floats, merges the same values, which the sort has made
+// neighbours, and walks the corners once to turn ids into channel positions: linear in the
+// corners and the values, with no search and no table of values. Its working memory lives in
+// a ConsolidationScratch that the caller keeps from one pass and one mesh to the next.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "export_context/progress_text.h"
+#include "meshes/float_key.h"
+#include "meshes/gathered_mesh.h"
+
+namespace cvm {
+
+constexpr const char* kConsolidatingNormalsText = "%s - Consolidating Normals %d%%\n";
+constexpr const char* kConsolidatingVerticesText = "%s - Consolidating Vertices %d%%\n";
+constexpr const char* kConsolidatingUVsText = "%s - Consolidating UVs %d%%\n";
+
+// The progress of one mesh's consolidation. The last percentage shown is shared by the
+// mesh's passes (it starts at -1 and is not reset between them): a pass sets its text only
+// when its percentage differs from the last one shown, whichever pass showed it.
+struct ConsolidationProgress {
+  ProgressWindow window;
+  const char* name = "";
+  int lastPercent = -1;
+
+  // Before step i of a pass over count records (i counts from 0 within each pass).
+  void Step(const char* format, uint32_t i, uint32_t count) {
+    if (i != 0 && i < nextCheck) return;
+    Update(format, i, count);
+  }
+
+ private:
+  // Shows the text when the percentage changed and finds the next step whose percentage
+  // differs (percentages never decrease along a pass), so most steps cost one comparison.
+  void Update(const char* format, uint32_t i, uint32_t count);
+  uint32_t nextCheck = 0;
+};
+
+// Working memory of the passes; its contents mean nothing between calls.
+struct ConsolidationScratch {
+  // Sort items: descending-order keys of x, y, z and the id of a value met; twice as many as
+  // the values met, the second half being the radix sort's other buffer.
+  struct Cell {
+    Cell() {}  // left as it is: every item is written before it is read
+    Cell(uint32_t x, uint32_t y, uint32_t z, uint32_t id) : word{x, y, z, id} {}
+    uint32_t word[4];
+  };
+  std::vector<Cell> cells;
+  // Per id: the channel position of its value.
+  std::vector<uint32_t> positionOfId;
+};
+
+// The values a channel met, sorted: the first half of a pass, which reads only the channel's
+// values and writes only the scratch's sort items, so that the sorts of a mesh's channels can
+// run at the same time. items are the NaN-free values' sort items in channel order, the same
+// values next to each other in id order; they live in the scratch until its next sort.
+struct SortedValues {
+  const ConsolidationScratch::Cell* items = nullptr;
+  uint32_t count = 0;
+  bool anyNaN = false;
+};
+SortedValues SortChannelValues(const GatheredChannel& gathered, ConsolidationScratch& scratch);
+
+// The order the channels are sorted in: true exactly when a's value is lexicographically
+// greater than b's in (x, y, z) by float comparison; corner fields are ignored. It is not a
+// strict weak ordering once a NaN takes part, so it is never handed to a sort here.
+bool CornerRecordGreater(const CornerRecord& a, const CornerRecord& b);
+
+// Makes channel of gathered's corners: the distinct values in descending lexicographic
+// (x, y, z) order, exactly as sorting the corners' records with CornerRecordGreater and walking
+// them would give. A value that contains a NaN is the same as nothing: each id holding one
+// (gathering gives such a value an id per corner) is a value of its own, placed after all
+// others, in id order. Of the same values under different ids (they may differ in the sign of
+// a zero), the bits of the lowest id, the first met, are kept. gathered's ids move into
+// channel (gathered is empty afterwards). Sets format (one of the kConsolidating...Text)
+// through progress.
+void ConsolidateSorted(GatheredChannel& gathered, const char* format, ConsolidationProgress& progress,
+                       ConsolidationScratch& scratch, IndexedChannel& channel);
+// The same with gathered's values already sorted (SortChannelValues; scratch may be another).
+void ConsolidateSorted(GatheredChannel& gathered, const SortedValues& sorted, const char* format,
+                       ConsolidationProgress& progress, ConsolidationScratch& scratch,
+                       IndexedChannel& channel);
+
+// Positions in corner order. With mergeVertices, the same values share one, and values are the
+// distinct values in order of first occurrence (first-met bits kept); without it every corner
+// has a value of its own, so values are the corners' values and the corner indices 0, 1, 2, ...
+// gathered is empty afterwards. Sets the "Consolidating Vertices" text.
+void ConsolidateInOrder(GatheredChannel& gathered, bool mergeVertices, ConsolidationProgress& progress,
+                        ConsolidationScratch& scratch, IndexedChannel& channel);
+// The merging one with gathered's values already sorted (SortChannelValues).
+void ConsolidateInOrderMerged(GatheredChannel& gathered, const SortedValues& sorted,
+                              ConsolidationProgress& progress, ConsolidationScratch& scratch,
+                              IndexedChannel& channel);
+
+// The channel that lists records (record.corner < records.size(), each corner once): every
+// record's value has an id of its own, in record order.
+GatheredChannel ChannelOfRecords(const std::vector<CornerRecord>& records);
+
+// The same passes for a list of per-corner records.
+void ConsolidateSorted(const std::vector<CornerRecord>& records, const char* format,
+                       ConsolidationProgress& progress, ConsolidationScratch& scratch,
+                       IndexedChannel& channel);
+void ConsolidateInOrder(const std::vector<CornerRecord>& records, bool mergeVertices,
+                        ConsolidationProgress& progress, ConsolidationScratch& scratch,
+                        IndexedChannel& channel);
+
+}  // namespace cvm

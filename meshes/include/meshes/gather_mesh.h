@@ -1,0 +1,28 @@
+// Gathering: the host's triangle mesh turned into its corners, in world orientation, each
+// channel's values merged as they are met.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "export_context/progress_text.h"
+#include "host/host_scene.h"
+#include "meshes/gathered_mesh.h"
+
+namespace cvm {
+
+// Gathers faceCount faces of mesh into gathered, whose pivot, normalTransform, hasUVs and
+// hasColours the caller has set. Per corner: the position (worldTransform x vertex - pivot),
+// the texture coordinate (u, v, w) when hasUVs, else (0, 0, 0), the colour (ColorToU16 of each
+// component) when hasColours and the mesh has at least as many colour vertices as corners,
+// and with exportNormals the normalised normalTransform x SelectCornerNormal (the caller has
+// called buildNormals). Positions, texture coordinates and normals are computed once per host
+// entry they come from (GatheredChannel). Sets "Exporting %s - Gathering %d%%\n" before every
+// face. Needs faceCount <= the mesh's face count and 3 x faceCount within u32. Refuses
+// (returns false with error naming nodeName, the face and the index) a host array that is
+// missing or an index out of its array's range; gathered is then partial.
+bool GatherMesh(const HostMesh& mesh, uint32_t faceCount, const Matrix3& worldTransform, bool exportNormals,
+                const ProgressWindow& progress, const char* nodeName, GatheredMesh& gathered,
+                std::string& error);
+
+}  // namespace cvm
