@@ -6,7 +6,8 @@
 
 namespace cvm {
 
-OutputStream::OutputStream(ByteSink& sink, size_t bufferSize) : sink_(sink), buffer_(bufferSize ? bufferSize : 1) {}
+OutputStream::OutputStream(ByteSink& sink, size_t bufferSize)
+    : sink_(sink), buffer_(bufferSize ? bufferSize : 1) {}
 
 void OutputStream::Drain() {
   if (!failed_ && used_ > 0 && !sink_.Append(buffer_.data(), used_, error_)) failed_ = true;

@@ -1,7 +1,7 @@
 #include <exception>
 #include <string>
 
-#include "fuzz/cvm_encode.h"
+#include "format/record_writer.h"
 #include "fuzz/input_checks.h"
 #include "reader/cvm_reader.h"
 #include "tools/cvmdump/cvm_json.h"
@@ -78,7 +78,7 @@ std::string CheckDecoding(const uint8_t* data, size_t size, CvmFile& file, bool&
   }
   const std::string wrong = Inconsistency(file);
   if (!wrong.empty()) return "accepted an inconsistent file: " + wrong;
-  if (EncodeCvm(file) != std::vector<uint8_t>(data, data + size)) {
+  if (format::EncodeCvm(file) != std::vector<uint8_t>(data, data + size)) {
     return "accepted bytes that do not encode back to themselves";
   }
   return std::string();

@@ -1,110 +1,301 @@
 #include "tools/cvmdump/cvm_json.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "format/record_layout.h"
 
 namespace cvm::reader {
 namespace {
 
 using json = nlohmann::ordered_json;
+using format::Extent;
+using format::Field;
 
-json Vec3ToJson(const Vec3& v) {
+template <typename E>
+json EntryToJson(const typename E::Value& value);
+template <>
+json EntryToJson<format::U32Element>(const uint32_t& value) {
+  return value;
+}
+template <>
+json EntryToJson<format::Vec3Element>(const Vec3& v) {
   return json::array({FloatToJson(v.x), FloatToJson(v.y), FloatToJson(v.z)});
 }
-json ColorToJson(const Color16& c) {
+template <>
+json EntryToJson<format::Vec2Element>(const Vec2& uv) {
+  return json::array({FloatToJson(uv.u), FloatToJson(uv.v)});
+}
+template <>
+json EntryToJson<format::ColorElement>(const Color16& c) {
   return json::array({c.r, c.g, c.b});
 }
-
-template <typename T, typename F>
-json ArrayOf(const std::vector<T>& items, F convert) {
-  json out = json::array();
-  for (const T& item : items) out.push_back(convert(item));
-  return out;
+template <>
+json EntryToJson<format::NormalElement>(const EncodedNormal& n) {
+  return json::array({n.polar, n.azimuth});
+}
+template <>
+json EntryToJson<format::TriangleElement>(const Triangle& t) {
+  return json::array({t[0], t[1], t[2]});
 }
 
-json OptionalText(const std::optional<std::string>& text) {
-  return text ? TextToJson(*text) : json(nullptr);
-}
+// The JSON-writing visitor of the layout. Every field lands in the current value under its
+// key (a field without a key is the current value itself); counts and flags are left out, as
+// the lists and the nulls of absent parts say the same. Inside an absent block every field is
+// null.
+class JsonWriter {
+ public:
+  explicit JsonWriter(json& root) : current_(&root) {}
 
-json UvToJson(const std::optional<CvmUvAnimation>& uv) {
-  if (!uv) return nullptr;
-  return {{"u", FloatToJson(uv->u)}, {"v", FloatToJson(uv->v)}};
-}
+  size_t U16(const Field& f, uint16_t value) { return Put(f, value); }
+  size_t U32(const Field& f, uint32_t value) { return Put(f, value); }
+  size_t F32(const Field& f, float value) { return Put(f, FloatToJson(value)); }
+  size_t Vec3(const Field& f, const reader::Vec3& v) { return Put(f, EntryToJson<format::Vec3Element>(v)); }
+  size_t Color(const Field& f, const Color16& c) { return Put(f, EntryToJson<format::ColorElement>(c)); }
+  size_t String(const Field& f, const std::string& text) { return Put(f, TextToJson(text)); }
+  size_t Flag(const Field& f, int, bool value) { return Put(f, value); }
+  size_t Count(const Field&, int, uint32_t) { return 0; }
 
-json FramesToJson(const std::optional<CvmFrameAnimation>& frames) {
-  if (!frames) return nullptr;
-  return {{"hf", frames->hf}, {"vf", frames->vf}, {"time", FloatToJson(frames->time)}};
-}
+  template <typename E, typename Seq>
+  size_t Array(const Field& f, const Seq& seq, const Extent&) {
+    if (absent_) return Put(f, nullptr);
+    json out = json::array();
+    for (size_t i = 0; i < seq.size(); ++i) out.push_back(EntryToJson<E>(seq[i]));
+    return Put(f, std::move(out));
+  }
+  template <typename Seq, typename Describe>
+  size_t Records(const Field& f, const Seq& seq, const Extent&, Describe describe) {
+    if (absent_) return Put(f, nullptr);
+    json out = json::array();
+    for (size_t i = 0; i < seq.size(); ++i) out.push_back(Inside([&] { describe(*this, seq[i], i); }));
+    return Put(f, std::move(out));
+  }
+  template <typename R, typename Describe>
+  size_t Record(const Field& f, const R& record, Describe describe) {
+    if (absent_) return Put(f, nullptr);
+    return Put(f, Inside([&] { describe(*this, record); }));
+  }
+  template <typename O, typename Describe>
+  size_t Optional(const Field& f, int, const O& optional, Describe describe) {
+    if (absent_ || !optional) return Put(f, nullptr);
+    return Put(f, Inside([&] { describe(*this, *optional); }));
+  }
+  template <typename Describe>
+  size_t Block(const Field&, int, bool present, Describe describe) {
+    const bool wasAbsent = absent_;
+    absent_ = wasAbsent || !present;
+    describe(*this);
+    absent_ = wasAbsent;
+    return 0;
+  }
+  void Context(const char*) {}
+  template <typename Rule>
+  void Check(const Rule&) {}
+  void Landmark(format::Landmark) {}
 
-json MaterialToJson(const CvmMaterial& m) {
-  const CvmEngineSettings& e = m.engine;
-  json engine = {
-      {"collideable", e.collideable}, {"visible", e.visible},
-      {"dataId", e.dataId},           {"colorKey", e.colorKey ? ColorToJson(*e.colorKey) : json(nullptr)},
-      {"uv1", UvToJson(e.uv1)},       {"frames1", FramesToJson(e.frames1)},
-      {"uv2", UvToJson(e.uv2)},       {"frames2", FramesToJson(e.frames2)},
-      {"renderLast", e.renderLast},   {"renderFirst", e.renderFirst}};
-  return {{"name", TextToJson(m.name)},
-          {"index", m.index},
-          {"twoSided", m.twoSided},
-          {"engine", engine},
-          {"diffuse", ColorToJson(m.diffuse)},
-          {"ambient", ColorToJson(m.ambient)},
-          {"specular", ColorToJson(m.specular)},
-          {"selfIllum", ColorToJson(m.selfIllum)},
-          {"shininess", FloatToJson(m.shininess)},
-          {"shininessStrength", FloatToJson(m.shininessStrength)},
-          {"textureRefs", m.textureRefs}};
-}
+ private:
+  template <typename Value>
+  size_t Put(const Field& f, Value&& value) {
+    json& slot = *f.key == '\0' ? *current_ : (*current_)[f.key];
+    slot = absent_ ? json(nullptr) : json(std::forward<Value>(value));
+    return 0;
+  }
+  // The value that describe fills.
+  template <typename Fill>
+  json Inside(Fill fill) {
+    json value;
+    json* outer = current_;
+    current_ = &value;
+    fill();
+    current_ = outer;
+    return value;
+  }
 
-json MeshToJson(const CvmMesh& m) {
-  json groups = ArrayOf(m.groups, [](const CvmFaceGroup& g) {
-    return json{{"materialIndex", g.materialIndex}, {"faces", g.faces}};
-  });
-  return {{"pivot", Vec3ToJson(m.pivot)},
-          {"cornerCount", m.cornerCount},
-          {"positionIndices", m.positionIndices},
-          {"positions", ArrayOf(m.positions, Vec3ToJson)},
-          {"uvIndices", m.hasUvs ? json(m.uvIndices) : json(nullptr)},
-          {"uvs", m.hasUvs ? ArrayOf(m.uvs,
-                                     [](const Vec2& uv) {
-                                       return json::array({FloatToJson(uv.u), FloatToJson(uv.v)});
-                                     })
-                           : json(nullptr)},
-          {"normalIndices", m.hasNormals ? json(m.normalIndices) : json(nullptr)},
-          {"normals", m.hasNormals ? ArrayOf(m.normals,
-                                             [](const EncodedNormal& n) {
-                                               return json::array({n.polar, n.azimuth});
-                                             })
-                                   : json(nullptr)},
-          {"colors", ArrayOf(m.colors, ColorToJson)},
-          {"faceCount", m.faceCount},
-          {"groups", groups}};
-}
+  json* current_;
+  bool absent_ = false;
+};
 
-json LightToJson(const CvmLight& l) {
-  return {{"name", TextToJson(l.name)},          {"typeCode", l.typeCode},
-          {"position", Vec3ToJson(l.position)},  {"axisX", Vec3ToJson(l.axisX)},
-          {"axisY", Vec3ToJson(l.axisY)},        {"axisZNegated", Vec3ToJson(l.axisZNegated)},
-          {"color", Vec3ToJson(l.color)},        {"intensity", FloatToJson(l.intensity)},
-          {"userText", OptionalText(l.userText)}};
-}
+// The JSON-reading visitor: the inverse of JsonWriter. Counts come from the lists, flags from
+// the nulls. A value of the wrong kind stops the reading with the field's path.
+class JsonReader {
+ public:
+  explicit JsonReader(const json& root) : current_(&root) {}
 
-json HelperToJson(const CvmHelper& h) {
-  return {{"name", TextToJson(h.name)},   {"position", Vec3ToJson(h.position)},
-          {"axisX", Vec3ToJson(h.axisX)}, {"axisZ", Vec3ToJson(h.axisZ)},
-          {"axisY", Vec3ToJson(h.axisY)}, {"userText", OptionalText(h.userText)}};
-}
+  size_t U16(const Field& f, uint16_t& out) {
+    out = static_cast<uint16_t>(Whole(Get(f), 0xFFFF, f));
+    return 0;
+  }
+  size_t U32(const Field& f, uint32_t& out) {
+    out = static_cast<uint32_t>(Whole(Get(f), 0xFFFFFFFFu, f));
+    return 0;
+  }
+  size_t F32(const Field& f, float& out) {
+    out = Float(Get(f), f);
+    return 0;
+  }
+  size_t Vec3(const Field& f, reader::Vec3& out) {
+    const json& v = Triple(Get(f), f);
+    out = {Float(v[0], f), Float(v[1], f), Float(v[2], f)};
+    return 0;
+  }
+  size_t Color(const Field& f, Color16& out) {
+    const json& c = Triple(Get(f), f);
+    out = {static_cast<uint16_t>(Whole(c[0], 0xFFFF, f)), static_cast<uint16_t>(Whole(c[1], 0xFFFF, f)),
+           static_cast<uint16_t>(Whole(c[2], 0xFFFF, f))};
+    return 0;
+  }
+  size_t String(const Field& f, std::string& out) {
+    const json& text = Get(f);
+    if (!text.is_string()) Refuse(f, "a text");
+    if (!TextFromJson(text.get_ref<const std::string&>(), out)) Refuse(f, "a text of code points below 256");
+    return 0;
+  }
+  size_t Flag(const Field& f, int, bool& out) {
+    const json& value = Get(f);
+    if (!value.is_boolean()) Refuse(f, "true or false");
+    out = value.get<bool>();
+    return 0;
+  }
+  size_t Count(const Field&, int, uint32_t&) { return 0; }
 
-json SplineObjectToJson(const CvmSplineObject& s) {
-  json splines = ArrayOf(s.splines, [](const CvmSpline& spline) {
-    return json{{"closed", spline.closed}, {"knots", ArrayOf(spline.knots, Vec3ToJson)}};
-  });
-  return {{"name", TextToJson(s.name)},
-          {"position", Vec3ToJson(s.position)},
-          {"splines", splines},
-          {"userText", OptionalText(s.userText)}};
-}
+  template <typename E, typename Seq>
+  size_t Array(const Field& f, Seq& seq, const Extent&) {
+    const json& list = List(f);
+    Resize(seq, list.size(), f);
+    for (size_t i = 0; i < list.size(); ++i) seq[i] = Entry<E>(list[i], f);
+    return 0;
+  }
+  template <typename Seq, typename Describe>
+  size_t Records(const Field& f, Seq& seq, const Extent&, Describe describe) {
+    const json& list = List(f);
+    seq.resize(list.size());
+    for (size_t i = 0; i < list.size(); ++i) {
+      Step step(*this, f.key, i);
+      Inside(list[i], [&] { describe(*this, seq[i], i); });
+    }
+    return 0;
+  }
+  template <typename R, typename Describe>
+  size_t Record(const Field& f, R& record, Describe describe) {
+    Step step(*this, f.key);
+    Inside(Get(f), [&] { describe(*this, record); });
+    return 0;
+  }
+  template <typename T, typename Describe>
+  size_t Optional(const Field& f, int, std::optional<T>& out, Describe describe) {
+    const json& value = Get(f);
+    out.reset();
+    if (value.is_null()) return 0;
+    Step step(*this, f.key);
+    Inside(value, [&] { describe(*this, out.emplace()); });
+    return 0;
+  }
+  template <typename Describe>
+  size_t Block(const Field& f, int, bool& present, Describe describe) {
+    present = !(*current_).contains(f.auxKey) || !(*current_)[f.auxKey].is_null();
+    if (present) describe(*this);
+    return 0;
+  }
+  void Context(const char*) {}
+  template <typename Rule>
+  void Check(const Rule&) {}
+  void Landmark(format::Landmark) {}
+
+ private:
+  struct Step {
+    Step(JsonReader& r, const char* key, std::optional<size_t> index = std::nullopt)
+        : reader(r), saved(r.path_) {
+      reader.path_ = Join(reader.path_, key);
+      if (index) reader.path_ += "[" + std::to_string(*index) + "]";
+    }
+    ~Step() { reader.path_ = saved; }
+    JsonReader& reader;
+    std::string saved;
+  };
+
+  static std::string Join(const std::string& path, const char* key) {
+    if (*key == '\0') return path;
+    return path.empty() ? std::string(key) : path + "." + key;
+  }
+  [[noreturn]] void Refuse(const Field& f, const std::string& expected) const {
+    const std::string path = Join(path_, f.key);
+    throw std::runtime_error((path.empty() ? std::string("(document)") : path) + ": expected " + expected);
+  }
+  const json& Get(const Field& f) const {
+    if (*f.key == '\0') return *current_;
+    if (!current_->is_object() || !current_->contains(f.key)) Refuse(f, "a value");
+    return (*current_)[f.key];
+  }
+  const json& List(const Field& f) const {
+    const json& list = Get(f);
+    if (!list.is_array()) Refuse(f, "a list");
+    return list;
+  }
+  const json& Triple(const json& value, const Field& f) const {
+    if (!value.is_array() || value.size() != 3) Refuse(f, "a list of three numbers");
+    return value;
+  }
+  uint64_t Whole(const json& value, uint64_t max, const Field& f) const {
+    if (!value.is_number_unsigned() || value.get<uint64_t>() > max)
+      Refuse(f, "a whole number from 0 to " + std::to_string(max));
+    return value.get<uint64_t>();
+  }
+  float Float(const json& value, const Field& f) const {
+    float out = 0.0f;
+    if (!FloatFromJson(value, out)) Refuse(f, "a number, \"nan\", \"inf\", \"-inf\" or \"-0\"");
+    return out;
+  }
+  template <typename E>
+  typename E::Value Entry(const json& value, const Field& f) const {
+    using Value = typename E::Value;
+    if constexpr (std::is_same_v<Value, uint32_t>) {
+      return static_cast<uint32_t>(Whole(value, 0xFFFFFFFFu, f));
+    } else if constexpr (std::is_same_v<Value, reader::Vec3>) {
+      const json& v = Triple(value, f);
+      return {Float(v[0], f), Float(v[1], f), Float(v[2], f)};
+    } else if constexpr (std::is_same_v<Value, Vec2>) {
+      if (!value.is_array() || value.size() != 2) Refuse(f, "a list of two numbers");
+      return {Float(value[0], f), Float(value[1], f)};
+    } else if constexpr (std::is_same_v<Value, Color16>) {
+      const json& c = Triple(value, f);
+      return {static_cast<uint16_t>(Whole(c[0], 0xFFFF, f)), static_cast<uint16_t>(Whole(c[1], 0xFFFF, f)),
+              static_cast<uint16_t>(Whole(c[2], 0xFFFF, f))};
+    } else if constexpr (std::is_same_v<Value, EncodedNormal>) {
+      if (!value.is_array() || value.size() != 2) Refuse(f, "a list of two bytes");
+      return {static_cast<uint8_t>(Whole(value[0], 0xFF, f)), static_cast<uint8_t>(Whole(value[1], 0xFF, f))};
+    } else {
+      const json& t = Triple(value, f);
+      return {static_cast<uint32_t>(Whole(t[0], 0xFFFFFFFFu, f)),
+              static_cast<uint32_t>(Whole(t[1], 0xFFFFFFFFu, f)),
+              static_cast<uint32_t>(Whole(t[2], 0xFFFFFFFFu, f))};
+    }
+  }
+  template <typename T>
+  void Resize(std::vector<T>& seq, size_t size, const Field&) const {
+    seq.resize(size);
+  }
+  template <typename T, size_t N>
+  void Resize(std::array<T, N>&, size_t size, const Field& f) const {
+    if (size != N) Refuse(f, "a list of " + std::to_string(N));
+  }
+  template <typename Fill>
+  void Inside(const json& value, Fill fill) {
+    const json* outer = current_;
+    current_ = &value;
+    fill();
+    current_ = outer;
+  }
+
+  const json* current_;
+  std::string path_;
+};
 
 }  // namespace
 
@@ -121,6 +312,23 @@ json TextToJson(const std::string& bytes) {
     }
   }
   return utf8;
+}
+
+bool TextFromJson(const std::string& utf8, std::string& bytes) {
+  bytes.clear();
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    const auto lead = static_cast<unsigned char>(utf8[i]);
+    if (lead < 0x80) {
+      bytes.push_back(static_cast<char>(lead));
+    } else if ((lead == 0xC2 || lead == 0xC3) && i + 1 < utf8.size() &&
+               (static_cast<unsigned char>(utf8[i + 1]) & 0xC0) == 0x80) {
+      bytes.push_back(
+          static_cast<char>(((lead & 0x03) << 6) | (static_cast<unsigned char>(utf8[++i]) & 0x3F)));
+    } else {
+      return false;
+    }
+  }
+  return true;
 }
 
 json FloatToJson(float value) {
@@ -158,22 +366,22 @@ bool FloatFromJson(const nlohmann::ordered_json& value, float& out) {
 }
 
 json CvmToJson(const CvmFile& file) {
-  const CvmHeader& h = file.header;
-  return {{"header",
-           {{"scale", FloatToJson(h.scale)},
-            {"meshCount", h.meshCount},
-            {"lightCount", h.lightCount},
-            {"helperCount", h.helperCount},
-            {"splineCount", h.splineCount}}},
-          {"textures", ArrayOf(file.textures,
-                               [](const CvmTexture& t) {
-                                 return json{{"name", TextToJson(t.name)}, {"index", t.index}};
-                               })},
-          {"materials", ArrayOf(file.materials, MaterialToJson)},
-          {"meshes", ArrayOf(file.meshes, MeshToJson)},
-          {"lights", ArrayOf(file.lights, LightToJson)},
-          {"helpers", ArrayOf(file.helpers, HelperToJson)},
-          {"splines", ArrayOf(file.splines, SplineObjectToJson)}};
+  json root;
+  JsonWriter writer(root);
+  format::DescribeFile(writer, file);
+  return root;
+}
+
+bool CvmFromJson(const nlohmann::ordered_json& document, CvmFile& file, std::string& error) {
+  file = CvmFile{};
+  try {
+    JsonReader reader(document);
+    format::DescribeFile(reader, file);
+  } catch (const std::exception& e) {
+    error = e.what();
+    return false;
+  }
+  return true;
 }
 
 }  // namespace cvm::reader

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <nlohmann/json.hpp>
+#include <string>
 
 #include "reader/cvm_reader.h"
 
@@ -18,10 +19,19 @@ bool FloatFromJson(const nlohmann::ordered_json& value, float& out);
 // Names and texts are 8-bit host code-page bytes, not necessarily UTF-8: each byte is written as
 // the code point of the same value (Latin-1), so every text survives and maps back byte for byte.
 nlohmann::ordered_json TextToJson(const std::string& bytes);
+// The inverse of TextToJson: false for a text with a code point above 255.
+bool TextFromJson(const std::string& utf8, std::string& bytes);
 
 // Object with "header", "textures", "materials", "meshes", "lights", "helpers", "splines".
 // Vectors are arrays in file order ([x, y, z] as stored, i.e. host x, z, y); absent optional
 // blocks and user texts are null; references keep their raw values (4294967295, 65535).
+// Every field follows from the file's layout (format/record_layout.h).
 nlohmann::ordered_json CvmToJson(const CvmFile& file);
+
+// The inverse of CvmToJson: fills file from a document of that form (the counts of the file
+// follow from its lists, except the header's, which the document states). False, with error
+// naming the path of the first value of the wrong kind, e.g. "meshes[0].positions: expected a
+// list". The file is not checked: encoding it gives bytes the reader may refuse.
+bool CvmFromJson(const nlohmann::ordered_json& document, CvmFile& file, std::string& error);
 
 }  // namespace cvm::reader
