@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "fuzz/input_checks.h"
+#include "reader/cvm_reader.h"
 #include "tests/support/temp_dir.h"
 
 namespace cvm {
@@ -25,26 +26,35 @@ std::vector<fs::path> FilesIn(const fs::path& folder) {
 }
 
 struct ReplaySet {
-  const char* folder;  // below fuzz/
+  std::string folder;
   std::string (*check)(const uint8_t*, size_t);
-  bool mustHaveFiles;  // the seed corpora are never empty; a regression folder may be
+  bool mustHaveFiles;  // a seed corpus is never empty; a regression folder may be
+  bool mustBeValid;    // every file a file the reader accepts
 };
 
 TEST(FuzzReplay, CorporaAndRegressionsPassTheFuzzChecks) {
+  const fs::path fuzz = FUZZ_DIR;
   const ReplaySet sets[] = {
-      {"corpus/scene", fuzz::CheckSceneDocument, true},
-      {"corpus/cvm", fuzz::CheckCvmBytes, true},
-      {"regressions/scene", fuzz::CheckSceneDocument, false},
-      {"regressions/cvm", fuzz::CheckCvmBytes, false},
+      {(fuzz / "corpus/scene").string(), fuzz::CheckSceneDocument, true, false},
+      // Made by the build from corpus/cvm and corpus/scene (cvm_make_seeds).
+      {READER_SEEDS_DIR, fuzz::CheckCvmBytes, true, true},
+      {(fuzz / "regressions/scene").string(), fuzz::CheckSceneDocument, false, false},
+      {(fuzz / "regressions/cvm").string(), fuzz::CheckCvmBytes, false, false},
   };
   for (const ReplaySet& set : sets) {
-    const std::vector<fs::path> files = FilesIn(fs::path(FUZZ_DIR) / set.folder);
+    const std::vector<fs::path> files = FilesIn(set.folder);
     if (set.mustHaveFiles) {
       EXPECT_FALSE(files.empty()) << set.folder;
     }
     for (const fs::path& file : files) {
       const std::vector<uint8_t> bytes = test::ReadBytes(file.string());
       EXPECT_EQ(set.check(bytes.data(), bytes.size()), "") << file;
+      if (!set.mustBeValid) continue;
+      // A seed the reader refuses would only ever fuzz the first checks of the header.
+      reader::CvmFile decoded;
+      reader::ReadError error;
+      EXPECT_TRUE(reader::ReadCvm(bytes.data(), bytes.size(), decoded, error))
+          << file << ": " << reader::FormatReadError(error);
     }
   }
 }

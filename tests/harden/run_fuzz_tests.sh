@@ -19,22 +19,23 @@ done
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCVM_BUILD_FUZZERS=ON -DCVM_BUILD_TESTS=OFF \
   -DCVM_BUILD_BENCHMARKS=OFF -DCVM_WERROR=ON >/dev/null
-cmake --build "$build" -j2 --target fuzz_scene_document fuzz_cvm_reader
+cmake --build "$build" -j2 --target fuzz_scene_document fuzz_cvm_reader cvm_reader_seeds
 
-# target, seed corpus, regressions, extra libFuzzer flags
+# target, seed corpus (the reader's is made by the build from readable sources), regressions,
+# extra libFuzzer flags
 targets=(
-  "fuzz_scene_document scene -dict=$root/fuzz/scene_document.dict"
-  "fuzz_cvm_reader cvm"
+  "fuzz_scene_document $root/fuzz/corpus/scene scene -dict=$root/fuzz/scene_document.dict"
+  "fuzz_cvm_reader $build/fuzz/corpus/cvm cvm"
 )
 common=(-rss_limit_mb=2048 -timeout=10 -max_len=8192 -print_final_stats=1)
 failed=0
 for entry in "${targets[@]}"; do
-  read -r target kind extra <<<"$entry"
+  read -r target seeds kind extra <<<"$entry"
   program="$build/fuzz/$target"
   artifacts="$build/artifacts/$target"
   scratch="$build/corpus/$target"
   mkdir -p "$artifacts" "$scratch"
-  inputs=("$root/fuzz/corpus/$kind")
+  inputs=("$seeds")
   [[ -d "$root/fuzz/regressions/$kind" ]] && inputs+=("$root/fuzz/regressions/$kind")
 
   echo "-- $target: replaying ${inputs[*]#"$root/"}"

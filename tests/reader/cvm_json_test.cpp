@@ -7,7 +7,8 @@
 #include <cmath>
 #include <limits>
 
-#include "tests/reader/byte_builder.h"
+#include "format/record_writer.h"
+#include "tests/reader/built_file.h"
 
 namespace cvm::reader::test {
 namespace {
@@ -103,6 +104,48 @@ TEST(CvmToJson, EveryKindOfField) {
   EXPECT_EQ(j["splines"][0]["splines"][1]["closed"], true);
   EXPECT_EQ(j["splines"][0]["splines"][0]["knots"][0], json::parse("[11.0, 3.0, 2.0]"));
   EXPECT_EQ(j["splines"][1]["userText"], "x");
+}
+
+TEST(CvmFromJson, TheJsonFormGivesBackEveryByte) {
+  const BuiltFile built = FullFile();
+  CvmFile file;
+  ReadError error;
+  ASSERT_TRUE(ReadCvm(built.bytes.data(), built.bytes.size(), file, error)) << FormatReadError(error);
+  // Through the text, as a seed or a hand-edited file would come.
+  const json document = json::parse(CvmToJson(file).dump(2));
+  CvmFile back;
+  std::string problem;
+  ASSERT_TRUE(CvmFromJson(document, back, problem)) << problem;
+  EXPECT_EQ(format::EncodeCvm(back), built.bytes);
+}
+
+TEST(CvmFromJson, AValueOfTheWrongKindIsNamedByItsPath) {
+  const BuiltFile built = FullFile();
+  CvmFile file;
+  ReadError error;
+  ASSERT_TRUE(ReadCvm(built.bytes.data(), built.bytes.size(), file, error));
+  const json good = CvmToJson(file);
+  const struct {
+    const char* pointer;  // JSON pointer of the value replaced
+    json value;
+    const char* message;
+  } cases[] = {
+      {"/meshes/0/cornerCount", "three",
+       "meshes[0].cornerCount: expected a whole number from 0 to 4294967295"},
+      {"/meshes/1/positions", json::object(), "meshes[1].positions: expected a list"},
+      {"/materials/0/engine/uv1/v", "0.25", "materials[0].engine.uv1.v: expected a number"},
+      {"/lights/1/userText", "\u20AC", "lights[1].userText: expected a text of code points below 256"},
+      {"/materials/0/textureRefs", json::array({1, 2}), "materials[0].textureRefs: expected a list of 7"},
+      {"/header/lightCount", -1, "header.lightCount: expected a whole number"},
+  };
+  for (const auto& c : cases) {
+    json bad = good;
+    bad[json::json_pointer(c.pointer)] = c.value;
+    CvmFile back;
+    std::string problem;
+    EXPECT_FALSE(CvmFromJson(bad, back, problem)) << c.pointer;
+    EXPECT_EQ(problem.rfind(c.message, 0), 0u) << problem;
+  }
 }
 
 }  // namespace

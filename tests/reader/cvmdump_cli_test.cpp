@@ -9,7 +9,7 @@
 #include <sys/wait.h>
 #endif
 
-#include "tests/reader/byte_builder.h"
+#include "tests/reader/built_file.h"
 #include "tests/reader/unique_temp_path.h"
 #include "tools/cvmdump/cvm_json.h"
 

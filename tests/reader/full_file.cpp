@@ -1,89 +1,131 @@
 #include <cmath>
 #include <limits>
 
-#include "tests/reader/byte_builder.h"
+#include "format/record_writer.h"
+#include "tests/reader/built_file.h"
 
 namespace cvm::reader::test {
 
-ByteBuilder EmptyFile() {
-  ByteBuilder b;
-  b.F32(1.0f).U32(0).U32(0).U32(0).U32(0);
-  b.Mark("materialCount").U32(0).Mark("textureCount").U32(0);
-  return b;
+BuiltFile::BuiltFile(const CvmFile& file)
+    : bytes(format::EncodeCvm(file)), offsets(format::OffsetsOf(file)) {}
+
+BuiltFile& BuiltFile::Set(const std::string& path, int width, uint32_t value, size_t delta) {
+  const size_t at = At(path) + delta;
+  for (int i = 0; i < width; ++i)
+    bytes.at(at + static_cast<size_t>(i)) = static_cast<uint8_t>(value >> (8 * i));
+  return *this;
 }
 
-ByteBuilder FullFile() {
-  ByteBuilder b;
-  b.F32(2.5f).Mark("meshCount").U32(2).Mark("lightCount").U32(2).Mark("helperCount").U32(1);
-  b.Mark("splineCount").U32(2);
+BuiltFile& BuiltFile::CutAt(const std::string& path, size_t delta) {
+  bytes.resize(At(path) + delta);
+  return *this;
+}
 
-  b.Mark("materialCount").U32(2).Mark("textureCount").U32(3);
-  b.Mark("texture0").Str("brick.tga").Mark("texture0.index").U32(0);
-  b.Mark("texture1").Str("stone.bmp").U32(1);
-  b.Mark("texture2").Raw({0x61, 0x62, 0x63, 0x00, 0x02, 0x00, 0x00, 0x00});
+BuiltFile& BuiltFile::Pad(size_t count) {
+  return PadTo(bytes.size() + count);
+}
+
+BuiltFile& BuiltFile::PadTo(size_t size) {
+  if (bytes.size() < size) bytes.resize(size, 0);
+  return *this;
+}
+
+CvmFile MakeFile(const std::function<void(CvmFile&)>& fill) {
+  CvmFile file;
+  file.header.scale = 1.0f;
+  fill(file);
+  file.header.meshCount = static_cast<uint32_t>(file.meshes.size());
+  file.header.lightCount = static_cast<uint32_t>(file.lights.size());
+  file.header.helperCount = static_cast<uint32_t>(file.helpers.size());
+  file.header.splineCount = static_cast<uint32_t>(file.splines.size());
+  return file;
+}
+
+CvmFile FullCvmFile() {
+  CvmFile f;
+  f.header = {2.5f, 2, 2, 1, 2};
+  f.textures = {{"brick.tga", 0}, {"stone.bmp", 1}, {"abc", 2}};
 
   // Material 0: two-sided, every optional engine block present.
-  b.Mark("material0").Str("Full").Mark("material0.index").U32(0).Mark("material0.twoSided").U32(1);
-  b.Mark("material0.collideable").U32(0).U32(2).U32(0xFFFFFFFF);
-  b.Mark("material0.colorKeyFlag").U32(1).Rgb(255, 128, 65409);
-  b.Mark("material0.uv1Flag").U32(1).F32(0.0f).F32(0.25f);
-  b.Mark("material0.frames1Flag").U32(1).U16(1).U16(4).F32(0.5f);
-  b.Mark("material0.uv2Flag").U32(1).F32(-1.5f).F32(3.0f);
-  b.Mark("material0.frames2Flag").U32(1).U16(65535).U16(2).F32(-0.0f);
-  b.U32(1).U32(7);
-  b.Rgb(1, 2, 3).Rgb(4, 5, 6).Rgb(7, 8, 9).Rgb(306, 383, 65409);
-  b.F32(0.1f).F32(std::numeric_limits<float>::quiet_NaN());
-  b.Mark("material0.refs").U32(0).U32(0xFFFFFFFF).U32(2).U32(1).U32(0xFFFFFFFF).U32(0).U32(2);
+  CvmMaterial full;
+  full.name = "Full";
+  full.index = 0;
+  full.twoSided = true;
+  full.engine.collideable = 0;
+  full.engine.visible = 2;
+  full.engine.dataId = 0xFFFFFFFF;
+  full.engine.colorKey = Color16{255, 128, 65409};
+  full.engine.uv1 = CvmUvAnimation{0.0f, 0.25f};
+  full.engine.frames1 = CvmFrameAnimation{1, 4, 0.5f};
+  full.engine.uv2 = CvmUvAnimation{-1.5f, 3.0f};
+  full.engine.frames2 = CvmFrameAnimation{65535, 2, -0.0f};
+  full.engine.renderLast = 1;
+  full.engine.renderFirst = 7;
+  full.diffuse = {1, 2, 3};
+  full.ambient = {4, 5, 6};
+  full.specular = {7, 8, 9};
+  full.selfIllum = {306, 383, 65409};
+  full.shininess = 0.1f;
+  full.shininessStrength = std::numeric_limits<float>::quiet_NaN();
+  full.textureRefs = {0, kNoTexture, 2, 1, kNoTexture, 0, 2};
 
   // Material 1: one-sided, no engine attribute: the default 40-byte block.
-  b.Mark("material1").Raw({0x4D, 0x61, 0x74, 0x31, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00});
-  b.U32(1).U32(1);
-  for (int i = 0; i < 8; ++i) b.U32(0);
-  b.Raw({0xFF, 0x00, 0x80, 0x00, 0x00, 0x00}).Rgb(0, 0, 0).Rgb(0, 0, 0).Rgb(0, 0, 0);
-  b.F32(25.0f).F32(0.05f);
-  for (int i = 0; i < 7; ++i) b.U32(0xFFFFFFFF);
-  b.Mark("material1.end");
+  CvmMaterial plain;
+  plain.name = "Mat1";
+  plain.index = 1;
+  plain.engine.collideable = 1;
+  plain.engine.visible = 1;
+  plain.diffuse = {255, 128, 0};
+  plain.shininess = 25.0f;
+  plain.shininessStrength = 0.05f;
+  plain.textureRefs.fill(kNoTexture);
+  f.materials = {full, plain};
 
   // Mesh 0: one face with every block, positions as the exporter sorts them.
-  b.Mark("mesh0").Xyz(1.0f, 3.0f, 2.0f).Mark("mesh0.cornerCount").U32(3);
-  b.Mark("mesh0.positionIndices").U32(2).U32(0).U32(1);
-  b.Mark("mesh0.positionCount").U32(3).Xyz(1, 0, 0).Xyz(0, 0, 1).Xyz(0, 0, 0);
-  b.Mark("mesh0.uvFlag").U16(1).Mark("mesh0.uvIndices").U32(0).U32(1).U32(0);
-  b.Mark("mesh0.uvCount").U32(2).F32(0.5f).F32(0.25f).F32(1.0f).F32(-1.0f);
-  b.Mark("mesh0.normalFlag").U16(1).Mark("mesh0.normalIndices").U32(0).U32(0).U32(0);
-  b.Mark("mesh0.normalCount").U32(1).U8(0).U8(0);
-  b.Mark("mesh0.colorCount").U32(3).Rgb(255, 0, 0).Rgb(0, 255, 0).Rgb(0, 0, 65409);
-  b.Mark("mesh0.faceCount").U32(1).Mark("mesh0.groupCount").U32(1);
-  b.Mark("mesh0.group0").U16(0).Mark("mesh0.group0.faceCount").U32(1);
-  b.Mark("mesh0.group0.faces").U32(2).U32(1).U32(0);
+  CvmMesh every;
+  every.pivot = {1, 3, 2};
+  every.cornerCount = 3;
+  every.positionIndices = {2, 0, 1};
+  every.positions = {{1, 0, 0}, {0, 0, 1}, {0, 0, 0}};
+  every.hasUvs = true;
+  every.uvIndices = {0, 1, 0};
+  every.uvs = {{0.5f, 0.25f}, {1.0f, -1.0f}};
+  every.hasNormals = true;
+  every.normalIndices = {0, 0, 0};
+  every.normals = {{0, 0}};
+  every.colors = {{255, 0, 0}, {0, 255, 0}, {0, 0, 65409}};
+  every.faceCount = 1;
+  every.groups = {{0, {{2, 1, 0}}}};
 
   // Mesh 1: two faces, no optional blocks, two groups (one without a listed material).
-  b.Mark("mesh1").Xyz(0, 0, 0).U32(6).U32(0).U32(1).U32(2).U32(2).U32(1).U32(3);
-  b.U32(4).Xyz(4, 0, 0).Xyz(3, 0, 0).Xyz(2, 0, 0).Xyz(1, 0, 0);
-  b.Mark("mesh1.uvFlag").U16(0).Mark("mesh1.normalFlag").U16(0).Mark("mesh1.colorCount").U32(0);
-  b.Mark("mesh1.faceCount").U32(2).Mark("mesh1.groupCount").U32(2);
-  b.Mark("mesh1.group0").U16(0xFFFF).U32(1).U32(5).U32(4).U32(3);
-  b.Mark("mesh1.group1").U16(1).Mark("mesh1.group1.faceCount").U32(1).U32(2).U32(1).U32(0);
+  CvmMesh bare;
+  bare.cornerCount = 6;
+  bare.positionIndices = {0, 1, 2, 2, 1, 3};
+  bare.positions = {{4, 0, 0}, {3, 0, 0}, {2, 0, 0}, {1, 0, 0}};
+  bare.faceCount = 2;
+  bare.groups = {{kNoMaterial, {{5, 4, 3}}}, {1, {{2, 1, 0}}}};
+  f.meshes = {every, bare};
 
   // Light 0 without user text, light 1 with an empty name and the text "abc".
-  b.Mark("light0").Str("Sun").Mark("light0.type").U16(2).Xyz(1, 3, 2);
-  b.Xyz(1, 0, 0).Xyz(0, 0, 1).Xyz(0, -1, 0).Xyz(0.5f, 0.25f, 1.0f).F32(1.5f);
-  b.Mark("light0.userTextFlag").U16(0);
-  b.Mark("light1").Str("").U16(4).Xyz(0, 0, 0).Xyz(1, 0, 0).Xyz(0, 0, 1).Xyz(0, -1, 0);
-  b.Xyz(1, 1, 1).F32(-2.0f).Mark("light1.userText").Raw({0x01, 0x00, 0x61, 0x62, 0x63, 0x00});
+  f.lights = {
+      {"Sun", 2, {1, 3, 2}, {1, 0, 0}, {0, 0, 1}, {0, -1, 0}, {0.5f, 0.25f, 1.0f}, 1.5f, std::nullopt},
+      {"", 4, {0, 0, 0}, {1, 0, 0}, {0, 0, 1}, {0, -1, 0}, {1, 1, 1}, -2.0f, "abc"}};
+  f.helpers = {{"Dummy01", {1, 3, 2}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}, "tag=1"}};
 
-  b.Mark("helper0").Str("Dummy01").Xyz(1, 3, 2).Xyz(1, 0, 0).Xyz(0, 1, 0).Xyz(0, 0, 1);
-  b.Mark("helper0.userTextFlag").U16(1).Str("tag=1");
+  // Spline record 0: an open two-knot spline and a closed three-knot one; record 1: a shape
+  // without splines, with user text.
+  CvmSplineObject line{"Line01", {10, 0, 0}, {}, std::nullopt};
+  line.splines = {{false, {{11, 3, 2}, {1, 0, 0}}}, {true, {{0, 0, 0}, {0, 1, 0}, {0, 0, 1}}}};
+  f.splines = {line, {"Empty", {-1, -2, -3}, {}, "x"}};
+  return f;
+}
 
-  // Spline record 0: an open two-knot spline and a closed three-knot one.
-  b.Mark("spline0").Str("Line01").Xyz(10, 0, 0).Mark("spline0.count").U16(2);
-  b.Mark("spline0.spline0").U16(2).Mark("spline0.spline0.closed").U8(0).Xyz(11, 3, 2).Xyz(1, 0, 0);
-  b.Mark("spline0.spline1").U16(3).U8(1).Xyz(0, 0, 0).Xyz(0, 1, 0).Xyz(0, 0, 1);
-  b.U16(0);
-  // Spline record 1: a shape without splines, with user text.
-  b.Mark("spline1").Str("Empty").Xyz(-1, -2, -3).U16(0).U16(1).Str("x");
-  b.Mark("end");
-  return b;
+BuiltFile FullFile() {
+  return BuiltFile(FullCvmFile());
+}
+
+BuiltFile EmptyFile() {
+  return BuiltFile(MakeFile([](CvmFile&) {}));
 }
 
 }  // namespace cvm::reader::test

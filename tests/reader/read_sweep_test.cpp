@@ -6,7 +6,7 @@
 #include <random>
 
 #include "reader/cvm_reader.h"
-#include "tests/reader/byte_builder.h"
+#include "tests/reader/built_file.h"
 
 namespace cvm::reader::test {
 namespace {

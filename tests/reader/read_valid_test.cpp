@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "reader/cvm_reader.h"
-#include "tests/reader/byte_builder.h"
+#include "tests/reader/built_file.h"
 #include "tests/reader/unique_temp_path.h"
 
 namespace cvm::reader::test {
@@ -47,7 +47,7 @@ TEST(ReadValid, HeaderAndEmptyMaterialSection) {
 
 class FullFileTest : public ::testing::Test {
  protected:
-  ByteBuilder built = FullFile();
+  BuiltFile built = FullFile();
   CvmFile file = Decode(built.bytes);
 };
 
@@ -104,7 +104,7 @@ TEST_F(FullFileTest, MaterialWithEveryEngineBlock) {
 
 TEST_F(FullFileTest, MaterialWithDefaultEngineBlock) {
   // The default record is the name length plus 109 bytes.
-  EXPECT_EQ(built.At("material1.end") - built.At("material1"), 4u + 109u);
+  EXPECT_EQ(built.At("meshes[0]") - built.At("materials[1]"), 4u + 109u);
   const CvmMaterial& m = file.materials[1];
   EXPECT_EQ(m.name, "Mat1");
   EXPECT_EQ(m.index, 1u);
@@ -178,7 +178,7 @@ TEST_F(FullFileTest, MeshWithoutOptionalBlocks) {
 
 TEST_F(FullFileTest, Lights) {
   ASSERT_EQ(file.lights.size(), 2u);
-  EXPECT_EQ(built.At("light1") - built.At("light0"), 3u + 69u);
+  EXPECT_EQ(built.At("lights[1]") - built.At("lights[0]"), 3u + 69u);
   const CvmLight& sun = file.lights[0];
   EXPECT_EQ(sun.name, "Sun");
   EXPECT_EQ(sun.typeCode, 2u);
@@ -199,7 +199,7 @@ TEST_F(FullFileTest, Lights) {
 TEST_F(FullFileTest, Helper) {
   ASSERT_EQ(file.helpers.size(), 1u);
   // With user text a helper record is name + text + 52 bytes.
-  EXPECT_EQ(built.At("spline0") - built.At("helper0"), 7u + 5u + 52u);
+  EXPECT_EQ(built.At("splines[0]") - built.At("helpers[0]"), 7u + 5u + 52u);
   const CvmHelper& h = file.helpers[0];
   EXPECT_EQ(h.name, "Dummy01");
   ExpectVec3(h.position, 1, 3, 2);

@@ -1,5 +1,4 @@
 #include "format/binary_writer.h"
-#include "host/geometry.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +7,8 @@
 #include <limits>
 #include <string>
 #include <vector>
+
+#include "format/records.h"
 
 namespace cvm {
 namespace {
@@ -36,21 +37,35 @@ TEST(BinaryWriter, FieldsAreLittleEndianAndExact) {
       {"u16 keeps the low 16 bits", [](OutputStream& s) { WriteU16(74565, s); }, {0x45, 0x23}},
       {"u16 one", [](OutputStream& s) { WriteU16(1, s); }, {0x01, 0x00}},
       {"u32", [](OutputStream& s) { WriteU32(0x11223344, s); }, {0x44, 0x33, 0x22, 0x11}},
-      {"u32 minus one", [](OutputStream& s) { WriteU32(static_cast<uint32_t>(-1), s); }, {0xFF, 0xFF, 0xFF, 0xFF}},
+      {"u32 minus one",
+       [](OutputStream& s) { WriteU32(static_cast<uint32_t>(-1), s); },
+       {0xFF, 0xFF, 0xFF, 0xFF}},
       {"f32 one", [](OutputStream& s) { WriteF32(1.0f, s); }, {0x00, 0x00, 0x80, 0x3F}},
       {"f32 negative zero", [=](OutputStream& s) { WriteF32(negativeZero, s); }, {0x00, 0x00, 0x00, 0x80}},
       {"f32 NaN bit for bit",
        [](OutputStream& s) { WriteF32(std::numeric_limits<float>::quiet_NaN(), s); },
        {0x00, 0x00, 0xC0, 0x7F}},
-      {"string fits with padding", [](OutputStream& s) { WriteFixedString("abc", 4, s); }, {'a', 'b', 'c', 0}},
-      {"string padded to width", [](OutputStream& s) { WriteFixedString("abc", 6, s); }, {'a', 'b', 'c', 0, 0, 0}},
-      {"string cut to width - 1", [](OutputStream& s) { WriteFixedString("abcdef", 4, s); }, {'a', 'b', 'c', 0}},
+      {"string fits with padding",
+       [](OutputStream& s) { WriteFixedString("abc", 4, s); },
+       {'a', 'b', 'c', 0}},
+      {"string padded to width",
+       [](OutputStream& s) { WriteFixedString("abc", 6, s); },
+       {'a', 'b', 'c', 0, 0, 0}},
+      {"string cut to width - 1",
+       [](OutputStream& s) { WriteFixedString("abcdef", 4, s); },
+       {'a', 'b', 'c', 0}},
       {"empty string width 1", [](OutputStream& s) { WriteFixedString("", 1, s); }, {0}},
       {"string field", [](OutputStream& s) { WriteString("Mat1", s); }, {'M', 'a', 't', '1', 0}},
       {"point written x, z, y",
-       [](OutputStream& s) { WritePointXZY(Point3{1, 2, 3}, s); },
+       [](OutputStream& s) {
+         WritePointXZY(format::Vec3{1, 2, 3}, s);
+       },
        {0, 0, 0x80, 0x3F, 0, 0, 0x40, 0x40, 0, 0, 0, 0x40}},
-      {"colour", [](OutputStream& s) { WriteColorU16(Point3{1.0f, 0.5f, 0.0f}, s); }, {0xFF, 0x00, 0x80, 0x00, 0x00, 0x00}},
+      {"colour",
+       [](OutputStream& s) {
+         WriteColorU16(format::Vec3{1.0f, 0.5f, 0.0f}, s);
+       },
+       {0xFF, 0x00, 0x80, 0x00, 0x00, 0x00}},
   };
   for (const FieldCase& c : cases) {
     EXPECT_EQ(Written(c.write), c.expected) << c.what;
@@ -65,9 +80,18 @@ TEST(BinaryWriter, ColorToU16WrapsWithoutClamping) {
     float component;
     uint16_t expected;
   } cases[] = {
-      {0.0f, 0},     {0.5f, 128},   {1.0f, 255}, {1.2f, 306}, {1.5f, 383}, {-0.5f, 65409}, {-0.0f, 0},
+      {0.0f, 0},
+      {0.5f, 128},
+      {1.0f, 255},
+      {1.2f, 306},
+      {1.5f, 383},
+      {-0.5f, 65409},
+      {-0.0f, 0},
       // Beyond the 32-bit range and NaN: the x86 conversion result 0x80000000, low bits 0.
-      {std::nanf(""), 0}, {inf, 0}, {-inf, 0}, {1e30f, 0},
+      {std::nanf(""), 0},
+      {inf, 0},
+      {-inf, 0},
+      {1e30f, 0},
       // Large but in range: the low 16 bits of the integer.
       {1000.0f, static_cast<uint16_t>(255000 & 0xFFFF)},
   };
