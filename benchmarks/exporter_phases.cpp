@@ -3,11 +3,12 @@
 #include <cstring>
 
 #include "format/binary_writer.h"
-#include "export/output_target.h"
+#include "format/record_writer.h"
 #include "meshes/consolidate.h"
 #include "meshes/consolidate_channels.h"
 #include "meshes/gather_mesh.h"
 #include "meshes/mesh_record.h"
+#include "output/atomic_file_target.h"
 
 namespace cvm::bench {
 namespace {
@@ -24,10 +25,10 @@ bool SameChannels(const MeshChannels& a, const MeshChannels& b) {
 }
 
 }  // namespace
-namespace {}  // namespace
 
-bool ExportInPhases(HostNode& node, const ExportOptions& options, BenchUi& ui, const std::string& path,
-                    PhaseTimes& times, uint64_t& gatheredBytes, uint64_t& heldBytes, std::string& error) {
+bool ExportInPhases(HostNode& node, const ExportOptions& options, BenchUi& ui, TaskRunner* runner,
+                    const std::string& path, PhaseTimes& times, uint64_t& gatheredBytes, uint64_t& heldBytes,
+                    std::string& error) {
   Stopwatch clock;
   Stopwatch whole;
   AtomicFileTarget target(path);
@@ -36,49 +37,43 @@ bool ExportInPhases(HostNode& node, const ExportOptions& options, BenchUi& ui, c
   ProgressWindow window;
   window.ui = &ui;
   // Header (one mesh) and an empty material section.
-  WriteF32(options.scale, stream);
-  WriteU32(1, stream);
-  for (int i = 0; i < 5; ++i) WriteU32(0, stream);
+  format::WriteRecord(stream, format::CvmHeader{options.scale, 1, 0, 0, 0});
+  format::WriteRecord(stream, format::MaterialSectionCounts{0, 0});
 
+  // The steps of WriteMeshNode, one by one.
   const TriObjectResult tri = node.ConvertNodeToTriangleObject(0);
   HostMesh& mesh = *tri.triObject->TriObjectMesh();
   const char* name = node.NodeName();
-  GatheredMesh gathered;
-  gathered.material = node.NodeMaterial();
   SetProgressText(window, "Exporting %s\n", name);
+  const Point3 pivot = node.NodePivotTransform(0).GetRow(3);
   const Matrix3 world = node.ObjectToWorldTransform(0);
-  gathered.pivot = node.NodePivotTransform(0).GetRow(3);
-  WritePointXZY(gathered.pivot, stream);
-  gathered.normalTransform = world;
-  gathered.normalTransform.SetRow(3, Point3{0.0f, 0.0f, 0.0f});
-  gathered.hasUVs = mesh.MeshTVertCount() > 0;
-  gathered.colourVertexCount = mesh.getNumMapVerts(0);
-  gathered.hasColours = gathered.colourVertexCount > 0;
   if (options.exportNormals) mesh.buildNormals();
   SetProgressText(window, "Exporting %s - Consolidating...\n", name);
   times.convert = clock.Lap();
 
+  GatheredMesh gathered;
   const auto faceCount = static_cast<uint32_t>(mesh.MeshFaceCount());
-  if (!GatherMesh(mesh, faceCount, world, options.exportNormals, window, name, gathered, error)) return false;
+  if (!GatherMesh(mesh, faceCount, world, pivot, options.exportNormals, window, name, gathered, error))
+    return false;
   times.gather = clock.Lap();
-  // The per-corner records the documented gathering holds (16 bytes per corner and channel),
-  // the colours and the faces' material ids; and what this gathering holds instead.
+  // The per-corner records the documented gathering holds (16 bytes per corner and channel:
+  // a value and a corner serial), the colours and the faces' material ids; and what this
+  // gathering holds instead.
   gatheredBytes = (uint64_t{gathered.positions.CornerCount()} + gathered.normals.CornerCount() +
                    gathered.textureCoordinates.CornerCount()) *
-                      sizeof(CornerRecord) +
-                  gathered.colours.size() / 3 * sizeof(Point3) +
+                      (sizeof(Point3) + sizeof(uint32_t)) +
+                  gathered.colours.size() * sizeof(Point3) +
                   gathered.faceMaterialIds.size() * sizeof(uint16_t);
   heldBytes = 0;
   for (const GatheredChannel* corners :
        {&gathered.positions, &gathered.normals, &gathered.textureCoordinates})
     heldBytes += corners->ids.size() * sizeof(uint32_t) + corners->values.size() * sizeof(Point3);
   heldBytes +=
-      gathered.colours.size() * sizeof(uint16_t) + gathered.faceMaterialIds.size() * sizeof(uint16_t);
+      gathered.colours.size() * sizeof(format::Color16) + gathered.faceMaterialIds.size() * sizeof(uint16_t);
 
-  // The passes one by one on a copy of the gathered channels (each pass on one thread), in
-  // the order ConsolidateChannels runs them, to time each; then ConsolidateChannels itself as
-  // the mesh section runs it (sorts on two threads for a large mesh), whose channels the
-  // record is written from and must be the same.
+  // The passes one by one on a copy of the gathered channels, to time each; then the three as
+  // the mesh section runs them (with the runner, when given), whose channels the record is
+  // written from and must be the same.
   Stopwatch aside;  // the copy and the passes one by one, which the total leaves out
   GatheredMesh copy = gathered;
   ConsolidationProgress progress;
@@ -87,16 +82,11 @@ bool ExportInPhases(HostNode& node, const ExportOptions& options, BenchUi& ui, c
   ConsolidationScratch scratch;
   MeshChannels oneByOne;
   clock.Lap();
-  ConsolidateSorted(copy.normals, kConsolidatingNormalsText, progress, scratch, oneByOne.normals);
+  ConsolidateNormals(copy, progress, scratch, oneByOne);
   times.normals = clock.Lap();
-  if (options.preserveVertexOrdering) {
-    ConsolidateInOrder(copy.positions, options.mergeVertices != 0, progress, scratch, oneByOne.positions);
-  } else {
-    ConsolidateSorted(copy.positions, kConsolidatingVerticesText, progress, scratch, oneByOne.positions);
-  }
+  ConsolidatePositions(copy, options, progress, scratch, oneByOne);
   times.positions = clock.Lap();
-  ConsolidateSorted(copy.textureCoordinates, kConsolidatingUVsText, progress, scratch,
-                    oneByOne.textureCoordinates);
+  ConsolidateTextureCoordinates(copy, progress, scratch, oneByOne);
   times.uvs = clock.Lap();
   const double setAside = aside.Lap();
 
@@ -105,7 +95,7 @@ bool ExportInPhases(HostNode& node, const ExportOptions& options, BenchUi& ui, c
   sectionProgress.name = name;
   ChannelScratch sectionScratch;
   MeshChannels channels;
-  ConsolidateChannels(gathered, options, sectionProgress, sectionScratch, channels);
+  ConsolidateChannels(gathered, options, sectionProgress, sectionScratch, channels, runner);
   times.channels = clock.Lap();
   if (!SameChannels(channels, oneByOne)) {
     error = "the passes run by ConsolidateChannels differ from the passes run one by one";
@@ -114,7 +104,8 @@ bool ExportInPhases(HostNode& node, const ExportOptions& options, BenchUi& ui, c
   }
 
   const MaterialList noMaterials;
-  WriteMeshRecord(gathered, channels, options.exportNormals, noMaterials, window, name, stream);
+  WriteMeshRecord(gathered, channels, node.NodeMaterial(), options.exportNormals, noMaterials, window, name,
+                  stream);
   if (tri.isTemporary) tri.triObject->ReleaseTemporaryObject();
   if (!stream.Flush() || !target.Commit(error)) {
     if (error.empty()) error = stream.Error();

@@ -1,5 +1,5 @@
-// The exporter's own mesh functions called one by one, in the order the mesh section calls
-// them, so that each step can be timed without changing the exporter's interfaces. For the
+// The steps of a mesh record (WriteMeshNode) called one by one, in the order the mesh section
+// takes them, so that each step can be timed without changing the exporter's interfaces. For the
 // benchmark's scenes (one mesh node, no material) it writes the same file as RunExport, which
 // the benchmark checks byte for byte; the file goes through AtomicFileTarget like RunExport's.
 #pragma once
@@ -9,6 +9,7 @@
 #include "benchmarks/bench_ui.h"
 #include "benchmarks/phase_times.h"
 #include "export_context/export_options.h"
+#include "export_context/task_runner.h"
 #include "host/host_scene.h"
 
 namespace cvm::bench {
@@ -17,7 +18,9 @@ namespace cvm::bench {
 // 16 bytes per corner for each of the three channels, the colours and the faces' material
 // ids), and heldBytes, what the exporter's gathering holds instead (an id per corner and
 // channel, the channels' distinct values, the colours and the material ids).
-bool ExportInPhases(HostNode& node, const ExportOptions& options, BenchUi& ui, const std::string& path,
-                    PhaseTimes& times, uint64_t& gatheredBytes, uint64_t& heldBytes, std::string& error);
+// runner, when given, takes the sorts of a large mesh beside its normal pass, as in RunExport.
+bool ExportInPhases(HostNode& node, const ExportOptions& options, BenchUi& ui, TaskRunner* runner,
+                    const std::string& path, PhaseTimes& times, uint64_t& gatheredBytes, uint64_t& heldBytes,
+                    std::string& error);
 
 }  // namespace cvm::bench

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "benchmarks/phase_times.h"
-#include "export/output_target.h"
+#include "output/atomic_file_target.h"
 
 namespace cvm::bench {
 

@@ -8,9 +8,12 @@
 #include <vector>
 
 #include "format/binary_writer.h"
+#include "format/byte_sink.h"
+#include "format/record_writer.h"
 #include "meshes/consolidate.h"
 #include "meshes/encode_normal.h"
 #include "meshes/select_corner_normal.h"
+#include "tests/support/corner_records.h"
 
 namespace cvm::bench {
 namespace {
@@ -24,32 +27,20 @@ struct Channel {
 // C library then skips the stream's lock); this process runs threads for the exporter's sorts,
 // after which every fputc would lock and unlock the stream and the baseline would be slower than
 // the one stdio call per byte it stands for.
-void PutByte(int byte, std::FILE* file) {
-  putc_unlocked(byte, file);
-}
+class StdioSink final : public ByteSink {
+ public:
+  explicit StdioSink(std::FILE* file) : file_(file) {}
+  bool Append(const uint8_t* data, size_t size, std::string& /*error*/) override {
+    for (size_t i = 0; i < size; ++i) putc_unlocked(data[i], file_);
+    return true;
+  }
 
-void PutU16(uint32_t value, std::FILE* file) {
-  PutByte(static_cast<int>(value & 0xFF), file);
-  PutByte(static_cast<int>((value >> 8) & 0xFF), file);
-}
+ private:
+  std::FILE* file_;
+};
 
-void PutU32(uint32_t value, std::FILE* file) {
-  PutByte(static_cast<int>(value & 0xFF), file);
-  PutByte(static_cast<int>((value >> 8) & 0xFF), file);
-  PutByte(static_cast<int>((value >> 16) & 0xFF), file);
-  PutByte(static_cast<int>((value >> 24) & 0xFF), file);
-}
-
-void PutF32(float value, std::FILE* file) {
-  uint32_t bits;
-  std::memcpy(&bits, &value, sizeof bits);
-  PutU32(bits, file);
-}
-
-void PutPointXZY(const Point3& p, std::FILE* file) {
-  PutF32(p.x, file);
-  PutF32(p.z, file);
-  PutF32(p.y, file);
+format::Vec3 FileAxes(const Point3& p) {
+  return {p.x, p.z, p.y};
 }
 
 void ShowText(BenchUi& ui, const char* format, const char* name, int percent = 0) {
@@ -110,10 +101,6 @@ Channel SearchInOrder(const std::vector<CornerRecord>& records, bool mergeVertic
   return channel;
 }
 
-void PutIndices(const Channel& channel, std::FILE* file) {
-  for (const uint32_t index : channel.cornerIndices) PutU32(index, file);
-}
-
 }  // namespace
 
 bool LiteralExport(HostNode& node, const ExportOptions& options, BenchUi& ui, const std::string& path,
@@ -126,15 +113,12 @@ bool LiteralExport(HostNode& node, const ExportOptions& options, BenchUi& ui, co
     error = "cannot create " + tempPath;
     return false;
   }
+  StdioSink sink(file);
+  OutputStream stream(sink);
   // Header: scale, one mesh, no lights, helpers or splines; material section: no materials,
   // no textures.
-  PutF32(options.scale, file);
-  PutU32(1, file);
-  PutU32(0, file);
-  PutU32(0, file);
-  PutU32(0, file);
-  PutU32(0, file);
-  PutU32(0, file);
+  format::WriteRecord(stream, format::CvmHeader{options.scale, 1, 0, 0, 0});
+  format::WriteRecord(stream, format::MaterialSectionCounts{0, 0});
 
   const char* name = node.NodeName();
   const TriObjectResult tri = node.ConvertNodeToTriangleObject(0);
@@ -143,7 +127,6 @@ bool LiteralExport(HostNode& node, const ExportOptions& options, BenchUi& ui, co
   const Matrix3 pivotTransform = node.NodePivotTransform(0);
   const Matrix3 world = node.ObjectToWorldTransform(0);
   const Point3 pivot = pivotTransform.GetRow(3);
-  PutPointXZY(pivot, file);
   Matrix3 normalTransform = world;
   normalTransform.SetRow(3, Point3{0.0f, 0.0f, 0.0f});
   const bool hasUVs = mesh.MeshTVertCount() > 0;
@@ -186,69 +169,53 @@ bool LiteralExport(HostNode& node, const ExportOptions& options, BenchUi& ui, co
   const Channel uvChannel = SortAndWalk(uvs, kConsolidatingUVsText, progress);
   times.uvs = clock.Lap();
 
+  // The whole record in memory, then every field through the format's layout.
   const uint32_t cornerCount = cornerSerial;
-  ShowText(ui, "Exporting %s - Vertices...\n", name);
-  PutU32(cornerCount, file);
-  PutIndices(positionChannel, file);
-  PutU32(static_cast<uint32_t>(positionChannel.values.size()), file);
-  for (const Point3& p : positionChannel.values) PutPointXZY(p, file);
-  ShowText(ui, "Exporting %s - UVs...\n", name);
-  PutU16(hasUVs ? 1 : 0, file);
+  format::CvmMesh record;
+  record.pivot = FileAxes(pivot);
+  record.cornerCount = cornerCount;
+  record.positionIndices = positionChannel.cornerIndices;
+  for (const Point3& p : positionChannel.values) record.positions.push_back(FileAxes(p));
+  record.hasUvs = hasUVs;
   if (hasUVs) {
-    PutIndices(uvChannel, file);
-    PutU32(static_cast<uint32_t>(uvChannel.values.size()), file);
-    for (const Point3& t : uvChannel.values) {
-      PutF32(t.x, file);
-      PutF32(t.y, file);
-    }
+    record.uvIndices = uvChannel.cornerIndices;
+    for (const Point3& t : uvChannel.values) record.uvs.push_back({t.x, t.y});
   }
-  ShowText(ui, "Exporting %s - Normals...\n", name);
-  PutU16(options.exportNormals ? 1 : 0, file);
+  record.hasNormals = options.exportNormals;
   if (options.exportNormals) {
-    PutIndices(normalChannel, file);
-    PutU32(static_cast<uint32_t>(normalChannel.values.size()), file);
-    for (const Point3& n : normalChannel.values) {
-      const EncodedNormal e = EncodeNormal(n);
-      PutByte(e.polar, file);
-      PutByte(e.azimuth, file);
-    }
+    record.normalIndices = normalChannel.cornerIndices;
+    for (const Point3& n : normalChannel.values) record.normals.push_back(EncodeNormal(n));
   }
-  ShowText(ui, "Exporting %s - Colors...\n", name);
-  const bool writeColours = hasColours && static_cast<uint32_t>(colourVertexCount) >= cornerCount;
-  PutU32(writeColours ? cornerCount : 0, file);
-  if (writeColours) {
-    for (const Point3& c : colours) {
-      PutU16(ColorToU16(c.x), file);
-      PutU16(ColorToU16(c.y), file);
-      PutU16(ColorToU16(c.z), file);
-    }
+  if (hasColours && static_cast<uint32_t>(colourVertexCount) >= cornerCount) {
+    for (const Point3& c : colours)
+      record.colors.push_back({ColorToU16(c.x), ColorToU16(c.y), ColorToU16(c.z)});
   }
-  ShowText(ui, "Exporting %s - Faces...\n", name);
-  // No material: one sub-material, every face in its group, material index 0xFFFF.
+  // No material: one sub-material, every face in its group, material index 0xFFFF. One scan of
+  // the faces per sub-material to count them, and one per group to list them.
   constexpr uint32_t kSubMaterials = 1;
-  PutU32(faceCount, file);
-  std::vector<uint32_t> groupFaces(kSubMaterials, 0);
-  for (uint32_t s = 0; s < kSubMaterials; ++s)
-    for (uint32_t f = 0; f < faceCount; ++f)
-      if ((faces[f].flags >> 16) % kSubMaterials == s) ++groupFaces[s];
-  uint32_t groups = 0;
-  for (const uint32_t n : groupFaces) groups += n > 0 ? 1 : 0;
-  PutU32(groups, file);
+  record.faceCount = faceCount;
   for (uint32_t s = 0; s < kSubMaterials; ++s) {
-    if (groupFaces[s] == 0) continue;
-    PutU16(0xFFFF, file);
-    PutU32(groupFaces[s], file);
-    for (uint32_t f = 0; f < faceCount; ++f) {
-      if ((faces[f].flags >> 16) % kSubMaterials != s) continue;
-      PutU32(3 * f + 2, file);
-      PutU32(3 * f + 1, file);
-      PutU32(3 * f, file);
-    }
+    uint32_t inGroup = 0;
+    for (uint32_t f = 0; f < faceCount; ++f)
+      if ((faces[f].flags >> 16) % kSubMaterials == s) ++inGroup;
+    if (inGroup == 0) continue;
+    format::CvmFaceGroup group;
+    group.materialIndex = format::kNoMaterial;
+    for (uint32_t f = 0; f < faceCount; ++f)
+      if ((faces[f].flags >> 16) % kSubMaterials == s) group.faces.push_back({3 * f + 2, 3 * f + 1, 3 * f});
+    record.groups.push_back(std::move(group));
   }
+  static const char* const kBlockTexts[] = {"Exporting %s - Vertices...\n", "Exporting %s - UVs...\n",
+                                            "Exporting %s - Normals...\n", "Exporting %s - Colors...\n",
+                                            "Exporting %s - Faces...\n"};
+  format::WriteMeshRecord(stream, record, [&](format::Landmark landmark) {
+    ShowText(ui, kBlockTexts[static_cast<int>(landmark)], name);
+  });
   if (tri.isTemporary) tri.triObject->ReleaseTemporaryObject();
 
+  const bool flushed = stream.Flush();
   const long size = std::ftell(file);
-  const bool ok = std::fflush(file) == 0 && fsync(fileno(file)) == 0;
+  const bool ok = flushed && std::fflush(file) == 0 && fsync(fileno(file)) == 0;
   const bool closed = std::fclose(file) == 0;
   if (!ok || !closed || std::rename(tempPath.c_str(), path.c_str()) != 0) {
     error = "cannot write " + path;

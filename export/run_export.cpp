@@ -1,9 +1,9 @@
 #include "export/run_export.h"
 
-#include "export/background_sink.h"
-#include "format/binary_writer.h"
-#include "export_context/export_context.h"
 #include "export/scene_node_collector.h"
+#include "export_context/export_context.h"
+#include "format/binary_writer.h"
+#include "format/record_writer.h"
 #include "materials/material_section.h"
 #include "meshes/mesh_section.h"
 #include "objects/helpers_section.h"
@@ -13,17 +13,15 @@
 namespace cvm {
 namespace {
 
-void WriteHeader(const ExportOptions& options, const KindLists& lists, OutputStream& stream) {
-  WriteF32(options.scale, stream);
-  WriteU32(static_cast<uint32_t>(lists.meshes.size()), stream);
-  WriteU32(static_cast<uint32_t>(lists.lights.size()), stream);
-  WriteU32(static_cast<uint32_t>(lists.helpers.size()), stream);
-  WriteU32(static_cast<uint32_t>(lists.splines.size()), stream);
-}
-
 // Writes the file; returns the reason when it could not be written whole.
 std::string WriteFile(ExportContext& ctx) {
-  WriteHeader(ctx.options, ctx.lists, ctx.stream);
+  format::CvmHeader header;
+  header.scale = ctx.options.scale;
+  header.meshCount = static_cast<uint32_t>(ctx.lists.meshes.size());
+  header.lightCount = static_cast<uint32_t>(ctx.lists.lights.size());
+  header.helperCount = static_cast<uint32_t>(ctx.lists.helpers.size());
+  header.splineCount = static_cast<uint32_t>(ctx.lists.splines.size());
+  format::WriteRecord(ctx.stream, header);
   MaterialList materials;
   TextureNameTable textures;
   // Each section may refuse the export or meet a failed write; later ones are then skipped.
@@ -41,7 +39,7 @@ std::string WriteFile(ExportContext& ctx) {
 }  // namespace
 
 ExportOutcome RunExport(OutputTarget& target, HostScene& scene, ExportUi& ui, ExportOptions& options,
-                        uint32_t optionBits, bool suppressPrompts) {
+                        uint32_t optionBits, bool suppressPrompts, TaskRunner* runner) {
   ExportOutcome outcome;
   options.selectedOnly = (optionBits & kExportSelectedOnly) ? 1 : 0;
 
@@ -63,14 +61,9 @@ ExportOutcome RunExport(OutputTarget& target, HostScene& scene, ExportUi& ui, Ex
     ui.ShowExportError(outcome.error.c_str(), suppressPrompts);
     return outcome;
   }
-  // The file is written on a second thread while the next blocks are built; every block has
-  // reached the target before it is committed or abandoned.
-  BackgroundSink sink(target.Sink());
-  OutputStream stream(sink);
-  ExportContext ctx{stream, options, progress, collector.nodes, lists, std::string()};
+  OutputStream stream(target.Sink());
+  ExportContext ctx{stream, options, progress, collector.nodes, lists, runner, std::string()};
   outcome.error = WriteFile(ctx);
-  std::string writeError;
-  if (!sink.Finish(writeError) && outcome.error.empty()) outcome.error = writeError;
   if (outcome.error.empty() && target.Commit(outcome.error)) {
     outcome.result = kExportDone;
     outcome.bytesWritten = stream.BytesWritten();
@@ -82,16 +75,10 @@ ExportOutcome RunExport(OutputTarget& target, HostScene& scene, ExportUi& ui, Ex
   return outcome;
 }
 
-int RunExport(const char* fileName, HostScene& scene, ExportUi& ui, ExportOptions& options, uint32_t optionBits,
-              bool suppressPrompts) {
-  AtomicFileTarget target(fileName);
-  return RunExport(target, scene, ui, options, optionBits, suppressPrompts).result;
-}
-
-int DoExport(const char* fileName, HostScene& scene, ExportUi& ui, int suppressPrompts, uint32_t options) {
+int DoExport(OutputTarget& target, HostScene& scene, ExportUi& ui, int suppressPrompts, uint32_t options) {
   ExportOptions& exportOptions = TheExportOptions();
   if (suppressPrompts == 0 && ui.ShowOptionsDialog(exportOptions) == -1) return kExportCancelled;
-  return RunExport(fileName, scene, ui, exportOptions, options, suppressPrompts != 0);
+  return RunExport(target, scene, ui, exportOptions, options, suppressPrompts != 0).result;
 }
 
 }  // namespace cvm

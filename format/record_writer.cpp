@@ -22,6 +22,9 @@ void WriteRecord(OutputStream& stream, const MaterialSectionCounts& counts) {
 void WriteRecord(OutputStream& stream, const CvmTexture& texture) {
   Write(stream, texture);
 }
+void WriteRecord(OutputStream& stream, const CvmEngineSettings& engine) {
+  Write(stream, engine);
+}
 void WriteRecord(OutputStream& stream, const CvmMaterial& material) {
   Write(stream, material);
 }

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "export/output_target.h"
 #include "export/run_export.h"
+#include "format/output_target.h"
 #include "format/record_writer.h"
 #include "import/scene_document.h"
 #include "standin/standin_scene.h"

@@ -4,14 +4,14 @@
 #include <string>
 #include <string_view>
 
-#include "export_context/export_ui.h"
-#include "export/output_target.h"
 #include "export/run_export.h"
+#include "export_context/export_ui.h"
+#include "format/output_target.h"
 #include "fuzz/input_checks.h"
 #include "import/scene_document.h"
-#include "tests/support/scene_model_compare.h"
-#include "standin/standin_scene.h"
 #include "reader/cvm_reader.h"
+#include "standin/standin_scene.h"
+#include "tests/support/scene_model_compare.h"
 
 namespace cvm::fuzz {
 namespace {

@@ -13,35 +13,19 @@ struct OpenMulti {
 };
 
 void AddLeaf(HostMaterial* material, MaterialGathering& gathering) {
-  if (!gathering.listed.insert(material).second) return;  // its names came with its first listing
-  gathering.materials.push_back(material);
+  if (gathering.materials.Contains(material)) return;  // its names came with its first listing
+  gathering.materials.Append(material);
   for (const int32_t slot : TEXTURE_SLOTS_COLLECT) {
     std::string name = GetTextureFileName(material->MaterialSubTexmap(slot));
-    if (!name.empty()) gathering.textures.push_back(std::move(name));
+    if (!name.empty()) gathering.textures.Append(std::move(name));
   }
 }
 
 }  // namespace
 
 uint32_t FindMaterial(const MaterialList& materials, const HostMaterial* material) {
-  if (material == nullptr) return kNoReference;
-  for (size_t i = 0; i < materials.size(); ++i)
-    if (materials[i] == material) return static_cast<uint32_t>(i);
-  return kNoReference;
-}
-
-MaterialPositions IndexMaterials(const MaterialList& materials) {
-  MaterialPositions positions;
-  positions.reserve(materials.size());
-  // emplace keeps the first position, as the linear search would find it.
-  for (size_t i = 0; i < materials.size(); ++i) positions.emplace(materials[i], static_cast<uint32_t>(i));
-  return positions;
-}
-
-uint32_t FindMaterial(const MaterialPositions& positions, const HostMaterial* material) {
-  if (material == nullptr) return kNoReference;
-  const auto found = positions.find(material);
-  return found == positions.end() ? kNoReference : found->second;
+  // Identity is all a lookup compares: the list never changes a material it finds.
+  return material == nullptr ? kNoReference : materials.Find(const_cast<HostMaterial*>(material));
 }
 
 void CollectMaterial(HostMaterial* material, MaterialGathering& gathering) {

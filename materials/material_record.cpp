@@ -2,72 +2,67 @@
 
 #include <string>
 
+#include "format/record_writer.h"
+
 namespace cvm {
 namespace {
 
-void WriteFlag(bool present, OutputStream& stream) {
-  WriteU32(present ? 1 : 0, stream);
+format::Color16 Color16Of(const Point3& color) {
+  return {ColorToU16(color.x), ColorToU16(color.y), ColorToU16(color.z)};
 }
 
-void WriteUvBlock(float u, float v, OutputStream& stream) {
-  const bool present = !(u == 0.0f && v == 0.0f);
-  WriteFlag(present, stream);
-  if (!present) return;
-  WriteF32(u, stream);
-  WriteF32(v, stream);
+std::optional<format::CvmUvAnimation> UvAnimation(float u, float v) {
+  if (u == 0.0f && v == 0.0f) return std::nullopt;
+  return format::CvmUvAnimation{u, v};
 }
 
-void WriteFrameBlock(int32_t hf, int32_t vf, float time, OutputStream& stream) {
-  const bool present = !(hf == 1 && vf == 1);
-  WriteFlag(present, stream);
-  if (!present) return;
-  WriteU16(static_cast<uint32_t>(hf), stream);
-  WriteU16(static_cast<uint32_t>(vf), stream);
-  WriteF32(time, stream);
+std::optional<format::CvmFrameAnimation> FrameAnimation(int32_t hf, int32_t vf, float time) {
+  if (hf == 1 && vf == 1) return std::nullopt;
+  return format::CvmFrameAnimation{static_cast<uint16_t>(hf), static_cast<uint16_t>(vf), time};
 }
 
 }  // namespace
 
-void WriteEngineSettingsBlock(const EngineMaterialSettings& settings, OutputStream& stream) {
-  WriteU32(static_cast<uint32_t>(settings.Collideable), stream);
-  WriteU32(static_cast<uint32_t>(settings.Visible), stream);
-  WriteU32(static_cast<uint32_t>(settings.DataIDSpinner), stream);
-  const bool colorKey = settings.ColorKeyCheckbox > 0;
-  WriteFlag(colorKey, stream);
-  if (colorKey) WriteColorU16(settings.ColorKey, stream);
-  WriteUvBlock(settings.USpinner, settings.VSpinner, stream);
-  WriteFrameBlock(settings.HFSpinner, settings.VFSpinner, settings.TimeSpinner, stream);
-  WriteUvBlock(settings.USpinner2, settings.VSpinner2, stream);
-  WriteFrameBlock(settings.HFSpinner2, settings.VFSpinner2, settings.TimeSpinner2, stream);
-  WriteU32(static_cast<uint32_t>(settings.RenderLastCheckbox), stream);
-  WriteU32(static_cast<uint32_t>(settings.RenderFirstCheckbox), stream);
+format::CvmEngineSettings EngineSettingsRecord(const EngineMaterialSettings& settings) {
+  format::CvmEngineSettings e;
+  e.collideable = static_cast<uint32_t>(settings.Collideable);
+  e.visible = static_cast<uint32_t>(settings.Visible);
+  e.dataId = static_cast<uint32_t>(settings.DataIDSpinner);
+  if (settings.ColorKeyCheckbox > 0) e.colorKey = Color16Of(settings.ColorKey);
+  e.uv1 = UvAnimation(settings.USpinner, settings.VSpinner);
+  e.frames1 = FrameAnimation(settings.HFSpinner, settings.VFSpinner, settings.TimeSpinner);
+  e.uv2 = UvAnimation(settings.USpinner2, settings.VSpinner2);
+  e.frames2 = FrameAnimation(settings.HFSpinner2, settings.VFSpinner2, settings.TimeSpinner2);
+  e.renderLast = static_cast<uint32_t>(settings.RenderLastCheckbox);
+  e.renderFirst = static_cast<uint32_t>(settings.RenderFirstCheckbox);
+  return e;
+}
+
+format::CvmMaterial MaterialRecord(HostMaterial& material, uint32_t position,
+                                   const TextureNameTable& textures) {
+  format::CvmMaterial record;
+  record.name = material.MaterialName();
+  record.index = position;
+  record.twoSided = material.MaterialIsTwoSided();
+  record.engine = EngineSettingsRecord(ReadEngineMaterialSettings(material));
+  record.diffuse = Color16Of(material.MaterialDiffuseColor());
+  record.ambient = Color16Of(material.MaterialAmbientColor());
+  record.specular = Color16Of(material.MaterialSpecularColor());
+  record.selfIllum = Color16Of(material.MaterialSelfIllumColor());
+  record.shininess = material.MaterialShininess();
+  record.shininessStrength = material.MaterialShininessStrength();
+  for (size_t i = 0; i < TEXTURE_SLOTS_RECORD.size(); ++i) {
+    const int32_t slot = TEXTURE_SLOTS_RECORD[i];
+    const std::string name = GetTextureFileName(material.MaterialSubTexmap(slot));
+    const bool enabled = material.MaterialSubTexmapEnabled(slot);
+    record.textureRefs[i] = enabled ? FindTextureName(textures, name) : kNoReference;
+  }
+  return record;
 }
 
 void WriteMaterialRecord(OutputStream& stream, HostMaterial& material, uint32_t position,
-                         const TextureNameIndex& textures) {
-  WriteString(material.MaterialName(), stream);
-  WriteU32(position, stream);
-  WriteFlag(material.MaterialIsTwoSided(), stream);
-  WriteEngineSettingsBlock(ReadEngineMaterialSettings(material), stream);
-
-  const Point3 diffuse = material.MaterialDiffuseColor();
-  const Point3 ambient = material.MaterialAmbientColor();
-  const Point3 specular = material.MaterialSpecularColor();
-  const Point3 selfIllum = material.MaterialSelfIllumColor();
-  const float shininess = material.MaterialShininess();
-  const float shininessStrength = material.MaterialShininessStrength();
-  WriteColorU16(diffuse, stream);
-  WriteColorU16(ambient, stream);
-  WriteColorU16(specular, stream);
-  WriteColorU16(selfIllum, stream);
-  WriteF32(shininess, stream);
-  WriteF32(shininessStrength, stream);
-
-  for (const int32_t slot : TEXTURE_SLOTS_RECORD) {
-    const std::string name = GetTextureFileName(material.MaterialSubTexmap(slot));
-    const bool enabled = material.MaterialSubTexmapEnabled(slot);
-    WriteU32(enabled ? FindTextureName(textures, name) : kNoReference, stream);
-  }
+                         const TextureNameTable& textures) {
+  format::WriteRecord(stream, MaterialRecord(material, position, textures));
 }
 
 }  // namespace cvm

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "format/record_writer.h"
 #include "materials/material_record.h"
 #include "materials/texture_names.h"
 
@@ -17,15 +18,12 @@ void WriteMaterialSection(ExportContext& ctx, MaterialList& materials, TextureNa
     return;
   }
 
-  WriteU32(static_cast<uint32_t>(materials.size()), ctx.stream);
-  WriteU32(static_cast<uint32_t>(textures.size()), ctx.stream);
-  for (size_t i = 0; i < textures.size(); ++i) {
-    WriteString(textures[i].c_str(), ctx.stream);
-    WriteU32(static_cast<uint32_t>(i), ctx.stream);
-  }
-  const TextureNameIndex textureIndex = IndexTextureNames(textures);
+  format::WriteRecord(ctx.stream, format::MaterialSectionCounts{static_cast<uint32_t>(materials.size()),
+                                                                static_cast<uint32_t>(textures.size())});
+  for (size_t i = 0; i < textures.size(); ++i)
+    format::WriteRecord(ctx.stream, format::CvmTexture{textures[i], static_cast<uint32_t>(i)});
   for (size_t i = 0; i < materials.size(); ++i)
-    WriteMaterialRecord(ctx.stream, *materials[i], static_cast<uint32_t>(i), textureIndex);
+    WriteMaterialRecord(ctx.stream, *materials[i], static_cast<uint32_t>(i), textures);
 }
 
 }  // namespace cvm

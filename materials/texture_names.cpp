@@ -23,24 +23,7 @@ std::string GetTextureFileName(const HostTexmap* map) {
 }
 
 uint32_t FindTextureName(const TextureNameTable& table, const std::string& name) {
-  if (name.empty()) return kNoReference;
-  for (size_t i = 0; i < table.size(); ++i)
-    if (table[i] == name) return static_cast<uint32_t>(i);
-  return kNoReference;
-}
-
-TextureNameIndex IndexTextureNames(const TextureNameTable& table) {
-  TextureNameIndex index;
-  index.reserve(table.size());
-  // emplace keeps the first position of a repeated name, the only one ever referred to.
-  for (size_t i = 0; i < table.size(); ++i) index.emplace(table[i], static_cast<uint32_t>(i));
-  return index;
-}
-
-uint32_t FindTextureName(const TextureNameIndex& index, const std::string& name) {
-  if (name.empty()) return kNoReference;
-  const auto found = index.find(name);
-  return found == index.end() ? kNoReference : found->second;
+  return name.empty() ? kNoReference : table.Find(name);
 }
 
 }  // namespace cvm

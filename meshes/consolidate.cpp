@@ -123,17 +123,6 @@ void ConsolidationProgress::Update(const char* format, uint32_t i, uint32_t coun
   nextCheck = low;
 }
 
-bool CornerRecordGreater(const CornerRecord& a, const CornerRecord& b) {
-  const Point3& p = a.value;
-  const Point3& q = b.value;
-  if (p.x == q.x && p.y == q.y && p.z == q.z) return false;
-  if (p.x > q.x) return true;
-  if (p.x < q.x) return false;
-  if (p.y > q.y) return true;
-  if (p.y < q.y) return false;
-  return p.z > q.z;
-}
-
 SortedValues SortChannelValues(const GatheredChannel& gathered, ConsolidationScratch& scratch) {
   const std::vector<Point3>& values = gathered.values;
   const auto met = static_cast<uint32_t>(values.size());
@@ -239,27 +228,6 @@ void ConsolidateInOrderMerged(GatheredChannel& gathered, const SortedValues& sor
     MapCorners(channel.cornerIndices, positionOfId, kConsolidatingVerticesText, progress);
   }
   gathered.Clear();
-}
-
-GatheredChannel ChannelOfRecords(const std::vector<CornerRecord>& records) {
-  GatheredChannel channel;
-  channel.ids.resize(records.size());
-  for (const CornerRecord& record : records) channel.ids[record.corner] = channel.Add(record.value);
-  return channel;
-}
-
-void ConsolidateSorted(const std::vector<CornerRecord>& records, const char* format,
-                       ConsolidationProgress& progress, ConsolidationScratch& scratch,
-                       IndexedChannel& channel) {
-  GatheredChannel gathered = ChannelOfRecords(records);
-  ConsolidateSorted(gathered, format, progress, scratch, channel);
-}
-
-void ConsolidateInOrder(const std::vector<CornerRecord>& records, bool mergeVertices,
-                        ConsolidationProgress& progress, ConsolidationScratch& scratch,
-                        IndexedChannel& channel) {
-  GatheredChannel gathered = ChannelOfRecords(records);
-  ConsolidateInOrder(gathered, mergeVertices, progress, scratch, channel);
 }
 
 }  // namespace cvm

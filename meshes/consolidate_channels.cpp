@@ -1,107 +1,76 @@
 #include "meshes/consolidate_channels.h"
 
-#if CVM_HAVE_STD_THREAD
-#include <exception>
-#include <future>
-#include <system_error>
-#include <thread>
-#endif
+#include "meshes/encode_normal.h"
 
 namespace cvm {
-namespace {
 
-// The normals as the record stores them, once their channel is made.
-void EncodeNormals(MeshChannels& channels) {
+void ConsolidateNormals(GatheredMesh& gathered, ConsolidationProgress& progress,
+                        ConsolidationScratch& scratch, MeshChannels& channels) {
+  ConsolidateSorted(gathered.normals, kConsolidatingNormalsText, progress, scratch, channels.normals);
+  // The normals as the record stores them.
   const std::vector<Point3>& normals = channels.normals.values;
   channels.encodedNormals.resize(normals.size());
   for (size_t i = 0; i < normals.size(); ++i) channels.encodedNormals[i] = EncodeNormal(normals[i]);
 }
 
-bool SortsPositions(const ExportOptions& options) {
-  return !options.preserveVertexOrdering || options.mergeVertices != 0;
+SortedValues SortPositionValues(const GatheredMesh& gathered, const ExportOptions& options,
+                                ConsolidationScratch& scratch) {
+  const bool sorts = !options.preserveVertexOrdering || options.mergeVertices;
+  return sorts ? SortChannelValues(gathered.positions, scratch) : SortedValues{};
 }
 
-// The position pass, its values sorted when SortsPositions.
-void FinishPositions(GatheredMesh& gathered, const ExportOptions& options, const SortedValues& sorted,
-                     ConsolidationProgress& progress, ConsolidationScratch& scratch,
-                     IndexedChannel& channel) {
-  if (!options.preserveVertexOrdering) {
-    ConsolidateSorted(gathered.positions, sorted, kConsolidatingVerticesText, progress, scratch, channel);
-  } else if (options.mergeVertices != 0) {
-    ConsolidateInOrderMerged(gathered.positions, sorted, progress, scratch, channel);
+void ConsolidatePositions(GatheredMesh& gathered, const ExportOptions& options,
+                          ConsolidationProgress& progress, ConsolidationScratch& scratch,
+                          MeshChannels& channels, const SortedValues* sorted) {
+  if (options.preserveVertexOrdering && !options.mergeVertices) {
+    ConsolidateInOrder(gathered.positions, false, progress, scratch, channels.positions);
+    return;
+  }
+  const SortedValues own =
+      sorted == nullptr ? SortPositionValues(gathered, options, scratch) : SortedValues{};
+  const SortedValues& values = sorted == nullptr ? own : *sorted;
+  if (options.preserveVertexOrdering) {
+    ConsolidateInOrderMerged(gathered.positions, values, progress, scratch, channels.positions);
   } else {
-    ConsolidateInOrder(gathered.positions, false, progress, scratch, channel);
+    ConsolidateSorted(gathered.positions, values, kConsolidatingVerticesText, progress, scratch,
+                      channels.positions);
   }
 }
 
-SortedValues SortPositions(const GatheredMesh& gathered, const ExportOptions& options,
-                           ConsolidationScratch& scratch) {
-  return SortsPositions(options) ? SortChannelValues(gathered.positions, scratch) : SortedValues{};
-}
-
-void ConsolidateInTurn(GatheredMesh& gathered, const ExportOptions& options, ConsolidationProgress& progress,
-                       ChannelScratch& scratch, MeshChannels& channels) {
-  ConsolidateSorted(gathered.normals, kConsolidatingNormalsText, progress, scratch.normals, channels.normals);
-  EncodeNormals(channels);
-  FinishPositions(gathered, options, SortPositions(gathered, options, scratch.positions), progress,
-                  scratch.positions, channels.positions);
-  ConsolidateSorted(gathered.textureCoordinates, kConsolidatingUVsText, progress, scratch.textureCoordinates,
-                    channels.textureCoordinates);
-}
-
-#if CVM_HAVE_STD_THREAD
-// Returns false when no second thread could be started (nothing has been done then).
-bool ConsolidateOnTwoThreads(GatheredMesh& gathered, const ExportOptions& options,
-                             ConsolidationProgress& progress, ChannelScratch& scratch,
-                             MeshChannels& channels) {
-  // The helper reads only the position and texture-coordinate values and writes only their
-  // scratches; this thread touches those channels only once their sorts are handed over.
-  std::promise<SortedValues> positionsSorted;
-  std::promise<SortedValues> uvsSorted;
-  std::future<SortedValues> positions = positionsSorted.get_future();
-  std::future<SortedValues> uvs = uvsSorted.get_future();
-  const auto sortInto = [](std::promise<SortedValues>& result, auto sort) {
-    try {
-      result.set_value(sort());
-    } catch (...) {
-      result.set_exception(std::current_exception());
-    }
-  };
-  std::thread helper;
-  try {
-    helper = std::thread([&] {
-      sortInto(positionsSorted, [&] { return SortPositions(gathered, options, scratch.positions); });
-      sortInto(uvsSorted,
-               [&] { return SortChannelValues(gathered.textureCoordinates, scratch.textureCoordinates); });
-    });
-  } catch (const std::system_error&) {
-    return false;
+void ConsolidateTextureCoordinates(GatheredMesh& gathered, ConsolidationProgress& progress,
+                                   ConsolidationScratch& scratch, MeshChannels& channels,
+                                   const SortedValues* sorted) {
+  if (sorted == nullptr) {
+    ConsolidateSorted(gathered.textureCoordinates, kConsolidatingUVsText, progress, scratch,
+                      channels.textureCoordinates);
+  } else {
+    ConsolidateSorted(gathered.textureCoordinates, *sorted, kConsolidatingUVsText, progress, scratch,
+                      channels.textureCoordinates);
   }
-  // Joined on every way out, a failure of a pass here included.
-  struct Joiner {
-    std::thread& thread;
-    ~Joiner() { thread.join(); }
-  } joiner{helper};
-
-  ConsolidateSorted(gathered.normals, kConsolidatingNormalsText, progress, scratch.normals, channels.normals);
-  EncodeNormals(channels);  // while the helper still sorts
-  FinishPositions(gathered, options, positions.get(), progress, scratch.positions, channels.positions);
-  ConsolidateSorted(gathered.textureCoordinates, uvs.get(), kConsolidatingUVsText, progress,
-                    scratch.textureCoordinates, channels.textureCoordinates);
-  return true;
 }
-#endif
-
-}  // namespace
 
 void ConsolidateChannels(GatheredMesh& gathered, const ExportOptions& options,
-                         ConsolidationProgress& progress, ChannelScratch& scratch, MeshChannels& channels) {
-#if CVM_HAVE_STD_THREAD
-  if (gathered.CornerCount() >= kParallelSortCorners &&
-      ConsolidateOnTwoThreads(gathered, options, progress, scratch, channels))
+                         ConsolidationProgress& progress, ChannelScratch& scratch, MeshChannels& channels,
+                         TaskRunner* runner) {
+  if (runner == nullptr || gathered.positions.CornerCount() < kParallelSortCorners) {
+    ConsolidateNormals(gathered, progress, scratch.normals, channels);
+    ConsolidatePositions(gathered, options, progress, scratch.positions, channels);
+    ConsolidateTextureCoordinates(gathered, progress, scratch.textureCoordinates, channels);
     return;
-#endif
-  ConsolidateInTurn(gathered, options, progress, scratch, channels);
+  }
+  // The sorts read only the position and texture-coordinate values and write only their
+  // scratches; the normal pass touches neither.
+  SortedValues positions;
+  SortedValues textureCoordinates;
+  runner->RunBeside(
+      [&] {
+        positions = SortPositionValues(gathered, options, scratch.positions);
+        textureCoordinates = SortChannelValues(gathered.textureCoordinates, scratch.textureCoordinates);
+      },
+      [&] { ConsolidateNormals(gathered, progress, scratch.normals, channels); });
+  ConsolidatePositions(gathered, options, progress, scratch.positions, channels, &positions);
+  ConsolidateTextureCoordinates(gathered, progress, scratch.textureCoordinates, channels,
+                                &textureCoordinates);
 }
 
 }  // namespace cvm

@@ -50,9 +50,16 @@ void ResetCache(std::vector<uint32_t>& cache, int32_t count) {
 
 }  // namespace
 
-bool GatherMesh(const HostMesh& mesh, uint32_t faceCount, const Matrix3& worldTransform, bool exportNormals,
-                const ProgressWindow& progress, const char* nodeName, GatheredMesh& gathered,
-                std::string& error) {
+bool GatherMesh(const HostMesh& mesh, uint32_t faceCount, const Matrix3& worldTransform, const Point3& pivot,
+                bool exportNormals, const ProgressWindow& progress, const char* nodeName,
+                GatheredMesh& gathered, std::string& error) {
+  gathered.Clear();
+  gathered.pivot = pivot;
+  gathered.normalTransform = worldTransform;
+  gathered.normalTransform.SetRow(3, Point3{0.0f, 0.0f, 0.0f});
+  gathered.hasUVs = mesh.MeshTVertCount() > 0;
+  gathered.colourVertexCount = mesh.getNumMapVerts(0);
+  gathered.hasColours = gathered.colourVertexCount > 0;
   if (faceCount == 0) return true;
   const MeshFace* faces = mesh.MeshFaces();
   const Point3* vertices = mesh.MeshVertices();
@@ -99,12 +106,11 @@ bool GatherMesh(const HostMesh& mesh, uint32_t faceCount, const Matrix3& worldTr
   // The record holds colours only when there are at least as many colour vertices as corners;
   // otherwise their indices are still checked, but nothing is kept.
   const bool keepColours = gathered.hasColours && static_cast<uint32_t>(mapVertCount) >= cornerCount;
-  if (keepColours) gathered.colours.resize(size_t{3} * cornerCount);
+  if (keepColours) gathered.colours.resize(cornerCount);
   gathered.faceMaterialIds.resize(faceCount);
   uint32_t* positionIds = gathered.positions.ids.data();
   uint32_t* uvIds = gathered.textureCoordinates.ids.data();
   uint32_t* normalIds = exportNormals ? gathered.normals.ids.data() : nullptr;
-  const Point3 pivot = gathered.pivot;
   const Matrix3& normalTransform = gathered.normalTransform;
 
   ProgressTextCache text;
@@ -136,10 +142,8 @@ bool GatherMesh(const HostMesh& mesh, uint32_t faceCount, const Matrix3& worldTr
         if (!InRange(m, mapVertCount))
           return Fail(error, nodeName, IndexOutOfRange(f, i, "colour vertex", m, mapVertCount));
         if (keepColours) {
-          uint16_t* colour = &gathered.colours[size_t{3} * cornerSerial];
-          colour[0] = ColorToU16(mapVerts[m].x);
-          colour[1] = ColorToU16(mapVerts[m].y);
-          colour[2] = ColorToU16(mapVerts[m].z);
+          gathered.colours[cornerSerial] = {ColorToU16(mapVerts[m].x), ColorToU16(mapVerts[m].y),
+                                            ColorToU16(mapVerts[m].z)};
         }
       }
 

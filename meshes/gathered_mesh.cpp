@@ -10,7 +10,6 @@ void GatheredMesh::Clear() {
   faceMaterialIds.clear();
   pivot = Point3{};
   normalTransform = Matrix3{};
-  material = nullptr;
   hasUVs = false;
   hasColours = false;
   colourVertexCount = 0;

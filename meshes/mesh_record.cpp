@@ -1,75 +1,118 @@
 #include "meshes/mesh_record.h"
 
-#include "meshes/encode_normal.h"
+#include <functional>
+#include <vector>
+
+#include "export_context/file_axes.h"
+#include "format/record_writer.h"
 #include "meshes/face_groups.h"
-#include "meshes/write_blocks.h"
 
 namespace cvm {
 namespace {
 
-void WriteChannelIndices(const IndexedChannel& channel, OutputStream& stream) {
-  WriteU32Block(channel.cornerIndices.data(), channel.cornerIndices.size(), stream);
+// The record's lists as views of the channels, the way the record holds them.
+template <typename T>
+struct Span {
+  const T* data = nullptr;
+  size_t count = 0;
+  size_t size() const { return count; }
+  const T& operator[](size_t i) const { return data[i]; }
+};
+template <typename T>
+Span<T> SpanOf(const std::vector<T>& list) {
+  return {list.data(), list.size()};
 }
 
-void WriteFaceGroups(const GatheredMesh& gathered, const MaterialList& materials, OutputStream& stream) {
-  std::vector<FaceGroup> groups;
-  std::vector<uint32_t> faceOrder;
-  BuildFaceGroups(gathered.faceMaterialIds, gathered.material, materials, groups, faceOrder);
-  WriteU32(gathered.FaceCount(), stream);
-  WriteU32(static_cast<uint32_t>(groups.size()), stream);
-  size_t next = 0;
-  for (const FaceGroup& group : groups) {
-    WriteU16(group.materialIndex, stream);
-    WriteU32(group.faceCount, stream);
-    // Corners in reversed order, for every node whatever its transform.
-    WriteReversedFaceBlock(faceOrder.data() + next, group.faceCount, stream);
-    next += group.faceCount;
+// Positions in the file's axes (x, z, y).
+struct FilePositions {
+  const Point3* points = nullptr;
+  size_t count = 0;
+  size_t size() const { return count; }
+  format::Vec3 operator[](size_t i) const { return ToFileAxes(points[i]); }
+};
+
+// Texture coordinates without their w.
+struct TextureCoordinates {
+  const Point3* points = nullptr;
+  size_t count = 0;
+  size_t size() const { return count; }
+  format::Vec2 operator[](size_t i) const { return {points[i].x, points[i].y}; }
+};
+
+// The faces of a group in ascending order, each with its corners reversed.
+struct ReversedFaces {
+  const uint32_t* faces = nullptr;
+  size_t count = 0;
+  size_t size() const { return count; }
+  format::Triangle operator[](size_t i) const {
+    const uint32_t first = 3 * faces[i];
+    return {first + 2, first + 1, first};
   }
-}
+};
+
+struct GroupView {
+  uint32_t materialIndex = kNoReference;  // its low 16 bits are written
+  ReversedFaces faces;
+};
+
+struct MeshRecordView {
+  format::Vec3 pivot;
+  uint32_t cornerCount = 0;
+  Span<uint32_t> positionIndices;
+  FilePositions positions;
+  bool hasUvs = false;
+  Span<uint32_t> uvIndices;
+  TextureCoordinates uvs;
+  bool hasNormals = false;
+  Span<uint32_t> normalIndices;
+  Span<format::EncodedNormal> normals;
+  Span<format::Color16> colors;
+  uint32_t faceCount = 0;
+  std::vector<GroupView> groups;
+};
 
 }  // namespace
 
-void WriteMeshRecord(const GatheredMesh& gathered, const MeshChannels& channels, bool exportNormals,
-                     const MaterialList& materials, const ProgressWindow& progress, const char* nodeName,
-                     OutputStream& stream) {
-  const uint32_t cornerCount = gathered.CornerCount();
-
-  SetProgressText(progress, "Exporting %s - Vertices...\n", nodeName);
-  WriteU32(cornerCount, stream);
-  WriteChannelIndices(channels.positions, stream);
-  WriteU32(static_cast<uint32_t>(channels.positions.values.size()), stream);
-  WritePointXZYBlock(channels.positions.values.data(), channels.positions.values.size(), stream);
-
-  SetProgressText(progress, "Exporting %s - UVs...\n", nodeName);
-  WriteU16(gathered.hasUVs ? 1 : 0, stream);
-  if (gathered.hasUVs) {
-    const IndexedChannel& uvs = channels.textureCoordinates;
-    WriteChannelIndices(uvs, stream);
-    WriteU32(static_cast<uint32_t>(uvs.values.size()), stream);
-    WritePointXYBlock(uvs.values.data(), uvs.values.size(), stream);
+void WriteMeshRecord(const GatheredMesh& gathered, const MeshChannels& channels, HostMaterial* nodeMaterial,
+                     bool exportNormals, const MaterialList& materials, const ProgressWindow& progress,
+                     const char* nodeName, OutputStream& stream) {
+  MeshRecordView view;
+  view.pivot = ToFileAxes(gathered.pivot);
+  view.cornerCount = gathered.CornerCount();
+  view.positionIndices = SpanOf(channels.positions.cornerIndices);
+  view.positions = {channels.positions.values.data(), channels.positions.values.size()};
+  view.hasUvs = gathered.hasUVs;
+  if (view.hasUvs) {
+    view.uvIndices = SpanOf(channels.textureCoordinates.cornerIndices);
+    view.uvs = {channels.textureCoordinates.values.data(), channels.textureCoordinates.values.size()};
   }
-
-  SetProgressText(progress, "Exporting %s - Normals...\n", nodeName);
-  WriteU16(exportNormals ? 1 : 0, stream);
-  if (exportNormals) {
-    const IndexedChannel& normals = channels.normals;
-    WriteChannelIndices(normals, stream);
-    WriteU32(static_cast<uint32_t>(normals.values.size()), stream);
-    for (const EncodedNormal& e : channels.encodedNormals) {
-      stream.PutByte(e.polar);
-      stream.PutByte(e.azimuth);
-    }
+  view.hasNormals = exportNormals;
+  if (view.hasNormals) {
+    view.normalIndices = SpanOf(channels.normals.cornerIndices);
+    view.normals = SpanOf(channels.encodedNormals);
   }
-
-  SetProgressText(progress, "Exporting %s - Colors...\n", nodeName);
   const bool writeColours = gathered.hasColours &&
-                            static_cast<uint32_t>(gathered.colourVertexCount) >= cornerCount &&
-                            gathered.colours.size() == size_t{3} * cornerCount;
-  WriteU32(writeColours ? cornerCount : 0, stream);
-  if (writeColours) WriteU16Block(gathered.colours.data(), gathered.colours.size(), stream);
+                            static_cast<uint32_t>(gathered.colourVertexCount) >= view.cornerCount &&
+                            gathered.colours.size() == view.cornerCount;
+  if (writeColours) view.colors = SpanOf(gathered.colours);
+  view.faceCount = gathered.FaceCount();
 
-  SetProgressText(progress, "Exporting %s - Faces...\n", nodeName);
-  WriteFaceGroups(gathered, materials, stream);
+  std::vector<FaceGroup> groups;
+  std::vector<uint32_t> faceOrder;
+  BuildFaceGroups(gathered.faceMaterialIds, nodeMaterial, materials, groups, faceOrder);
+  size_t next = 0;
+  for (const FaceGroup& group : groups) {
+    view.groups.push_back({group.materialIndex, {faceOrder.data() + next, group.faceCount}});
+    next += group.faceCount;
+  }
+
+  const std::function<void(format::Landmark)> texts = [&progress, nodeName](format::Landmark landmark) {
+    static const char* const kBlockTexts[] = {"Exporting %s - Vertices...\n", "Exporting %s - UVs...\n",
+                                              "Exporting %s - Normals...\n", "Exporting %s - Colors...\n",
+                                              "Exporting %s - Faces...\n"};
+    SetProgressText(progress, kBlockTexts[static_cast<int>(landmark)], nodeName);
+  };
+  format::WriteMeshRecord(stream, view, texts);
 }
 
 }  // namespace cvm

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "export_context/file_axes.h"
+#include "format/record_writer.h"
 #include "objects/node_user_text.h"
 
 namespace cvm {
@@ -17,7 +19,6 @@ uint16_t LightTypeForFile(int32_t hostTypeCode) {
 
 void WriteLightsSection(ExportContext& ctx) {
   SetProgressText(ctx.progress, "Exporting Lights\n");
-  OutputStream& out = ctx.stream;
   for (const uint32_t position : ctx.lists.lights) {
     HostNode* node = ctx.NodeAt(position);
     const Matrix3 m = node->ObjectToWorldTransform(0);
@@ -26,20 +27,20 @@ void WriteLightsSection(ExportContext& ctx) {
       ctx.Refuse("node '" + std::string(node->NodeName()) + "': the light could not be evaluated");
       return;
     }
-    WriteString(node->NodeName(), out);
-    WriteU16(LightTypeForFile(light->LightTypeCode()), out);
-    WritePointXZY(m.GetRow(3), out);
+    format::CvmLight record;
+    record.name = node->NodeName();
+    record.typeCode = LightTypeForFile(light->LightTypeCode());
+    record.position = ToFileAxes(m.GetRow(3));
     // Each axis on its own: a sheared or mirrored node keeps exactly the axes it has.
-    WritePointXZY(Normalize(m.GetRow(0)), out);
-    WritePointXZY(Normalize(m.GetRow(1)), out);
+    record.axisX = ToFileAxes(Normalize(m.GetRow(0)));
+    record.axisY = ToFileAxes(Normalize(m.GetRow(1)));
     // The engine aims a light down its negated Z axis.
-    WritePointXZY(-Normalize(m.GetRow(2)), out);
+    record.axisZNegated = ToFileAxes(-Normalize(m.GetRow(2)));
     const Point3 color = light->LightColor(0);
-    WriteF32(color.x, out);
-    WriteF32(color.y, out);
-    WriteF32(color.z, out);
-    WriteF32(light->LightIntensity(0), out);
-    WriteNodeUserText(node->NodeUserText(), out);
+    record.color = {color.x, color.y, color.z};
+    record.intensity = light->LightIntensity(0);
+    record.userText = NodeUserTextField(node->NodeUserText());
+    format::WriteRecord(ctx.stream, record);
   }
 }
 

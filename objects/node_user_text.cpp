@@ -2,13 +2,9 @@
 
 namespace cvm {
 
-void WriteNodeUserText(const char* text, OutputStream& stream) {
-  if (text[0] == '\0') {
-    WriteU16(0, stream);
-    return;
-  }
-  WriteU16(1, stream);
-  WriteString(text, stream);
+std::optional<std::string> NodeUserTextField(const char* text) {
+  if (text[0] == '\0') return std::nullopt;
+  return std::string(text);
 }
 
 }  // namespace cvm

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "export_context/file_axes.h"
+#include "format/record_writer.h"
 #include "objects/node_user_text.h"
 
 namespace cvm {
@@ -32,8 +34,8 @@ std::string CollectSplines(const HostBezierShape* shape, std::vector<SplineEntry
     if (entry.spline != nullptr) {
       const int32_t knotCount = entry.spline->SplineKnotCount();
       if (knotCount > kMaxU16Count) {
-        return "spline " + std::to_string(i) + " has " + std::to_string(knotCount) + " knots, more than the " +
-               std::to_string(kMaxU16Count) + " a spline record can hold";
+        return "spline " + std::to_string(i) + " has " + std::to_string(knotCount) +
+               " knots, more than the " + std::to_string(kMaxU16Count) + " a spline record can hold";
       }
       entry.knotCount = knotCount > 0 ? knotCount : 0;
       entry.closed = entry.spline->SplineIsClosed();
@@ -45,20 +47,24 @@ std::string CollectSplines(const HostBezierShape* shape, std::vector<SplineEntry
 
 void WriteSplineRecord(const HostNode& node, const Matrix3& m, const std::vector<SplineEntry>& entries,
                        OutputStream& out) {
-  WriteString(node.NodeName(), out);
-  WritePointXZY(m.GetRow(3), out);
+  format::CvmSplineObject record;
+  record.name = node.NodeName();
+  record.position = ToFileAxes(m.GetRow(3));
   // Knots are stored relative to the node's position, which the record holds once.
   Matrix3 offsetTransform = m;
   offsetTransform.SetRow(3, Point3{0.0f, 0.0f, 0.0f});
-  WriteU16(static_cast<uint32_t>(entries.size()), out);
-  for (const SplineEntry& entry : entries) {
-    WriteU16(static_cast<uint32_t>(entry.knotCount), out);
-    out.PutByte(entry.closed ? 1 : 0);
-    for (int32_t k = 0; k < entry.knotCount; ++k) {
-      WritePointXZY(TransformPoint(offsetTransform, entry.spline->SplineKnotPoint(k)), out);
-    }
+  record.splines.resize(entries.size());
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const SplineEntry& entry = entries[i];
+    format::CvmSpline& spline = record.splines[i];
+    spline.closed = entry.closed;
+    spline.knots.resize(static_cast<size_t>(entry.knotCount));
+    for (int32_t k = 0; k < entry.knotCount; ++k)
+      spline.knots[static_cast<size_t>(k)] =
+          ToFileAxes(TransformPoint(offsetTransform, entry.spline->SplineKnotPoint(k)));
   }
-  WriteNodeUserText(node.NodeUserText(), out);
+  record.userText = NodeUserTextField(node.NodeUserText());
+  format::WriteRecord(out, record);
 }
 
 }  // namespace
@@ -69,7 +75,8 @@ void WriteSplinesSection(ExportContext& ctx) {
     HostNode* node = ctx.NodeAt(position);
     const Matrix3 m = node->ObjectToWorldTransform(0);
     HostObject* evaluated = node->EvaluateNodeObject(0);
-    HostObject* converted = evaluated != nullptr ? evaluated->ObjectConvertTo(kSplineShapeClassId, 0) : nullptr;
+    HostObject* converted =
+        evaluated != nullptr ? evaluated->ObjectConvertTo(kSplineShapeClassId, 0) : nullptr;
     const HostBezierShape* shape = converted != nullptr ? converted->ShapeObjectBezierShape() : nullptr;
 
     std::vector<SplineEntry> entries;

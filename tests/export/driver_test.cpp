@@ -5,6 +5,7 @@
 
 #include "export/run_export.h"
 #include "export/scene_node_collector.h"
+#include "output/atomic_file_target.h"
 #include "tests/support/export_fixture.h"
 #include "tests/support/temp_dir.h"
 
@@ -41,28 +42,54 @@ TEST(Driver, CollectsAndClassifiesNodes) {
       {"only hidden nodes", {R"("hidden": true, )" + light, R"("hidden": true, )" + mesh}, 0, true, {}},
       {"selected only, nothing selected", {light, mesh}, kExportSelectedOnly, true, {}},
       {"a hidden light is not exported even when selected",
-       {R"("hidden": true, "selected": true, )" + light}, kExportSelectedOnly, true, {}},
+       {R"("hidden": true, "selected": true, )" + light},
+       kExportSelectedOnly,
+       true,
+       {}},
       {"an unselected light is exported without bit 0", {light}, 0, false, {0, 1, 0, 0}},
       {"an unselected light is skipped with bit 0",
-       {light, R"("selected": true, )" + mesh}, kExportSelectedOnly, false, {1, 0, 0, 0}},
+       {light, R"("selected": true, )" + mesh},
+       kExportSelectedOnly,
+       false,
+       {1, 0, 0, 0}},
       {"only cameras", {R"("object": {"kind": "camera"})"}, 0, true, {}},
       {"both helper classes, a third class collected but not exported",
        {R"("object": {"kind": "helper"})", R"("object": {"kind": "helper", "classId": [8872500, 0]})",
         R"("object": {"kind": "helper", "classId": [1, 2]})"},
-       0, false, {0, 0, 2, 0}},
+       0,
+       false,
+       {0, 0, 2, 0}},
       {"a shape that also converts to a mesh is a spline only",
-       {R"("object": {"kind": "shape", "alsoMesh": true})"}, 0, false, {0, 0, 0, 1}},
-      {"a non-native shape is a spline", {R"("object": {"kind": "shape", "native": false})"}, 0, false, {0, 0, 0, 1}},
+       {R"("object": {"kind": "shape", "alsoMesh": true})"},
+       0,
+       false,
+       {0, 0, 0, 1}},
+      {"a non-native shape is a spline",
+       {R"("object": {"kind": "shape", "native": false})"},
+       0,
+       false,
+       {0, 0, 0, 1}},
       {"a mesh without faces is collected but listed nowhere",
-       {R"("object": {"kind": "mesh", "vertices": [], "faces": []})"}, 0, false, {0, 0, 0, 0}},
+       {R"("object": {"kind": "mesh", "vertices": [], "faces": []})"},
+       0,
+       false,
+       {0, 0, 0, 0}},
       {"super class 0x30 makes any object a light",
-       {R"("object": {"kind": "camera", "superClassId": 48})"}, 0, false, {0, 1, 0, 0}},
+       {R"("object": {"kind": "camera", "superClassId": 48})"},
+       0,
+       false,
+       {0, 1, 0, 0}},
       {"super class 0x50 with a helper class makes a mesh a helper",
        {R"("object": {"kind": "mesh", "vertices": [[0,0,0],[1,0,0],[0,1,0]], "faces": [[0,1,2]],
            "superClassId": 80, "classId": [8211, 0]})"},
-       0, false, {0, 0, 1, 0}},
-      {"every kind", {mesh, light, R"("object": {"kind": "helper"})", R"("object": {"kind": "shape"})", mesh}, 0,
-       false, {2, 1, 1, 1}},
+       0,
+       false,
+       {0, 0, 1, 0}},
+      {"every kind",
+       {mesh, light, R"("object": {"kind": "helper"})", R"("object": {"kind": "shape"})", mesh},
+       0,
+       false,
+       {2, 1, 1, 1}},
   };
   for (const ClassificationCase& c : cases) {
     auto scene = SceneFromJson(Scene(c.nodes));
@@ -86,7 +113,8 @@ TEST(Driver, KindListsHoldPositionsInTheCollectedList) {
   const std::string mesh = kTriangle;
   const std::string light = kLight;
   // The hidden node is never collected, so positions count from the light.
-  auto scene = SceneFromJson(Scene({R"("hidden": true, )" + mesh, light, mesh, light, R"("object": {"kind": "shape"})"}));
+  auto scene = SceneFromJson(
+      Scene({R"("hidden": true, )" + mesh, light, mesh, light, R"("object": {"kind": "shape"})"}));
   ASSERT_NE(scene, nullptr);
   SceneNodeCollector collector(0, false);
   scene->EnumerateSceneNodes(collector);
@@ -106,12 +134,14 @@ TEST(Driver, HeaderCarriesScaleAndCounts) {
   const test::MemoryExport result = ExportToMemory(*scene, options);
   ASSERT_GE(result.bytes.size(), 20u);
   const std::vector<uint8_t> header(result.bytes.begin(), result.bytes.begin() + 20);
-  EXPECT_EQ(header, (std::vector<uint8_t>{0x00, 0x00, 0x00, 0x3F, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(header,
+            (std::vector<uint8_t>{0x00, 0x00, 0x00, 0x3F, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
 }
 
 TEST(Driver, ClassificationReleasesEachTemporaryOnce) {
-  auto scene = SceneFromJson(Scene({R"("object": {"kind": "mesh", "native": false, "vertices": [], "faces": []})",
-                                    R"("object": {"kind": "mesh", "native": false,
+  auto scene =
+      SceneFromJson(Scene({R"("object": {"kind": "mesh", "native": false, "vertices": [], "faces": []})",
+                           R"("object": {"kind": "mesh", "native": false,
                                         "vertices": [[0,0,0],[1,0,0],[0,1,0]], "faces": [[0,1,2]]})"}));
   ASSERT_NE(scene, nullptr);
   SceneNodeCollector collector(0, false);
@@ -164,6 +194,17 @@ TEST(Driver, AFailedWriteIsAFailureNotASuccess) {
   EXPECT_EQ(ui.windowsDestroyed, 1);
 }
 
+// The export into a file, as the plug-in and the converter make it: written atomically.
+int RunExportToFile(const std::string& path, HostScene& scene, ExportUi& ui, ExportOptions& options) {
+  AtomicFileTarget target(path);
+  return RunExport(target, scene, ui, options, 0, true).result;
+}
+int DoExportToFile(const std::string& path, HostScene& scene, ExportUi& ui, int suppressPrompts,
+                   uint32_t options) {
+  AtomicFileTarget target(path);
+  return DoExport(target, scene, ui, suppressPrompts, options);
+}
+
 TEST(Driver, FileResultsOnDisk) {
   test::TempDir dir;
   const std::string existing = dir.File("existing.cvm");
@@ -176,13 +217,13 @@ TEST(Driver, FileResultsOnDisk) {
 
   {  // No Data: the existing file is left as it was.
     test::RecordingUi ui;
-    EXPECT_EQ(RunExport(existing.c_str(), *empty, ui, options, 0, true), kExportDone);
+    EXPECT_EQ(RunExportToFile(existing, *empty, ui, options), kExportDone);
     EXPECT_EQ(ui.noDataMessages, 1);
     EXPECT_EQ(test::ReadBytes(existing), old);
   }
   {  // A target in a missing folder: 0, the window destroyed again, nothing created.
     test::RecordingUi ui;
-    EXPECT_EQ(RunExport(dir.File("missing/out.cvm").c_str(), *lights, ui, options, 0, true), kExportFailed);
+    EXPECT_EQ(RunExportToFile(dir.File("missing/out.cvm"), *lights, ui, options), kExportFailed);
     EXPECT_EQ(ui.windowsCreated, 1);
     EXPECT_EQ(ui.windowsDestroyed, 1);
     ASSERT_EQ(ui.errors.size(), 1u);
@@ -190,7 +231,7 @@ TEST(Driver, FileResultsOnDisk) {
   }
   {  // Success replaces the file and leaves no temporary.
     test::RecordingUi ui;
-    EXPECT_EQ(RunExport(existing.c_str(), *lights, ui, options, 0, true), kExportDone);
+    EXPECT_EQ(RunExportToFile(existing, *lights, ui, options), kExportDone);
     EXPECT_EQ(test::HeaderCounts(test::ReadBytes(existing)), (std::vector<uint32_t>{0, 1, 0, 0}));
   }
   EXPECT_EQ(dir.Entries(), std::vector<std::string>{"existing.cvm"});
@@ -222,7 +263,7 @@ TEST_F(DoExportTest, CancelledDialogReturnsTwoAndWritesNothing) {
   ASSERT_NE(scene, nullptr);
   test::RecordingUi ui;
   ui.dialogResult = -1;
-  EXPECT_EQ(DoExport(dir.File("out.cvm").c_str(), *scene, ui, 0, 0), kExportCancelled);
+  EXPECT_EQ(DoExportToFile(dir.File("out.cvm"), *scene, ui, 0, 0), kExportCancelled);
   EXPECT_EQ(ui.dialogsShown, 1);
   EXPECT_TRUE(dir.Entries().empty());
 }
@@ -234,11 +275,11 @@ TEST_F(DoExportTest, ConfirmedValuesAreKeptForExportsWithoutPrompts) {
   test::RecordingUi ui;
   ui.applyDialogEdit = true;
   ui.dialogEdit.scale = 0.5f;
-  ASSERT_EQ(DoExport(out.c_str(), *scene, ui, 0, 0), kExportDone);
+  ASSERT_EQ(DoExportToFile(out, *scene, ui, 0, 0), kExportDone);
   EXPECT_EQ(test::ReadF32At(test::ReadBytes(out), 0), 0.5f);
 
   test::RecordingUi silent;
-  ASSERT_EQ(DoExport(out.c_str(), *scene, silent, 1, kExportSelectedOnly), kExportDone);
+  ASSERT_EQ(DoExportToFile(out, *scene, silent, 1, kExportSelectedOnly), kExportDone);
   EXPECT_EQ(silent.dialogsShown, 0);
   EXPECT_EQ(TheExportOptions().scale, 0.5f);
   EXPECT_EQ(TheExportOptions().selectedOnly, 1u);

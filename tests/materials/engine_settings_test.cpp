@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "format/binary_writer.h"
+#include "format/record_writer.h"
 #include "materials/material_record.h"
 #include "tests/materials/fake_materials.h"
 
@@ -52,7 +53,7 @@ TEST(EqualsIgnoringAsciiCase, FoldsOnlyAsciiLetters) {
 std::vector<uint8_t> BlockBytes(const EngineMaterialSettings& settings) {
   MemorySink sink;
   OutputStream stream(sink);
-  WriteEngineSettingsBlock(settings, stream);
+  format::WriteRecord(stream, EngineSettingsRecord(settings));
   stream.Flush();
   return sink.bytes;
 }
@@ -97,7 +98,7 @@ std::vector<uint8_t> F32s(std::initializer_list<float> values) {
   return bytes;
 }
 
-TEST(WriteEngineSettingsBlock, FlagsAndOptionalBlocks) {
+TEST(EngineSettingsRecord, FlagsAndOptionalBlocks) {
   const float nan = std::numeric_limits<float>::quiet_NaN();
   struct Case {
     const char* what;

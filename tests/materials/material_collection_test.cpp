@@ -57,7 +57,6 @@ TEST(GetTextureFileName, OnlyBitmapTexturesHaveNames) {
 
 TEST(FindTextureName, FirstPositionExactCase) {
   const TextureNameTable table = {"a.tga", "B.tga", "a.tga", "b.tga", "B.tga"};
-  const TextureNameIndex index = IndexTextureNames(table);
   struct Case {
     std::string name;
     uint32_t expected;
@@ -68,7 +67,6 @@ TEST(FindTextureName, FirstPositionExactCase) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(FindTextureName(table, c.name), c.expected) << c.name;
-    EXPECT_EQ(FindTextureName(index, c.name), c.expected) << c.name;
   }
 }
 
@@ -78,15 +76,10 @@ TEST(FindMaterial, ByIdentityNotName) {
   FakeMaterial& second = m.Add("Same");
   FakeMaterial& unlisted = m.Add("Same");
   const MaterialList list = {&first, &second};
-  const MaterialPositions positions = IndexMaterials(list);
   EXPECT_EQ(FindMaterial(list, &first), 0u);
   EXPECT_EQ(FindMaterial(list, &second), 1u);
   EXPECT_EQ(FindMaterial(list, &unlisted), kNoReference);
   EXPECT_EQ(FindMaterial(list, nullptr), kNoReference);
-  EXPECT_EQ(FindMaterial(positions, &first), 0u);
-  EXPECT_EQ(FindMaterial(positions, &second), 1u);
-  EXPECT_EQ(FindMaterial(positions, &unlisted), kNoReference);
-  EXPECT_EQ(FindMaterial(positions, nullptr), kNoReference);
 }
 
 std::vector<std::string> Names(const MaterialList& list) {
@@ -194,7 +187,7 @@ TEST(WriteMaterialSection, RefusesMoreMaterialsThanAFaceGroupCanAddress) {
     const std::vector<HostNode*> nodes = {&scene.node};
     KindLists lists;
     lists.meshes = {0};
-    ExportContext ctx{stream, options, ProgressWindow(), nodes, lists, std::string()};
+    ExportContext ctx{stream, options, ProgressWindow(), nodes, lists, nullptr, std::string()};
     MaterialList materials;
     TextureNameTable textures;
     WriteMaterialSection(ctx, materials, textures);

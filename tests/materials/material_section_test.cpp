@@ -8,13 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "format/binary_writer.h"
 #include "export/run_export.h"
+#include "format/binary_writer.h"
+#include "format/record_writer.h"
 #include "import/scene_document.h"
-#include "standin/standin_scene.h"
 #include "materials/engine_settings.h"
 #include "materials/material_record.h"
 #include "reader/cvm_reader.h"
+#include "standin/standin_scene.h"
 #include "tests/support/recording_ui.h"
 
 namespace cvm {
@@ -285,7 +286,7 @@ TEST(MaterialSection, SlotsWithoutAUsableMapReferToNothing) {
 std::vector<uint8_t> BlockOf(const EngineMaterialSettings& settings) {
   MemorySink sink;
   OutputStream stream(sink);
-  WriteEngineSettingsBlock(settings, stream);
+  format::WriteRecord(stream, EngineSettingsRecord(settings));
   stream.Flush();
   return sink.bytes;
 }

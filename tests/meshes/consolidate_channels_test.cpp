@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "tests/support/corner_records.h"
 #include "tests/support/recording_ui.h"
 
 namespace cvm {
@@ -73,10 +76,38 @@ PassesRun OneByOne(GatheredMesh gathered, const ExportOptions& options) {
   });
 }
 
-PassesRun AsTheSectionRunsThem(GatheredMesh gathered, const ExportOptions& options) {
+// Runners that do the work handed out in either order on the calling thread, or on a thread
+// of its own: the results may depend on none of them.
+class OrderedRunner final : public TaskRunner {
+ public:
+  explicit OrderedRunner(bool besideFirst) : besideFirst_(besideFirst) {}
+  void RunBeside(const std::function<void()>& beside, const std::function<void()>& here) override {
+    ++calls;
+    if (besideFirst_) beside();
+    here();
+    if (!besideFirst_) beside();
+  }
+  int calls = 0;
+
+ private:
+  bool besideFirst_;
+};
+
+class ThreadedRunner final : public TaskRunner {
+ public:
+  void RunBeside(const std::function<void()>& beside, const std::function<void()>& here) override {
+    ++calls;
+    std::thread thread(beside);
+    here();
+    thread.join();
+  }
+  int calls = 0;
+};
+
+PassesRun AsTheSectionRunsThem(GatheredMesh gathered, const ExportOptions& options, TaskRunner* runner) {
   const PassesRun run = Record([&](ConsolidationProgress& progress, MeshChannels& channels) {
     ChannelScratch scratch;
-    ConsolidateChannels(gathered, options, progress, scratch, channels);
+    ConsolidateChannels(gathered, options, progress, scratch, channels, runner);
   });
   // The gathered channels have moved into the mesh's channels.
   EXPECT_EQ(gathered.positions.CornerCount() + gathered.normals.CornerCount() +
@@ -85,9 +116,10 @@ PassesRun AsTheSectionRunsThem(GatheredMesh gathered, const ExportOptions& optio
   return run;
 }
 
-// Whether the sorts share two threads or not, the channels and the texts, in their order, are
-// those of the normal, position and texture-coordinate passes run one after the other, the
-// position pass chosen by the options.
+// Whether the sorts are handed out or not, done before, after or beside the normal pass, the
+// channels and the texts, in their order, are those of the normal, position and
+// texture-coordinate passes run one after the other, the position pass chosen by the options.
+// Only a large mesh hands work out.
 TEST(ConsolidateChannels, SameChannelsAndTextsAsThePassesInTurn) {
   struct Case {
     const char* what;
@@ -113,12 +145,29 @@ TEST(ConsolidateChannels, SameChannelsAndTextsAsThePassesInTurn) {
     options.preserveVertexOrdering = c.preserveOrder ? 1 : 0;
     options.mergeVertices = c.merge ? 1 : 0;
     const PassesRun expected = OneByOne(gathered, options);
-    const PassesRun actual = AsTheSectionRunsThem(gathered, options);
-    EXPECT_TRUE(SameChannel(actual.channels.normals, expected.channels.normals));
-    EXPECT_TRUE(SameChannel(actual.channels.positions, expected.channels.positions));
-    EXPECT_TRUE(SameChannel(actual.channels.textureCoordinates, expected.channels.textureCoordinates));
-    EXPECT_EQ(actual.texts, expected.texts);
     EXPECT_FALSE(expected.texts.empty());
+    OrderedRunner besideFirst(true);
+    OrderedRunner hereFirst(false);
+    ThreadedRunner threaded;
+    const struct {
+      const char* name;
+      TaskRunner* runner;
+      const int* calls;
+    } runners[] = {{"no runner", nullptr, nullptr},
+                   {"beside first", &besideFirst, &besideFirst.calls},
+                   {"here first", &hereFirst, &hereFirst.calls},
+                   {"two threads", &threaded, &threaded.calls}};
+    for (const auto& r : runners) {
+      SCOPED_TRACE(r.name);
+      const PassesRun actual = AsTheSectionRunsThem(gathered, options, r.runner);
+      EXPECT_TRUE(SameChannel(actual.channels.normals, expected.channels.normals));
+      EXPECT_TRUE(SameChannel(actual.channels.positions, expected.channels.positions));
+      EXPECT_TRUE(SameChannel(actual.channels.textureCoordinates, expected.channels.textureCoordinates));
+      EXPECT_EQ(actual.texts, expected.texts);
+      if (r.calls != nullptr) {
+        EXPECT_EQ(*r.calls, c.corners >= kParallelSortCorners ? 1 : 0);
+      }
+    }
   }
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/corner_records.h"
 #include "tests/support/recording_ui.h"
 
 namespace cvm {

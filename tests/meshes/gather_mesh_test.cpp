@@ -74,15 +74,9 @@ class GatherMeshTest : public testing::Test {
     progress.ui = &ui;
   }
   bool Gather(test::FakeMesh& mesh, const Matrix3& world, bool exportNormals, const Point3& pivot = {}) {
-    gathered.Clear();
-    gathered.pivot = pivot;
-    gathered.normalTransform = world;
-    gathered.normalTransform.SetRow(3, {0, 0, 0});
-    gathered.hasUVs = mesh.MeshTVertCount() > 0;
-    gathered.hasColours = mesh.getNumMapVerts(0) > 0;
     if (exportNormals) mesh.buildNormals();
-    return GatherMesh(mesh, static_cast<uint32_t>(mesh.faces.size()), world, exportNormals, progress, "Tri", gathered,
-                      error);
+    return GatherMesh(mesh, static_cast<uint32_t>(mesh.faces.size()), world, pivot, exportNormals, progress,
+                      "Tri", gathered, error);
   }
 
   test::RecordingUi ui;
@@ -111,18 +105,22 @@ TEST_F(GatherMeshTest, CornersInWorldOrientationRelativeToThePivot) {
 
   const Point3 positions[] = {{0, 0, -1}, {0, 2, -1}, {-2, 0, -1}, {0, 0, 1}, {-2, 0, -1}, {0, 2, -1}};
   const Point3 uvw[] = {{0, 0, 0}, {1, 0, 0.5f}, {0, 1, 0}, {0, 1, 0}, {1, 0, 0.5f}, {0, 0, 0}};
-  const uint16_t colours[][3] = {{255, 0, 0}, {0, 255, 0}, {255, 0, 0}, {0, 255, 0}, {0, 255, 0}, {0, 255, 0}};
+  const uint16_t colours[][3] = {{255, 0, 0}, {0, 255, 0}, {255, 0, 0},
+                                 {0, 255, 0}, {0, 255, 0}, {0, 255, 0}};
   const Point3 normals[] = {{0, 0, 1}, {0, 0, 1}, {0, 0, 1}, {0, 1, 0}, {0, 1, 0}, {0, 1, 0}};
   ASSERT_EQ(gathered.CornerCount(), 6u);
   ASSERT_EQ(gathered.positions.CornerCount(), 6u);
   ASSERT_EQ(gathered.textureCoordinates.CornerCount(), 6u);
   ASSERT_EQ(gathered.normals.CornerCount(), 6u);
-  ASSERT_EQ(gathered.colours.size(), 18u);
+  ASSERT_EQ(gathered.colours.size(), 6u);
   for (uint32_t c = 0; c < 6; ++c) {
     SCOPED_TRACE(c);
     EXPECT_TRUE(SamePoint(gathered.positions.CornerValue(c), positions[c]));
     EXPECT_TRUE(SameBits(gathered.textureCoordinates.CornerValue(c), uvw[c]));
-    for (int k = 0; k < 3; ++k) EXPECT_EQ(gathered.colours[3 * c + k], colours[c][k]);
+    const format::Color16& colour = gathered.colours[c];
+    EXPECT_EQ(colour.r, colours[c][0]);
+    EXPECT_EQ(colour.g, colours[c][1]);
+    EXPECT_EQ(colour.b, colours[c][2]);
     EXPECT_TRUE(SamePoint(gathered.normals.CornerValue(c), normals[c]));
   }
   EXPECT_EQ(gathered.faceMaterialIds, (std::vector<uint16_t>{5, 0x1234}));
@@ -158,7 +156,8 @@ TEST_F(GatherMeshTest, WithoutNormalsOrUVsOrColours) {
   EXPECT_EQ(gathered.normals.CornerCount(), 0u);
   EXPECT_TRUE(gathered.colours.empty());
   ASSERT_EQ(gathered.textureCoordinates.CornerCount(), 3u);
-  for (uint32_t c = 0; c < 3; ++c) EXPECT_TRUE(SameBits(gathered.textureCoordinates.CornerValue(c), {0, 0, 0}));
+  for (uint32_t c = 0; c < 3; ++c)
+    EXPECT_TRUE(SameBits(gathered.textureCoordinates.CornerValue(c), {0, 0, 0}));
 }
 
 TEST_F(GatherMeshTest, GatheringTextBeforeEveryFace) {
@@ -166,8 +165,9 @@ TEST_F(GatherMeshTest, GatheringTextBeforeEveryFace) {
   mesh.vertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
   for (int f = 0; f < 3; ++f) mesh.AddFace(0, 1, 2);
   ASSERT_TRUE(Gather(mesh, Matrix3{}, false)) << error;
-  EXPECT_EQ(ui.progressTexts, (std::vector<std::string>{"Exporting Tri - Gathering 0%\n", "Exporting Tri - Gathering 33%\n",
-                                                        "Exporting Tri - Gathering 66%\n"}));
+  EXPECT_EQ(ui.progressTexts,
+            (std::vector<std::string>{"Exporting Tri - Gathering 0%\n", "Exporting Tri - Gathering 33%\n",
+                                      "Exporting Tri - Gathering 66%\n"}));
 
   // Set for every face, also when the percentage stays (the texts are formatted only once).
   ui.progressTexts.clear();
@@ -175,7 +175,8 @@ TEST_F(GatherMeshTest, GatheringTextBeforeEveryFace) {
   ASSERT_TRUE(Gather(mesh, Matrix3{}, false)) << error;
   ASSERT_EQ(ui.progressTexts.size(), 200u);
   for (uint32_t f = 0; f < 200; ++f) {
-    EXPECT_EQ(ui.progressTexts[f], "Exporting Tri - Gathering " + std::to_string(ProgressPercent(f, 200)) + "%\n")
+    EXPECT_EQ(ui.progressTexts[f],
+              "Exporting Tri - Gathering " + std::to_string(ProgressPercent(f, 200)) + "%\n")
         << f;
   }
   EXPECT_EQ(ui.progressTexts[1], "Exporting Tri - Gathering 0%\n");
@@ -189,7 +190,8 @@ TEST_F(GatherMeshTest, RefusesIndicesOutsideTheHostArrays) {
     const char* message;
   };
   const Case cases[] = {
-      {"vertex", [](test::FakeMesh& m) { m.faces[1].v[2] = 3; }, "face 1 corner 2: vertex index 3 out of range (3)"},
+      {"vertex", [](test::FakeMesh& m) { m.faces[1].v[2] = 3; },
+       "face 1 corner 2: vertex index 3 out of range (3)"},
       {"texture vertex", [](test::FakeMesh& m) { m.tvFaces[0].t[1] = 9; },
        "face 0 corner 1: texture vertex index 9 out of range (3)"},
       {"colour vertex", [](test::FakeMesh& m) { m.colourFaces[1].t[0] = 1; },

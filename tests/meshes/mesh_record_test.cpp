@@ -3,11 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
-#include "format/byte_sink.h"
 #include "export_context/export_options.h"
+#include "format/byte_sink.h"
 #include "meshes/consolidate_channels.h"
 #include "meshes/gather_mesh.h"
 #include "tests/meshes/fake_host.h"
@@ -31,18 +32,15 @@ struct Bytes {
   }
 };
 
-// Gathers, consolidates and writes mesh the way the mesh section does, from the pivot on.
-std::vector<uint8_t> Record(test::FakeMesh& mesh, const ExportOptions& options, HostMaterial* material = nullptr,
-                            const MaterialList& materials = {}) {
+// Gathers, consolidates and writes mesh the way the mesh section does; the record after its
+// pivot, which is (0, 0, 0) here.
+std::vector<uint8_t> Record(test::FakeMesh& mesh, const ExportOptions& options,
+                            HostMaterial* material = nullptr, const MaterialList& materials = {}) {
   GatheredMesh gathered;
-  gathered.material = material;
-  gathered.hasUVs = mesh.MeshTVertCount() > 0;
-  gathered.colourVertexCount = mesh.getNumMapVerts(0);
-  gathered.hasColours = gathered.colourVertexCount > 0;
   if (options.exportNormals) mesh.buildNormals();
   std::string error;
-  EXPECT_TRUE(GatherMesh(mesh, static_cast<uint32_t>(mesh.faces.size()), Matrix3{}, options.exportNormals,
-                         ProgressWindow{}, "m", gathered, error))
+  EXPECT_TRUE(GatherMesh(mesh, static_cast<uint32_t>(mesh.faces.size()), Matrix3{}, Point3{},
+                         options.exportNormals, ProgressWindow{}, "m", gathered, error))
       << error;
   MeshChannels channels;
   ChannelScratch scratch;
@@ -51,10 +49,13 @@ std::vector<uint8_t> Record(test::FakeMesh& mesh, const ExportOptions& options, 
   MemorySink sink;
   {
     OutputStream stream(sink);
-    WriteMeshRecord(gathered, channels, options.exportNormals, materials, ProgressWindow{}, "m", stream);
+    WriteMeshRecord(gathered, channels, material, options.exportNormals, materials, ProgressWindow{}, "m",
+                    stream);
     stream.Flush();
   }
-  return sink.bytes;
+  const std::vector<uint8_t> pivot(12, 0);
+  EXPECT_TRUE(sink.bytes.size() >= 12 && std::equal(pivot.begin(), pivot.end(), sink.bytes.begin()));
+  return std::vector<uint8_t>(sink.bytes.begin() + std::min<size_t>(12, sink.bytes.size()), sink.bytes.end());
 }
 
 test::FakeMesh OneFace() {
@@ -68,12 +69,12 @@ test::FakeMesh OneFace() {
 TEST(MeshRecord, OneFaceWithDefaultOptions) {
   test::FakeMesh mesh = OneFace();
   Bytes expected;
-  expected.U32(3).U32(2).U32(0).U32(1);                                     // corners, position indices
+  expected.U32(3).U32(2).U32(0).U32(1);  // corners, position indices
   expected.U32(3).F32(1).F32(0).F32(0).F32(0).F32(0).F32(1).F32(0).F32(0).F32(0);  // positions as x, z, y
-  expected.U16(0);                                                          // no texture coordinates
-  expected.U16(1).U32(0).U32(0).U32(0).U32(1).U8(0).U8(0);                  // normals: straight up
-  expected.U32(0);                                                          // no colours
-  expected.U32(1).U32(1).U16(0xFFFF).U32(1).U32(2).U32(1).U32(0);           // faces, one group
+  expected.U16(0);                                                                 // no texture coordinates
+  expected.U16(1).U32(0).U32(0).U32(0).U32(1).U8(0).U8(0);                         // normals: straight up
+  expected.U32(0);                                                                 // no colours
+  expected.U32(1).U32(1).U16(0xFFFF).U32(1).U32(2).U32(1).U32(0);                  // faces, one group
   EXPECT_EQ(Record(mesh, ExportOptions{}), expected.data);
 }
 
@@ -116,7 +117,8 @@ TEST(MeshRecord, ColoursOnlyWhenThereAreAtLeastAsManyAsCorners) {
     }
     tail.U32(1).U32(1).U16(0xFFFF).U32(1).U32(2).U32(1).U32(0);
     ASSERT_GE(bytes.size(), tail.data.size());
-    EXPECT_EQ(std::vector<uint8_t>(bytes.end() - static_cast<long>(tail.data.size()), bytes.end()), tail.data);
+    EXPECT_EQ(std::vector<uint8_t>(bytes.end() - static_cast<long>(tail.data.size()), bytes.end()),
+              tail.data);
     const size_t head = 4 + 12 + 4 + 36 + 2 + 2;
     EXPECT_EQ(bytes.size(), head + tail.data.size());
   }

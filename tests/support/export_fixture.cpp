@@ -1,11 +1,11 @@
-#include "import/scene_document.h"
 #include "tests/support/export_fixture.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "export/output_target.h"
+#include "format/output_target.h"
+#include "import/scene_document.h"
 
 namespace cvm::test {
 

@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "export/output_target.h"
+#include "format/output_target.h"
+#include "output/atomic_file_target.h"
 
 namespace cvm::tools {
 

@@ -6,16 +6,17 @@
 #include <thread>
 #include <utility>
 
-#include "export/output_target.h"
 #include "export/run_export.h"
-#include "import/scene_document.h"
-#include "standin/standin_scene.h"
 #include "import/import_scene.h"
+#include "import/scene_document.h"
+#include "output/atomic_file_target.h"
 #include "reader/cvm_reader.h"
+#include "standin/standin_scene.h"
 #include "tools/cvmexport/checked_file_target.h"
 #include "tools/cvmexport/console_ui.h"
 #include "tools/cvmexport/export_report.h"
 #include "tools/cvmexport/node_fates.h"
+#include "tools/cvmexport/thread_runner.h"
 
 namespace cvm::tools {
 namespace {
@@ -102,13 +103,14 @@ ConvertResult Convert(const ConvertRequest& request) {
   };
 
   ExportOutcome outcome;
+  ThreadRunner runner;
   if (request.wantReport || request.strict) {
     CheckedFileTarget target(request.outputPath, check);
-    outcome = RunExport(target, scene, ui, options, request.optionBits, true);
+    outcome = RunExport(target, scene, ui, options, request.optionBits, true, &runner);
   } else {
     // Nothing to check: the bytes stream to the file without a copy in memory.
     AtomicFileTarget target(request.outputPath);
-    outcome = RunExport(target, scene, ui, options, request.optionBits, true);
+    outcome = RunExport(target, scene, ui, options, request.optionBits, true, &runner);
   }
   if (!readBack && (outcome.noData || request.wantReport)) {
     fates = NodeFates(scene, selectedOnly);

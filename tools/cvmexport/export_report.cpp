@@ -61,12 +61,10 @@ double LargestNormalErrorDegrees(HostNode& node, const reader::CvmMesh& record) 
   if (mesh != nullptr && mesh->MeshFaceCount() > 0) {
     mesh->buildNormals();
     GatheredMesh gathered;
-    gathered.normalTransform = node.ObjectToWorldTransform(0);
-    gathered.normalTransform.SetRow(3, Point3{});
     std::string error;
     const bool ok =
-        GatherMesh(*mesh, static_cast<uint32_t>(mesh->MeshFaceCount()), node.ObjectToWorldTransform(0), true,
-                   ProgressWindow{}, node.NodeName(), gathered, error);
+        GatherMesh(*mesh, static_cast<uint32_t>(mesh->MeshFaceCount()), node.ObjectToWorldTransform(0),
+                   Point3{}, true, ProgressWindow{}, node.NodeName(), gathered, error);
     for (uint32_t c = 0; ok && c < gathered.normals.CornerCount() && c < record.normalIndices.size(); ++c) {
       const Point3& exact = gathered.normals.CornerValue(c);
       const double length =

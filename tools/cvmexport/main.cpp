@@ -8,7 +8,6 @@
 #include "tools/cvmexport/console_ui.h"
 #include "tools/cvmexport/convert.h"
 #include "tools/cvmexport/convert_many.h"
-#include "tools/cvmexport/process_memory.h"
 
 namespace {
 
@@ -21,7 +20,6 @@ int Usage(const std::string& message) {
 
 int main(int argc, char** argv) {
   using namespace cvm::tools;
-  KeepFreedMemoryInProcess();
   CLI::App app{
       "Exports scene documents (.json) and model files (glTF/GLB, FBX, OBJ, 3DS, ASE, DAE, PLY, STL and "
       "every other "
@@ -83,8 +81,6 @@ int main(int argc, char** argv) {
   std::vector<ConvertResult> results;
   if (outDir.empty()) {
     request.scenePath = inputs[0];
-    // The second core backs the heap with pages while this one reads the input.
-    const HeapWarmer warmer(ExpectedConversionBytes(request.scenePath));
     results.push_back(ConvertScene(request));
   } else {
     results = ConvertMany(inputs, outDir, request, jobs);

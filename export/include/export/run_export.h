@@ -6,7 +6,8 @@
 
 #include "export_context/export_options.h"
 #include "export_context/export_ui.h"
-#include "export/output_target.h"
+#include "export_context/task_runner.h"
+#include "format/output_target.h"
 #include "host/host_scene.h"
 
 namespace cvm {
@@ -21,23 +22,22 @@ constexpr uint32_t kExportSelectedOnly = 1;  // option bit 0
 // How an export ended, for callers that need more than the host's result.
 struct ExportOutcome {
   int result = kExportFailed;
-  bool noData = false;   // nothing qualified; no file was created or touched
-  std::string error;     // why result is kExportFailed
+  bool noData = false;  // nothing qualified; no file was created or touched
+  std::string error;    // why result is kExportFailed
   uint64_t bytesWritten = 0;
 };
 
-// Runs the options dialog unless suppressPrompts, then RunExport. Uses and updates the
-// process-wide ExportOptions.
-int DoExport(const char* fileName, HostScene& scene, ExportUi& ui, int suppressPrompts, uint32_t options);
+// Runs the options dialog unless suppressPrompts, then RunExport into target. Uses and updates
+// the process-wide ExportOptions.
+int DoExport(OutputTarget& target, HostScene& scene, ExportUi& ui, int suppressPrompts, uint32_t options);
 
 // Everything after the dialog: collect, classify, write the file through the target, report.
-// options.selectedOnly is replaced from bit 0 of optionBits. Failures are shown through
-// ui.ShowExportError and leave the target as it was.
+// The target is opened only when there is something to export, and committed only when the
+// whole file was written; it is written on the calling thread. options.selectedOnly is
+// replaced from bit 0 of optionBits. runner, when given, takes work beside the export's own
+// (sorts of large meshes). Failures are shown through ui.ShowExportError and leave the target
+// as it was.
 ExportOutcome RunExport(OutputTarget& target, HostScene& scene, ExportUi& ui, ExportOptions& options,
-                        uint32_t optionBits, bool suppressPrompts);
-
-// RunExport into the file fileName, written atomically.
-int RunExport(const char* fileName, HostScene& scene, ExportUi& ui, ExportOptions& options, uint32_t optionBits,
-              bool suppressPrompts);
+                        uint32_t optionBits, bool suppressPrompts, TaskRunner* runner = nullptr);
 
 }  // namespace cvm

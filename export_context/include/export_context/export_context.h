@@ -1,16 +1,17 @@
 // What one export hands to its section writers: the output stream, the collected nodes and
-// their kind lists, the options and the progress window. A section that must refuse the
-// export (a count that does not fit its field) calls Refuse; the driver then discards the
-// output and reports the message.
+// their kind lists, the options, the progress window and the runner of work handed out. A section that must
+// refuse the export (a count that does not fit its field) calls Refuse; the driver then discards the output
+// and reports the message.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "format/binary_writer.h"
 #include "export_context/export_options.h"
 #include "export_context/progress_text.h"
+#include "export_context/task_runner.h"
+#include "format/binary_writer.h"
 #include "host/host_scene.h"
 
 namespace cvm {
@@ -31,7 +32,8 @@ struct ExportContext {
   ProgressWindow progress;
   const std::vector<HostNode*>& nodes;  // the collected node list
   const KindLists& lists;
-  std::string refusal;  // empty while the export may go on
+  TaskRunner* runner = nullptr;  // none: everything on the calling thread
+  std::string refusal;           // empty while the export may go on
 
   HostNode* NodeAt(uint32_t position) const { return nodes[position]; }
   // Stops the export with message (which names the node or material concerned).

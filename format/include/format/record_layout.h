@@ -483,6 +483,8 @@ void DescribeRecord(V& v, R& r) {
     DescribeMaterialSectionCounts(v, r);
   } else if constexpr (std::is_same_v<T, CvmTexture>) {
     DescribeTexture(v, r, r.index);
+  } else if constexpr (std::is_same_v<T, CvmEngineSettings>) {
+    DescribeEngineSettings(v, r);
   } else if constexpr (std::is_same_v<T, CvmMaterial>) {
     DescribeMaterial(v, r, r.index, 0);
   } else if constexpr (std::is_same_v<T, CvmMesh>) {

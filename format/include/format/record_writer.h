@@ -127,6 +127,7 @@ class RecordWriter {
 void WriteRecord(OutputStream& stream, const CvmHeader& header);
 void WriteRecord(OutputStream& stream, const MaterialSectionCounts& counts);
 void WriteRecord(OutputStream& stream, const CvmTexture& texture);
+void WriteRecord(OutputStream& stream, const CvmEngineSettings& engine);  // the block of a material record
 void WriteRecord(OutputStream& stream, const CvmMaterial& material);
 void WriteRecord(OutputStream& stream, const CvmLight& light);
 void WriteRecord(OutputStream& stream, const CvmHelper& helper);

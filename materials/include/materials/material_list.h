@@ -6,45 +6,33 @@
 #include <array>
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
 #include "host/host_scene.h"
+#include "materials/indexed_list.h"
 
 namespace cvm {
 
 // Distinct leaf materials (identity decides), in the order the collection first reached
 // them. Borrowed from the host. A material's position is its material index.
-using MaterialList = std::vector<HostMaterial*>;
+using MaterialList = IndexedList<HostMaterial*>;
 // Bitmap file names without directories, one per collected material slot that uses one
 // (not de-duplicated, never empty). A name's first position is its texture index.
-using TextureNameTable = std::vector<std::string>;
-
-constexpr uint32_t kNoReference = 0xFFFFFFFF;
+using TextureNameTable = IndexedList<std::string>;
 
 // Texture-map slots whose bitmap names are added to the table, in this order (diffuse,
 // opacity, self-illumination, reflection, bump, refraction, filter colour).
 constexpr std::array<int32_t, 7> TEXTURE_SLOTS_COLLECT = {1, 6, 5, 9, 8, 10, 7};
 
-// Position of material in the list by identity, or kNoReference (also for null). A linear
-// search; for many lookups in a long list use MaterialPositions.
+// Position of material in the list by identity, or kNoReference (also for null).
 uint32_t FindMaterial(const MaterialList& materials, const HostMaterial* material);
 
-// Every listed material's position, built once from a finished list so that many lookups
-// stay cheap. Only answers lookups, so its hash order never reaches the file.
-using MaterialPositions = std::unordered_map<const HostMaterial*, uint32_t>;
-MaterialPositions IndexMaterials(const MaterialList& materials);
-// Same answer as FindMaterial over the list the positions were built from.
-uint32_t FindMaterial(const MaterialPositions& positions, const HostMaterial* material);
-
-// The lists being gathered, with the bookkeeping that keeps the gathering linear: the set of
-// listed materials (mirrors `materials`) and the multi-materials already opened, whose
-// leaves need no second visit. Only `materials` and `textures` order anything.
+// The lists being gathered, with the multi-materials already opened, whose leaves need no
+// second visit. Only `materials` and `textures` order anything.
 struct MaterialGathering {
   MaterialList materials;
   TextureNameTable textures;
-  std::unordered_set<const HostMaterial*> listed;
   std::unordered_set<const HostMaterial*> openedMultis;
 };
 

@@ -3,7 +3,6 @@
 
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 
 #include "host/host_scene.h"
 #include "materials/material_list.h"
@@ -18,14 +17,7 @@ namespace cvm {
 std::string GetTextureFileName(const HostTexmap* map);
 
 // The first position of name in table (exact, case-sensitive), or kNoReference; the empty
-// name is never found. A linear search; for many lookups use TextureNameIndex.
+// name is never found.
 uint32_t FindTextureName(const TextureNameTable& table, const std::string& name);
-
-// The first position of every distinct name of a table, built once after the gathering.
-// Only answers lookups, so its hash order never reaches the file.
-using TextureNameIndex = std::unordered_map<std::string, uint32_t>;
-TextureNameIndex IndexTextureNames(const TextureNameTable& table);
-// Same answer as FindTextureName over the table the index was built from.
-uint32_t FindTextureName(const TextureNameIndex& index, const std::string& name);
 
 }  // namespace cvm

@@ -1,6 +1,8 @@
 // Consolidation: a channel's corners turned into an IndexedChannel, whose values are the
 // distinct values (float_key.h: exact float equality, -0 equals +0, NaN equals nothing) in the
-// channel's order, and whose corner indices say which value each corner has.
+// channel's order, and whose corner indices say which value each corner has. The results are
+// those of the plain way, one record per corner sorted by value and walked (the tests hold the
+// passes to that).
 //
 // Gathering leaves each channel as the values it met (one per host entry, far fewer than the
 // corners) and an id per corner (GatheredChannel). A pass sorts the values met with a radix
@@ -69,14 +71,9 @@ struct SortedValues {
 };
 SortedValues SortChannelValues(const GatheredChannel& gathered, ConsolidationScratch& scratch);
 
-// The order the channels are sorted in: true exactly when a's value is lexicographically
-// greater than b's in (x, y, z) by float comparison; corner fields are ignored. It is not a
-// strict weak ordering once a NaN takes part, so it is never handed to a sort here.
-bool CornerRecordGreater(const CornerRecord& a, const CornerRecord& b);
-
 // Makes channel of gathered's corners: the distinct values in descending lexicographic
-// (x, y, z) order, exactly as sorting the corners' records with CornerRecordGreater and walking
-// them would give. A value that contains a NaN is the same as nothing: each id holding one
+// (x, y, z) order, exactly as sorting the corners' records by their values and walking them
+// would give. A value that contains a NaN is the same as nothing: each id holding one
 // (gathering gives such a value an id per corner) is a value of its own, placed after all
 // others, in id order. Of the same values under different ids (they may differ in the sign of
 // a zero), the bits of the lowest id, the first met, are kept. gathered's ids move into
@@ -99,17 +96,5 @@ void ConsolidateInOrder(GatheredChannel& gathered, bool mergeVertices, Consolida
 void ConsolidateInOrderMerged(GatheredChannel& gathered, const SortedValues& sorted,
                               ConsolidationProgress& progress, ConsolidationScratch& scratch,
                               IndexedChannel& channel);
-
-// The channel that lists records (record.corner < records.size(), each corner once): every
-// record's value has an id of its own, in record order.
-GatheredChannel ChannelOfRecords(const std::vector<CornerRecord>& records);
-
-// The same passes for a list of per-corner records.
-void ConsolidateSorted(const std::vector<CornerRecord>& records, const char* format,
-                       ConsolidationProgress& progress, ConsolidationScratch& scratch,
-                       IndexedChannel& channel);
-void ConsolidateInOrder(const std::vector<CornerRecord>& records, bool mergeVertices,
-                        ConsolidationProgress& progress, ConsolidationScratch& scratch,
-                        IndexedChannel& channel);
 
 }  // namespace cvm

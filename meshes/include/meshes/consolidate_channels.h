@@ -1,8 +1,11 @@
-// The three consolidation passes of one mesh, in the order their progress texts appear:
-// normals, positions, texture coordinates.
+// The three consolidation passes of one mesh, one function per channel, in the order their
+// progress texts appear: normals, positions, texture coordinates.
 #pragma once
 
+#include <cstdint>
+
 #include "export_context/export_options.h"
+#include "export_context/task_runner.h"
 #include "meshes/consolidate.h"
 #include "meshes/gathered_mesh.h"
 
@@ -16,20 +19,33 @@ struct ChannelScratch {
   ConsolidationScratch textureCoordinates;
 };
 
-// Fills channels from gathered's channels, which are empty afterwards: ConsolidateSorted of the
-// normals, ConsolidateSorted of the positions (ConsolidateInOrder with options.mergeVertices
-// when options.preserveVertexOrdering), ConsolidateSorted of the texture coordinates, and the
-// normals' encodings. Shows the progress texts of the three passes through progress, in that
-// order.
-//
-// A mesh of at least kParallelSortCorners corners, in a build with threads, has its position
-// and texture-coordinate values sorted on a second thread while this one sorts and finishes
-// the normals; every pass is finished here, in order, so the texts and the channels are those
-// of the passes run one after the other. Without a second thread the passes run in turn.
-void ConsolidateChannels(GatheredMesh& gathered, const ExportOptions& options,
-                         ConsolidationProgress& progress, ChannelScratch& scratch, MeshChannels& channels);
+// The normal channel, sorted (ConsolidateSorted), and the encodings of its values.
+void ConsolidateNormals(GatheredMesh& gathered, ConsolidationProgress& progress,
+                        ConsolidationScratch& scratch, MeshChannels& channels);
+// The position channel: sorted, or with options.preserveVertexOrdering in corner order, merged
+// (options.mergeVertices) or not. sorted, when given, holds the positions' values already
+// sorted by SortPositionValues.
+void ConsolidatePositions(GatheredMesh& gathered, const ExportOptions& options,
+                          ConsolidationProgress& progress, ConsolidationScratch& scratch,
+                          MeshChannels& channels, const SortedValues* sorted = nullptr);
+// The texture-coordinate channel, sorted; sorted as for ConsolidatePositions.
+void ConsolidateTextureCoordinates(GatheredMesh& gathered, ConsolidationProgress& progress,
+                                   ConsolidationScratch& scratch, MeshChannels& channels,
+                                   const SortedValues* sorted = nullptr);
 
-// Below this, starting a thread costs more than it saves.
+// The sort that ConsolidatePositions needs under options (none in corner order without merging).
+SortedValues SortPositionValues(const GatheredMesh& gathered, const ExportOptions& options,
+                                ConsolidationScratch& scratch);
+
+// The three passes in turn; gathered's channels are empty afterwards. With a runner and a mesh of
+// at least kParallelSortCorners corners, the position and texture-coordinate values are sorted
+// beside the normal pass; every pass is finished on the calling thread, in order, so the texts
+// and the channels are those of the passes run one after the other.
+void ConsolidateChannels(GatheredMesh& gathered, const ExportOptions& options,
+                         ConsolidationProgress& progress, ChannelScratch& scratch, MeshChannels& channels,
+                         TaskRunner* runner = nullptr);
+
+// Below this, handing work out costs more than it saves.
 constexpr uint32_t kParallelSortCorners = 1u << 16;
 
 }  // namespace cvm

@@ -1,16 +1,12 @@
 // The two-byte normal of the mesh records.
 #pragma once
 
-#include <cstdint>
-
+#include "format/records.h"
 #include "host/geometry.h"
 
 namespace cvm {
 
-struct EncodedNormal {
-  uint8_t polar;    // angle from the host's +z axis in steps of 360/255 degrees; 128 = straight down
-  uint8_t azimuth;  // angle from +x towards +y in the same steps, a signed byte
-};
+using format::EncodedNormal;
 
 // Encodes a unit normal given in the host's axes. A normal with x and y both 0 is straight
 // up (0, 0) when z > 0, else straight down (128, 0), the zero vector included. Otherwise each

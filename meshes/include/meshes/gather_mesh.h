@@ -11,8 +11,10 @@
 
 namespace cvm {
 
-// Gathers faceCount faces of mesh into gathered, whose pivot, normalTransform, hasUVs and
-// hasColours the caller has set. Per corner: the position (worldTransform x vertex - pivot),
+// Gathers faceCount faces of mesh into gathered (emptied first, capacity kept), as seen from a
+// node with worldTransform and pivot: sets its pivot, its normalTransform (worldTransform with
+// row 3 cleared), hasUVs (texture vertices), hasColours and colourVertexCount (map channel 0),
+// and per corner: the position (worldTransform x vertex - pivot),
 // the texture coordinate (u, v, w) when hasUVs, else (0, 0, 0), the colour (ColorToU16 of each
 // component) when hasColours and the mesh has at least as many colour vertices as corners,
 // and with exportNormals the normalised normalTransform x SelectCornerNormal (the caller has
@@ -21,8 +23,8 @@ namespace cvm {
 // face. Needs faceCount <= the mesh's face count and 3 x faceCount within u32. Refuses
 // (returns false with error naming nodeName, the face and the index) a host array that is
 // missing or an index out of its array's range; gathered is then partial.
-bool GatherMesh(const HostMesh& mesh, uint32_t faceCount, const Matrix3& worldTransform, bool exportNormals,
-                const ProgressWindow& progress, const char* nodeName, GatheredMesh& gathered,
-                std::string& error);
+bool GatherMesh(const HostMesh& mesh, uint32_t faceCount, const Matrix3& worldTransform, const Point3& pivot,
+                bool exportNormals, const ProgressWindow& progress, const char* nodeName,
+                GatheredMesh& gathered, std::string& error);
 
 }  // namespace cvm

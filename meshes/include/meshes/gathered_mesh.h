@@ -5,20 +5,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "format/records.h"
 #include "host/geometry.h"
 #include "host/host_scene.h"
-#include "meshes/encode_normal.h"
 
 namespace cvm {
-
-// One corner's position, normal or texture coordinate (u, v, w), and the cornerSerial of the
-// corner that produced it. Face f's corners 0, 1, 2 have the serials 3f, 3f+1, 3f+2.
-// Consolidation is defined on lists of these records; gathering keeps a GatheredChannel
-// instead, which describes the same list.
-struct CornerRecord {
-  Point3 value;
-  uint32_t corner;
-};
 
 // No id yet (for the ids gathering keeps per host vertex).
 constexpr uint32_t kNoId = 0xFFFFFFFFu;
@@ -54,15 +45,14 @@ struct GatheredMesh {
   GatheredChannel positions;           // world orientation, relative to pivot
   GatheredChannel normals;             // empty unless exportNormals
   GatheredChannel textureCoordinates;  // (0, 0, 0) for every corner without hasUVs
-  // Per corner the colour as the record stores it: ColorToU16 of red, green and blue, three
-  // entries per corner; empty unless hasColours and the record will hold them (at least as
-  // many colour vertices as corners).
-  std::vector<uint16_t> colours;
+  // Per corner the colour as the record stores it (ColorToU16 of red, green and blue); empty
+  // unless hasColours and the record will hold them (at least as many colour vertices as
+  // corners).
+  std::vector<format::Color16> colours;
   std::vector<uint16_t> faceMaterialIds;  // high 16 bits of each face's flags word
 
   Point3 pivot;
   Matrix3 normalTransform;  // world transform with row 3 = (0, 0, 0)
-  HostMaterial* material = nullptr;  // the node's material, borrowed; may be null
   bool hasUVs = false;
   bool hasColours = false;
   int32_t colourVertexCount = 0;  // getNumMapVerts(0), for the colour rule of the record
@@ -94,7 +84,7 @@ struct MeshChannels {
   IndexedChannel positions;
   IndexedChannel textureCoordinates;
   IndexedChannel normals;
-  std::vector<EncodedNormal> encodedNormals;
+  std::vector<format::EncodedNormal> encodedNormals;
 };
 
 }  // namespace cvm

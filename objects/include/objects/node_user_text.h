@@ -1,12 +1,13 @@
 // The node's free text, the last field of every light, helper and spline record.
 #pragma once
 
-#include "format/binary_writer.h"
+#include <optional>
+#include <string>
 
 namespace cvm {
 
-// Writes text (never null) as a flagged block: u16 0 alone for an empty text, otherwise
-// u16 1 followed by the text's bytes and one 0 byte.
-void WriteNodeUserText(const char* text, OutputStream& stream);
+// The user text as the records hold it: none for an empty text (written as u16 0 alone),
+// otherwise the text (u16 1, its bytes and one 0 byte). text is never null.
+std::optional<std::string> NodeUserTextField(const char* text);
 
 }  // namespace cvm

@@ -1,4 +1,4 @@
-#include "export/output_target.h"
+#include "output/atomic_file_target.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -21,7 +21,8 @@ const std::vector<uint8_t> kOld = {'o', 'l', 'd'};
 const std::vector<uint8_t> kNew = {'n', 'e', 'w', '!'};
 
 bool WriteThrough(AtomicFileTarget& target, const std::vector<uint8_t>& bytes, std::string& error) {
-  return target.Open(error) && target.Sink().Append(bytes.data(), bytes.size(), error) && target.Commit(error);
+  return target.Open(error) && target.Sink().Append(bytes.data(), bytes.size(), error) &&
+         target.Commit(error);
 }
 
 TEST(AtomicFileTarget, CommitReplacesTheTargetAndLeavesNoTemporary) {

@@ -1,26 +1,14 @@
-// Where an export's file goes. The driver opens a target, writes through its sink and then
-// either commits it (the file appears whole) or aborts it (nothing changes).
+// The export's file on disk, written atomically.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
 #include "format/byte_sink.h"
+#include "format/output_target.h"
 
 namespace cvm {
-
-class OutputTarget {
- public:
-  virtual ~OutputTarget() = default;
-  // Prepares the output. Returns false with error filled when it cannot be written.
-  virtual bool Open(std::string& error) = 0;
-  virtual ByteSink& Sink() = 0;
-  // Makes the written bytes the output. Returns false with error filled on failure, and then
-  // the output is as it was before Open.
-  virtual bool Commit(std::string& error) = 0;
-  // Drops what was written; the output is as it was before Open.
-  virtual void Abort() = 0;
-};
 
 // A file written atomically: the bytes go to a temporary file in the target's folder, which
 // replaces the target only once everything was written, flushed and closed. A failed or
@@ -48,21 +36,6 @@ class AtomicFileTarget final : public OutputTarget, private ByteSink {
   std::FILE* file_ = nullptr;
   uint64_t written_ = 0;  // bytes appended
   uint64_t flushed_ = 0;  // bytes whose writing to the disk has been started
-};
-
-// The output in memory (tests, fuzzing): Commit keeps the bytes, Abort clears them.
-class MemoryTarget final : public OutputTarget {
- public:
-  bool Open(std::string& error) override;
-  ByteSink& Sink() override { return sink_; }
-  bool Commit(std::string& error) override;
-  void Abort() override;
-
-  bool committed = false;
-  const std::vector<uint8_t>& Bytes() const { return sink_.bytes; }
-
- private:
-  MemorySink sink_;
 };
 
 }  // namespace cvm

@@ -1,4 +1,4 @@
-#include "export/output_target.h"
+#include "output/atomic_file_target.h"
 
 #include <cerrno>
 #include <cstring>
@@ -137,7 +137,9 @@ bool ReplaceFile(const std::string& from, const std::string& to) {
 
 AtomicFileTarget::AtomicFileTarget(std::string path) : path_(std::move(path)) {}
 
-AtomicFileTarget::~AtomicFileTarget() { Abort(); }
+AtomicFileTarget::~AtomicFileTarget() {
+  Abort();
+}
 
 bool AtomicFileTarget::Open(std::string& error) {
   const auto [folder, name] = SplitPath(path_);
@@ -227,22 +229,6 @@ void AtomicFileTarget::Abort() {
     std::remove(tempPath_.c_str());
     tempPath_.clear();
   }
-}
-
-bool MemoryTarget::Open(std::string& /*error*/) {
-  sink_.bytes.clear();
-  committed = false;
-  return true;
-}
-
-bool MemoryTarget::Commit(std::string& /*error*/) {
-  committed = true;
-  return true;
-}
-
-void MemoryTarget::Abort() {
-  sink_.bytes.clear();
-  committed = false;
 }
 
 }  // namespace cvm

@@ -1,0 +1,21 @@
+#include "format/output_target.h"
+
+namespace cvm {
+
+bool MemoryTarget::Open(std::string& /*error*/) {
+  sink_.bytes.clear();
+  committed = false;
+  return true;
+}
+
+bool MemoryTarget::Commit(std::string& /*error*/) {
+  committed = true;
+  return true;
+}
+
+void MemoryTarget::Abort() {
+  sink_.bytes.clear();
+  committed = false;
+}
+
+}  // namespace cvm
