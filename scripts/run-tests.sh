@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
-# Builds everything with warnings as errors and runs every test: once normally, once under
-# AddressSanitizer and UndefinedBehaviorSanitizer, then the Windows plug-in's tests under Wine.
+# Checks the formatting, builds everything with warnings as errors and runs every test: once
+# normally, once under AddressSanitizer and UndefinedBehaviorSanitizer, then the Windows
+# plug-in's tests under Wine, then the fuzz targets briefly.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/install-deps.sh" --tests
+
+echo "== Formatting"
+"$root/scripts/check-format.sh"
 
 jobs=2
 build() {  # build FOLDER CMAKE-ARGS...

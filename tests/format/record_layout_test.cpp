@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -261,6 +263,61 @@ TEST(RecordLayout, AMeshViewWritesTheRecordAndReportsEachBlockBeforeItsBytes) {
       {Landmark::kMeshFaces, built.At("meshes[0].faceCount") - start},
   };
   EXPECT_EQ(seen, expected);
+}
+
+// Lists are built in place in the stream's buffer, as many entries at a time as fit: through
+// buffers smaller than one entry, between one and two entries, and large, after an odd byte so
+// that entries straddle the buffer's ends, the bytes are those written through a large buffer,
+// and each entry's are those of the field writers.
+TEST(RecordWriter, ListsGiveTheSameBytesThroughAnyBuffer) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  CvmMesh mesh;
+  mesh.cornerCount = 3003;
+  mesh.hasUvs = mesh.hasNormals = true;
+  for (uint32_t i = 0; i < mesh.cornerCount; ++i) {
+    mesh.positionIndices.push_back(i * 2654435761u % 3001);
+    mesh.uvIndices.push_back(i % 7);
+    mesh.normalIndices.push_back(i % 3);
+    mesh.colors.push_back({static_cast<uint16_t>(i * 40503u), static_cast<uint16_t>(i), 65409});
+  }
+  for (uint32_t i = 0; i < 3001; ++i) {
+    mesh.positions.push_back({static_cast<float>(i) * 0.37f - 50.0f, i % 7 == 0 ? -0.0f : 1.0f / (1.0f + i),
+                              i % 11 == 0 ? nan : static_cast<float>(i) / 512.0f});
+  }
+  for (uint32_t i = 0; i < 7; ++i) mesh.uvs.push_back({static_cast<float>(i), -static_cast<float>(i)});
+  mesh.normals = {{0, 0}, {128, 0}, {63, 193}};
+  mesh.faceCount = 1001;
+  mesh.groups.resize(1);
+  for (uint32_t f = 0; f < mesh.faceCount; ++f) mesh.groups[0].faces.push_back({3 * f + 2, 3 * f + 1, 3 * f});
+
+  const auto written = [&mesh](size_t bufferSize) {
+    MemorySink sink;
+    OutputStream stream(sink, bufferSize);
+    stream.PutByte(0xAB);
+    WriteMeshRecord(stream, mesh, [](Landmark) {});
+    stream.PutByte(0xCD);
+    EXPECT_TRUE(stream.Flush());
+    return sink.bytes;
+  };
+  const std::vector<uint8_t> expected = written(size_t{1} << 20);
+  // The positions are where the field writers put them: after the byte, the pivot, the corner
+  // count, the indices and the position count.
+  MemorySink fields;
+  {
+    OutputStream stream(fields);
+    for (const Vec3& p : mesh.positions) {
+      WriteF32(p.x, stream);
+      WriteF32(p.y, stream);
+      WriteF32(p.z, stream);
+    }
+    stream.Flush();
+  }
+  const size_t positionsAt = 1 + 12 + 4 + 4 * mesh.cornerCount + 4;
+  ASSERT_GE(expected.size(), positionsAt + fields.bytes.size());
+  EXPECT_TRUE(std::equal(fields.bytes.begin(), fields.bytes.end(), expected.begin() + positionsAt));
+  for (const size_t bufferSize : {size_t{1}, size_t{5}, size_t{12}, size_t{13}, size_t{4096}}) {
+    EXPECT_EQ(written(bufferSize), expected) << "buffer " << bufferSize;
+  }
 }
 
 }  // namespace
