@@ -4,14 +4,14 @@
 #include <string>
 #include <string_view>
 
-#include "export_context/export_ui.h"
 #include "export/output_target.h"
 #include "export/run_export.h"
+#include "export_context/export_ui.h"
 #include "fuzz/input_checks.h"
 #include "import/scene_document.h"
-#include "tests/support/scene_model_compare.h"
-#include "standin/standin_scene.h"
 #include "reader/cvm_reader.h"
+#include "standin/standin_scene.h"
+#include "tests/support/scene_model_compare.h"
 
 namespace cvm::fuzz {
 namespace {
@@ -127,7 +127,7 @@ std::string CheckSceneDocument(const uint8_t* data, size_t size) {
   const std::string_view json(reinterpret_cast<const char*>(data), size);
   standin::SceneModel model;
   std::string error;
-  if (!standin::LoadSceneDocument(json, model, error)) {
+  if (!import::LoadSceneDocument(json, model, error)) {
     // "<where>: <what>", where is a JSON path or "(document)".
     const size_t colon = error.find(": ");
     if (colon == std::string::npos || colon == 0 || colon + 2 == error.size()) {
@@ -138,8 +138,8 @@ std::string CheckSceneDocument(const uint8_t* data, size_t size) {
 
   // The writer must give a document that reads back into the same model.
   standin::SceneModel again;
-  const std::string written = standin::WriteSceneDocument(model);
-  if (!standin::LoadSceneDocument(written, again, error)) {
+  const std::string written = import::WriteSceneDocument(model);
+  if (!import::LoadSceneDocument(written, again, error)) {
     return "the written document is refused: " + error;
   }
   const std::string difference = standin::SceneModelDifference(model, again);

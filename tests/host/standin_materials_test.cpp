@@ -14,7 +14,7 @@ namespace {
 std::unique_ptr<StandinScene> Scene(const std::string& materials, const std::string& texmaps = "[]",
                                     const std::string& nodes = "[]") {
   std::string error;
-  auto scene = LoadStandinScene(
+  auto scene = import::LoadStandinScene(
       R"({"nodes": )" + nodes + R"(, "materials": )" + materials + R"(, "texmaps": )" + texmaps + "}", error);
   EXPECT_NE(scene, nullptr) << error;
   return scene;

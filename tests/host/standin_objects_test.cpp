@@ -13,7 +13,7 @@ namespace {
 
 std::unique_ptr<StandinScene> Scene(const std::string& nodes) {
   std::string error;
-  auto scene = LoadStandinScene(R"({"nodes": )" + nodes + "}", error);
+  auto scene = import::LoadStandinScene(R"({"nodes": )" + nodes + "}", error);
   EXPECT_NE(scene, nullptr) << error;
   return scene;
 }

@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "format/binary_writer.h"
 #include "export/run_export.h"
+#include "format/binary_writer.h"
 #include "import/scene_document.h"
-#include "standin/standin_scene.h"
 #include "materials/engine_settings.h"
 #include "materials/material_record.h"
 #include "reader/cvm_reader.h"
+#include "standin/standin_scene.h"
 #include "tests/support/recording_ui.h"
 
 namespace cvm {
@@ -37,7 +37,7 @@ struct Exported {
 Exported Export(const std::string& json) {
   Exported result;
   std::string error;
-  result.scene = standin::LoadStandinScene(json, error);
+  result.scene = import::LoadStandinScene(json, error);
   EXPECT_NE(result.scene, nullptr) << error;
   if (result.scene == nullptr) return result;
   MemoryTarget target;

@@ -12,8 +12,8 @@
 #include "export/output_target.h"
 #include "export/run_export.h"
 #include "import/scene_document.h"
-#include "standin/standin_scene.h"
 #include "reader/cvm_reader.h"
+#include "standin/standin_scene.h"
 #include "tests/support/recording_ui.h"
 
 namespace cvm {
@@ -22,8 +22,12 @@ namespace {
 struct Vec {
   double x, y, z;
 };
-Vec Sub(const Vec& a, const Vec& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-Vec Cross(const Vec& a, const Vec& b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
+Vec Sub(const Vec& a, const Vec& b) {
+  return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+Vec Cross(const Vec& a, const Vec& b) {
+  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
 Vec Unit(const Vec& v) {
   const double l = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
   return {v.x / l, v.y / l, v.z / l};
@@ -39,16 +43,25 @@ double AngleDegrees(const Vec& a, const Vec& b) {
 // Outward windings, two triangles per side.
 const int kCubeFaces[12][3] = {{0, 2, 1}, {1, 2, 3}, {4, 5, 6}, {5, 7, 6}, {0, 1, 4}, {1, 5, 4},
                                {2, 6, 3}, {3, 6, 7}, {0, 4, 2}, {2, 4, 6}, {1, 3, 5}, {3, 7, 5}};
-Vec CubeVertex(int k) { return {k & 1 ? 1.0 : -1.0, k & 2 ? 1.0 : -1.0, k & 4 ? 1.0 : -1.0}; }
+Vec CubeVertex(int k) {
+  return {k & 1 ? 1.0 : -1.0, k & 2 ? 1.0 : -1.0, k & 4 ? 1.0 : -1.0};
+}
 // The node transform of both nodes: a quarter turn about z, then a move; with the pivot below
 // it, world - pivot is (-y, x, z + 1), exact in floats.
-Vec CornerPosition(const Vec& v) { return {-v.y, v.x, v.z + 1}; }
-Vec Rotate(const Vec& n) { return {-n.y, n.x, n.z}; }
+Vec CornerPosition(const Vec& v) {
+  return {-v.y, v.x, v.z + 1};
+}
+Vec Rotate(const Vec& n) {
+  return {-n.y, n.x, n.z};
+}
 Vec FaceNormal(int f) {
-  const Vec a = CubeVertex(kCubeFaces[f][0]), b = CubeVertex(kCubeFaces[f][1]), c = CubeVertex(kCubeFaces[f][2]);
+  const Vec a = CubeVertex(kCubeFaces[f][0]), b = CubeVertex(kCubeFaces[f][1]),
+            c = CubeVertex(kCubeFaces[f][2]);
   return Unit(Cross(Sub(b, a), Sub(c, b)));
 }
-Vec TexVertex(int k) { return {0.25 * (k & 1), 0.5 * ((k >> 1) & 1), static_cast<double>((k >> 2) & 1)}; }
+Vec TexVertex(int k) {
+  return {0.25 * (k & 1), 0.5 * ((k >> 1) & 1), static_cast<double>((k >> 2) & 1)};
+}
 const double kColourValues[3] = {0.0, 0.5, 1.0};  // ColorToU16: 0, 128, 255
 const uint16_t kColourBytes[3] = {0, 128, 255};
 
@@ -62,7 +75,9 @@ std::string CubeNode(const char* name, const char* material, bool round) {
     j << (k ? "," : "") << "[" << v.x << "," << v.y << "," << v.z << "]";
   }
   j << R"(], "faces": [)";
-  for (int f = 0; f < 12; ++f) j << (f ? "," : "") << "[" << kCubeFaces[f][0] << "," << kCubeFaces[f][1] << "," << kCubeFaces[f][2] << "]";
+  for (int f = 0; f < 12; ++f)
+    j << (f ? "," : "") << "[" << kCubeFaces[f][0] << "," << kCubeFaces[f][1] << "," << kCubeFaces[f][2]
+      << "]";
   j << R"(], "smoothing": [)";
   for (int f = 0; f < 12; ++f) j << (f ? "," : "") << (round ? 1 : 0);
   j << R"(], "materialIds": [)";
@@ -73,9 +88,12 @@ std::string CubeNode(const char* name, const char* material, bool round) {
     j << (k ? "," : "") << "[" << t.x << "," << t.y << "," << t.z << "]";
   }
   j << R"(], "tvFaces": [)";
-  for (int f = 0; f < 12; ++f) j << (f ? "," : "") << "[" << kCubeFaces[f][0] << "," << kCubeFaces[f][1] << "," << kCubeFaces[f][2] << "]";
+  for (int f = 0; f < 12; ++f)
+    j << (f ? "," : "") << "[" << kCubeFaces[f][0] << "," << kCubeFaces[f][1] << "," << kCubeFaces[f][2]
+      << "]";
   j << R"(], "colors": {"verts": [[0,0.5,1],[1,0,0.5],[0.5,1,0]], "faces": [)";
-  for (int f = 0; f < 12; ++f) j << (f ? "," : "") << "[" << f % 3 << "," << (f + 1) % 3 << "," << (f + 2) % 3 << "]";
+  for (int f = 0; f < 12; ++f)
+    j << (f ? "," : "") << "[" << f % 3 << "," << (f + 1) % 3 << "," << (f + 2) % 3 << "]";
   j << "]}}}";
   return j.str();
 }
@@ -95,7 +113,7 @@ class MeshRoundTripTest : public testing::TestWithParam<ExportOptions> {};
 TEST_P(MeshRoundTripTest, EveryCornerResolvesToTheScene) {
   const ExportOptions options = GetParam();
   std::string error;
-  auto scene = standin::LoadStandinScene(Scene(), error);
+  auto scene = import::LoadStandinScene(Scene(), error);
   ASSERT_NE(scene, nullptr) << error;
   test::RecordingUi ui;
   MemoryTarget target;
@@ -113,7 +131,8 @@ TEST_P(MeshRoundTripTest, EveryCornerResolvesToTheScene) {
   Vec vertexNormal[8] = {};
   for (int f = 0; f < 12; ++f) {
     const Vec n = FaceNormal(f);
-    for (const int k : kCubeFaces[f]) vertexNormal[k] = {vertexNormal[k].x + n.x, vertexNormal[k].y + n.y, vertexNormal[k].z + n.z};
+    for (const int k : kCubeFaces[f])
+      vertexNormal[k] = {vertexNormal[k].x + n.x, vertexNormal[k].y + n.y, vertexNormal[k].z + n.z};
   }
 
   for (int m = 0; m < 2; ++m) {
@@ -193,8 +212,9 @@ INSTANTIATE_TEST_SUITE_P(OptionTable, MeshRoundTripTest,
                          [](const testing::TestParamInfo<ExportOptions>& param) {
                            const ExportOptions& o = param.param;
                            return std::string(o.exportNormals ? "Normals" : "NoNormals") +
-                                  (o.preserveVertexOrdering ? (o.mergeVertices ? "InOrderMerged" : "InOrderUnmerged")
-                                                            : "Sorted");
+                                  (o.preserveVertexOrdering
+                                       ? (o.mergeVertices ? "InOrderMerged" : "InOrderUnmerged")
+                                       : "Sorted");
                          });
 
 // Colours are written when the colour channel has a vertex for every corner.
@@ -207,7 +227,7 @@ TEST(MeshRoundTrip, ColoursOfEveryCorner) {
          << kColourValues[(v + 2) % 3] << "]";
   json << R"(], "faces": [[5,4,3],[0,1,2]]}}}]})";
   std::string error;
-  auto scene = standin::LoadStandinScene(json.str(), error);
+  auto scene = import::LoadStandinScene(json.str(), error);
   ASSERT_NE(scene, nullptr) << error;
   test::RecordingUi ui;
   MemoryTarget target;

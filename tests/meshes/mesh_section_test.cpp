@@ -11,10 +11,10 @@
 #include <utility>
 #include <vector>
 
-#include "reader/cvm_reader.h"
 #include "export/output_target.h"
 #include "export/run_export.h"
 #include "import/scene_document.h"
+#include "reader/cvm_reader.h"
 #include "standin/standin_scene.h"
 #include "tests/support/recording_ui.h"
 
@@ -26,7 +26,7 @@ using reader::CvmMesh;
 
 std::unique_ptr<standin::StandinScene> SceneFromJson(const std::string& json) {
   std::string error;
-  auto scene = standin::LoadStandinScene(json, error);
+  auto scene = import::LoadStandinScene(json, error);
   EXPECT_NE(scene, nullptr) << error;
   return scene;
 }
@@ -74,7 +74,8 @@ std::string TriangleFan(int faces, bool native = true) {
 
 std::vector<std::string> ConsolidationTexts(const char* pass, const std::vector<int>& percents) {
   std::vector<std::string> texts;
-  for (const int p : percents) texts.push_back(std::string("Tri - Consolidating ") + pass + " " + std::to_string(p) + "%\n");
+  for (const int p : percents)
+    texts.push_back(std::string("Tri - Consolidating ") + pass + " " + std::to_string(p) + "%\n");
   return texts;
 }
 
@@ -101,7 +102,8 @@ TEST(MeshSection, ProgressTextSequence) {
     ASSERT_EQ(result.outcome.result, kExportDone) << result.outcome.error;
 
     std::vector<std::string> expected = {"Exporting Tri\n", "Exporting Tri - Consolidating...\n"};
-    for (const int p : c.gathering) expected.push_back("Exporting Tri - Gathering " + std::to_string(p) + "%\n");
+    for (const int p : c.gathering)
+      expected.push_back("Exporting Tri - Gathering " + std::to_string(p) + "%\n");
     std::vector<std::string> passes[] = {ConsolidationTexts("Normals", c.consolidation),
                                          ConsolidationTexts("Vertices", c.consolidation),
                                          ConsolidationTexts("UVs", c.consolidation)};

@@ -2,9 +2,10 @@
 // exporter's own field writers, and one export through the real driver into memory.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <cstring>
-#include <gtest/gtest.h>
 #include <memory>
 #include <string>
 #include <vector>
@@ -76,7 +77,7 @@ struct JsonExport {
 inline JsonExport ExportJson(const std::string& json) {
   JsonExport result;
   std::string error;
-  result.scene = standin::LoadStandinScene(json, error);
+  result.scene = import::LoadStandinScene(json, error);
   if (result.scene == nullptr) ADD_FAILURE() << error;
   if (result.scene != nullptr) result.run = ExportSceneToMemory(*result.scene);
   return result;
@@ -105,7 +106,8 @@ inline std::vector<uint8_t> Slice(const std::vector<uint8_t>& bytes, size_t offs
 
 inline uint32_t U32At(const std::vector<uint8_t>& bytes, size_t offset) {
   return static_cast<uint32_t>(bytes.at(offset)) | static_cast<uint32_t>(bytes.at(offset + 1)) << 8 |
-         static_cast<uint32_t>(bytes.at(offset + 2)) << 16 | static_cast<uint32_t>(bytes.at(offset + 3)) << 24;
+         static_cast<uint32_t>(bytes.at(offset + 2)) << 16 |
+         static_cast<uint32_t>(bytes.at(offset + 3)) << 24;
 }
 
 }  // namespace cvm::test

@@ -1,4 +1,3 @@
-#include "import/scene_document.h"
 #include "tests/support/export_fixture.h"
 
 #include <gtest/gtest.h>
@@ -6,12 +5,13 @@
 #include <cstring>
 
 #include "export/output_target.h"
+#include "import/scene_document.h"
 
 namespace cvm::test {
 
 std::unique_ptr<standin::StandinScene> SceneFromJson(const std::string& json) {
   std::string error;
-  auto scene = standin::LoadStandinScene(json, error);
+  auto scene = import::LoadStandinScene(json, error);
   EXPECT_NE(scene, nullptr) << error;
   return scene;
 }

@@ -8,10 +8,10 @@
 
 #include "export/output_target.h"
 #include "export/run_export.h"
-#include "import/scene_document.h"
-#include "standin/standin_scene.h"
 #include "import/import_scene.h"
+#include "import/scene_document.h"
 #include "reader/cvm_reader.h"
+#include "standin/standin_scene.h"
 #include "tools/cvmexport/checked_file_target.h"
 #include "tools/cvmexport/console_ui.h"
 #include "tools/cvmexport/export_report.h"
@@ -64,7 +64,7 @@ ConvertResult Convert(const ConvertRequest& request) {
   }
   const ReleaseBeside release(std::move(leftovers));
   if (!request.dumpScenePath.empty() &&
-      !WriteTextOutput(request.dumpScenePath, standin::WriteSceneDocument(model), error)) {
+      !WriteTextOutput(request.dumpScenePath, import::WriteSceneDocument(model), error)) {
     result.message = error;
     return result;
   }
