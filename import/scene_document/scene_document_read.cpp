@@ -212,8 +212,11 @@ ClassId ReadClassIdPair(const json& value, const Path& path) {
   return {ReadU32(value[0], path.Index(0), "class id"), ReadU32(value[1], path.Index(1), "class id")};
 }
 
-// An array read element by element; the count is checked against the limit of the
-// host's 32-bit counts before anything is stored.
+// An array read element by element. Its count is not checked here: until the whole document
+// is read a count is only a vector's size, and ValidateSceneModel then holds every count to
+// the host's 32-bit (16-bit for parameters) limits. A document within kMaxSceneDocumentBytes
+// cannot reach them anyway: an element and its separator take at least two bytes, so no
+// array holds 2^28 elements.
 template <typename ReadOne>
 void ForEachElement(const json& value, const Path& path, ReadOne&& readOne) {
   ExpectArray(value, path);
