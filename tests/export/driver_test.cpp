@@ -5,6 +5,7 @@
 
 #include "export/run_export.h"
 #include "export/scene_node_collector.h"
+#include "tests/support/counting_host.h"
 #include "tests/support/export_fixture.h"
 #include "tests/support/temp_dir.h"
 
@@ -41,28 +42,54 @@ TEST(Driver, CollectsAndClassifiesNodes) {
       {"only hidden nodes", {R"("hidden": true, )" + light, R"("hidden": true, )" + mesh}, 0, true, {}},
       {"selected only, nothing selected", {light, mesh}, kExportSelectedOnly, true, {}},
       {"a hidden light is not exported even when selected",
-       {R"("hidden": true, "selected": true, )" + light}, kExportSelectedOnly, true, {}},
+       {R"("hidden": true, "selected": true, )" + light},
+       kExportSelectedOnly,
+       true,
+       {}},
       {"an unselected light is exported without bit 0", {light}, 0, false, {0, 1, 0, 0}},
       {"an unselected light is skipped with bit 0",
-       {light, R"("selected": true, )" + mesh}, kExportSelectedOnly, false, {1, 0, 0, 0}},
+       {light, R"("selected": true, )" + mesh},
+       kExportSelectedOnly,
+       false,
+       {1, 0, 0, 0}},
       {"only cameras", {R"("object": {"kind": "camera"})"}, 0, true, {}},
       {"both helper classes, a third class collected but not exported",
        {R"("object": {"kind": "helper"})", R"("object": {"kind": "helper", "classId": [8872500, 0]})",
         R"("object": {"kind": "helper", "classId": [1, 2]})"},
-       0, false, {0, 0, 2, 0}},
+       0,
+       false,
+       {0, 0, 2, 0}},
       {"a shape that also converts to a mesh is a spline only",
-       {R"("object": {"kind": "shape", "alsoMesh": true})"}, 0, false, {0, 0, 0, 1}},
-      {"a non-native shape is a spline", {R"("object": {"kind": "shape", "native": false})"}, 0, false, {0, 0, 0, 1}},
+       {R"("object": {"kind": "shape", "alsoMesh": true})"},
+       0,
+       false,
+       {0, 0, 0, 1}},
+      {"a non-native shape is a spline",
+       {R"("object": {"kind": "shape", "native": false})"},
+       0,
+       false,
+       {0, 0, 0, 1}},
       {"a mesh without faces is collected but listed nowhere",
-       {R"("object": {"kind": "mesh", "vertices": [], "faces": []})"}, 0, false, {0, 0, 0, 0}},
+       {R"("object": {"kind": "mesh", "vertices": [], "faces": []})"},
+       0,
+       false,
+       {0, 0, 0, 0}},
       {"super class 0x30 makes any object a light",
-       {R"("object": {"kind": "camera", "superClassId": 48})"}, 0, false, {0, 1, 0, 0}},
+       {R"("object": {"kind": "camera", "superClassId": 48})"},
+       0,
+       false,
+       {0, 1, 0, 0}},
       {"super class 0x50 with a helper class makes a mesh a helper",
        {R"("object": {"kind": "mesh", "vertices": [[0,0,0],[1,0,0],[0,1,0]], "faces": [[0,1,2]],
            "superClassId": 80, "classId": [8211, 0]})"},
-       0, false, {0, 0, 1, 0}},
-      {"every kind", {mesh, light, R"("object": {"kind": "helper"})", R"("object": {"kind": "shape"})", mesh}, 0,
-       false, {2, 1, 1, 1}},
+       0,
+       false,
+       {0, 0, 1, 0}},
+      {"every kind",
+       {mesh, light, R"("object": {"kind": "helper"})", R"("object": {"kind": "shape"})", mesh},
+       0,
+       false,
+       {2, 1, 1, 1}},
   };
   for (const ClassificationCase& c : cases) {
     auto scene = SceneFromJson(Scene(c.nodes));
@@ -86,7 +113,8 @@ TEST(Driver, KindListsHoldPositionsInTheCollectedList) {
   const std::string mesh = kTriangle;
   const std::string light = kLight;
   // The hidden node is never collected, so positions count from the light.
-  auto scene = SceneFromJson(Scene({R"("hidden": true, )" + mesh, light, mesh, light, R"("object": {"kind": "shape"})"}));
+  auto scene = SceneFromJson(
+      Scene({R"("hidden": true, )" + mesh, light, mesh, light, R"("object": {"kind": "shape"})"}));
   ASSERT_NE(scene, nullptr);
   SceneNodeCollector collector(0, false);
   scene->EnumerateSceneNodes(collector);
@@ -106,21 +134,24 @@ TEST(Driver, HeaderCarriesScaleAndCounts) {
   const test::MemoryExport result = ExportToMemory(*scene, options);
   ASSERT_GE(result.bytes.size(), 20u);
   const std::vector<uint8_t> header(result.bytes.begin(), result.bytes.begin() + 20);
-  EXPECT_EQ(header, (std::vector<uint8_t>{0x00, 0x00, 0x00, 0x3F, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(header,
+            (std::vector<uint8_t>{0x00, 0x00, 0x00, 0x3F, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
 }
 
 TEST(Driver, ClassificationReleasesEachTemporaryOnce) {
-  auto scene = SceneFromJson(Scene({R"("object": {"kind": "mesh", "native": false, "vertices": [], "faces": []})",
-                                    R"("object": {"kind": "mesh", "native": false,
+  auto scene =
+      SceneFromJson(Scene({R"("object": {"kind": "mesh", "native": false, "vertices": [], "faces": []})",
+                           R"("object": {"kind": "mesh", "native": false,
                                         "vertices": [[0,0,0],[1,0,0],[0,1,0]], "faces": [[0,1,2]]})"}));
   ASSERT_NE(scene, nullptr);
+  test::CountingHost host(*scene);
   SceneNodeCollector collector(0, false);
-  scene->EnumerateSceneNodes(collector);
+  host.EnumerateSceneNodes(collector);
   const KindLists lists = ClassifyNodes(collector.nodes);
   EXPECT_EQ(lists.meshes, (KindList{1}));
-  EXPECT_EQ(scene->TemporariesMade(), 2);
-  EXPECT_EQ(scene->TemporariesReleased(), 2);
-  EXPECT_EQ(scene->InvalidReleases(), 0);
+  EXPECT_EQ(host.TemporariesMade(), 2);
+  EXPECT_EQ(host.TemporariesReleased(), 2);
+  EXPECT_EQ(host.InvalidReleases(), 0);
 }
 
 // An output that takes limit bytes and then fails, like a disk that fills up.

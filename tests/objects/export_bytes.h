@@ -14,6 +14,7 @@
 #include "host/host_scene.h"
 #include "import/scene_document.h"
 #include "standin/standin_scene.h"
+#include "tests/support/counting_host.h"
 #include "tests/support/recording_ui.h"
 
 namespace cvm::test {
@@ -66,20 +67,25 @@ inline ExportRun ExportSceneToMemory(HostScene& scene) {
   return run;
 }
 
-// A scene document exported through the stand-in host; the scene stays alive so that its
-// temporaries can be counted.
+// A scene document exported through the stand-in host wrapped in a CountingHost; both stay
+// alive so that the counts can be read.
 struct JsonExport {
   std::unique_ptr<standin::StandinScene> scene;
+  std::unique_ptr<CountingHost> host;
   ExportRun run;
 };
 
-// Fails the current test when the document is invalid (scene is then null).
+// Fails the current test when the document is invalid (scene and host are then null).
 inline JsonExport ExportJson(const std::string& json) {
   JsonExport result;
   std::string error;
   result.scene = import::LoadStandinScene(json, error);
-  if (result.scene == nullptr) ADD_FAILURE() << error;
-  if (result.scene != nullptr) result.run = ExportSceneToMemory(*result.scene);
+  if (result.scene == nullptr) {
+    ADD_FAILURE() << error;
+    return result;
+  }
+  result.host = std::make_unique<CountingHost>(*result.scene);
+  result.run = ExportSceneToMemory(*result.host);
   return result;
 }
 

@@ -16,7 +16,7 @@ std::unique_ptr<standin::StandinScene> SceneFromJson(const std::string& json) {
   return scene;
 }
 
-MemoryExport ExportToMemory(standin::StandinScene& scene, const ExportOptions& options, uint32_t optionBits) {
+MemoryExport ExportToMemory(HostScene& scene, const ExportOptions& options, uint32_t optionBits) {
   MemoryExport result;
   MemoryTarget target;
   ExportOptions used = options;
