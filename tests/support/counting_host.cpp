@@ -2,6 +2,7 @@
 
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 namespace cvm::test {
 
@@ -55,41 +56,36 @@ class CountingObject final : public HostObject {
   CountingObject(HostObject* wrapped, CountingState& state, bool temporary);
 
   uint32_t ObjectSuperClassId() const override {
-    const HostObject* o = Reach(wrapped_);
-    return o != nullptr ? o->ObjectSuperClassId() : 0;
+    return Ask(wrapped_, [](auto& o) { return o.ObjectSuperClassId(); });
   }
   ClassId ObjectClassId() const override {
-    const HostObject* o = Reach(wrapped_);
-    return o != nullptr ? o->ObjectClassId() : ClassId{};
+    return Ask(wrapped_, [](auto& o) { return o.ObjectClassId(); });
   }
   bool ObjectCanConvertTo(ClassId target) const override {
-    const HostObject* o = Reach(wrapped_);
-    return o != nullptr && o->ObjectCanConvertTo(target);
+    return Ask(wrapped_, [target](auto& o) { return o.ObjectCanConvertTo(target); });
   }
   HostObject* ObjectConvertTo(ClassId target, TimeValue t) override;
   void ReleaseTemporaryObject() override;
   int32_t LightTypeCode() const override {
-    const HostObject* o = Reach(wrapped_);
-    return o != nullptr ? o->LightTypeCode() : 0;
+    return Ask(wrapped_, [](auto& o) { return o.LightTypeCode(); });
   }
   Point3 LightColor(TimeValue t) const override {
-    const HostObject* o = Reach(wrapped_);
-    return o != nullptr ? o->LightColor(t) : Point3{};
+    return Ask(wrapped_, [t](auto& o) { return o.LightColor(t); });
   }
   float LightIntensity(TimeValue t) const override {
-    const HostObject* o = Reach(wrapped_);
-    return o != nullptr ? o->LightIntensity(t) : 0.0f;
+    return Ask(wrapped_, [t](auto& o) { return o.LightIntensity(t); });
   }
   HostMesh* TriObjectMesh() override;
   const HostBezierShape* ShapeObjectBezierShape() const override;
 
-  // What a query reaches: wrapped while this object is unreleased; after its release null,
-  // and the query is counted.
-  template <typename T>
-  T* Reach(T* wrapped) const {
-    if (!released_) return wrapped;
-    ++state_->releasedObjectUses;
-    return nullptr;
+  // query(*wrapped) while this object is unreleased. After its release the query is counted
+  // and answered with a value-initialised result (0, false, null, zeros) without reaching
+  // wrapped, which may be gone.
+  template <typename Wrapped, typename Query>
+  auto Ask(Wrapped* wrapped, Query&& query) const -> decltype(query(*wrapped)) {
+    using Answer = decltype(query(*wrapped));
+    if (QueriedAfterRelease()) return Answer();
+    return query(*wrapped);
   }
 
  private:
@@ -103,109 +99,109 @@ class CountingObject final : public HostObject {
   bool released_ = false;
   std::unique_ptr<Mesh> mesh_;
   std::unique_ptr<Shape> shape_;
+
+  // Whether the object is released; a query that finds it so is counted.
+  bool QueriedAfterRelease() const {
+    if (released_) ++state_->releasedObjectUses;
+    return released_;
+  }
 };
 
-class CountingObject::Mesh final : public HostMesh {
+namespace {
+
+// A part of an object (its mesh, its shape, a spline of the shape). It asks through its
+// object, so that it falls silent with the object's release.
+template <typename Wrapped>
+class CountingPart {
  public:
-  explicit Mesh(const CountingObject& owner) : owner_(owner) {}
-  void Bind(HostMesh* wrapped) { wrapped_ = wrapped; }
+  explicit CountingPart(const CountingObject& owner, Wrapped* wrapped = nullptr)
+      : owner_(owner), wrapped_(wrapped) {}
+  void Bind(Wrapped* wrapped) { wrapped_ = wrapped; }
+
+ protected:
+  template <typename Query>
+  auto Ask(Query&& query) const -> decltype(query(std::declval<Wrapped&>())) {
+    return owner_.Ask(wrapped_, std::forward<Query>(query));
+  }
+
+  const CountingObject& owner_;
+  Wrapped* wrapped_;
+};
+
+}  // namespace
+
+class CountingObject::Mesh final : public HostMesh, public CountingPart<HostMesh> {
+ public:
+  using CountingPart::CountingPart;
 
   int32_t MeshFaceCount() const override {
-    const HostMesh* m = owner_.Reach(wrapped_);
-    return m != nullptr ? m->MeshFaceCount() : 0;
+    return Ask([](auto& m) { return m.MeshFaceCount(); });
   }
   const MeshFace* MeshFaces() const override {
-    const HostMesh* m = owner_.Reach(wrapped_);
-    return m != nullptr ? m->MeshFaces() : nullptr;
+    return Ask([](auto& m) { return m.MeshFaces(); });
   }
   int32_t MeshVertexCount() const override {
-    const HostMesh* m = owner_.Reach(wrapped_);
-    return m != nullptr ? m->MeshVertexCount() : 0;
+    return Ask([](auto& m) { return m.MeshVertexCount(); });
   }
   const Point3* MeshVertices() const override {
-    const HostMesh* m = owner_.Reach(wrapped_);
-    return m != nullptr ? m->MeshVertices() : nullptr;
+    return Ask([](auto& m) { return m.MeshVertices(); });
   }
   int32_t MeshTVertCount() const override {
-    const HostMesh* m = owner_.Reach(wrapped_);
-    return m != nullptr ? m->MeshTVertCount() : 0;
+    return Ask([](auto& m) { return m.MeshTVertCount(); });
   }
   const Point3* MeshTVerts() const override {
-    const HostMesh* m = owner_.Reach(wrapped_);
-    return m != nullptr ? m->MeshTVerts() : nullptr;
+    return Ask([](auto& m) { return m.MeshTVerts(); });
   }
   const TVFace* MeshTVFaces() const override {
-    const HostMesh* m = owner_.Reach(wrapped_);
-    return m != nullptr ? m->MeshTVFaces() : nullptr;
+    return Ask([](auto& m) { return m.MeshTVFaces(); });
   }
   void buildNormals() override {
-    if (HostMesh* m = owner_.Reach(wrapped_)) m->buildNormals();
+    Ask([](auto& m) { m.buildNormals(); });
   }
   const Point3* MeshFaceNormals() const override {
-    const HostMesh* m = owner_.Reach(wrapped_);
-    return m != nullptr ? m->MeshFaceNormals() : nullptr;
+    return Ask([](auto& m) { return m.MeshFaceNormals(); });
   }
   const RVertex* MeshRenderNormals() const override {
-    const HostMesh* m = owner_.Reach(wrapped_);
-    return m != nullptr ? m->MeshRenderNormals() : nullptr;
+    return Ask([](auto& m) { return m.MeshRenderNormals(); });
   }
   int32_t getNumMapVerts(int channel) const override {
-    const HostMesh* m = owner_.Reach(wrapped_);
-    return m != nullptr ? m->getNumMapVerts(channel) : 0;
+    return Ask([channel](auto& m) { return m.getNumMapVerts(channel); });
   }
   const Point3* mapVerts(int channel) const override {
-    const HostMesh* m = owner_.Reach(wrapped_);
-    return m != nullptr ? m->mapVerts(channel) : nullptr;
+    return Ask([channel](auto& m) { return m.mapVerts(channel); });
   }
   const TVFace* mapFaces(int channel) const override {
-    const HostMesh* m = owner_.Reach(wrapped_);
-    return m != nullptr ? m->mapFaces(channel) : nullptr;
+    return Ask([channel](auto& m) { return m.mapFaces(channel); });
   }
-
- private:
-  const CountingObject& owner_;
-  HostMesh* wrapped_ = nullptr;
 };
 
-class CountingObject::Spline final : public HostSpline {
+class CountingObject::Spline final : public HostSpline, public CountingPart<const HostSpline> {
  public:
-  Spline(const HostSpline* wrapped, const CountingObject& owner) : wrapped_(wrapped), owner_(owner) {}
+  Spline(const HostSpline* wrapped, const CountingObject& owner) : CountingPart(owner, wrapped) {}
 
   int32_t SplineKnotCount() const override {
-    const HostSpline* s = owner_.Reach(wrapped_);
-    return s != nullptr ? s->SplineKnotCount() : 0;
+    return Ask([](auto& s) { return s.SplineKnotCount(); });
   }
   bool SplineIsClosed() const override {
-    const HostSpline* s = owner_.Reach(wrapped_);
-    return s != nullptr && s->SplineIsClosed();
+    return Ask([](auto& s) { return s.SplineIsClosed(); });
   }
   Point3 SplineKnotPoint(int32_t knot) const override {
-    const HostSpline* s = owner_.Reach(wrapped_);
-    return s != nullptr ? s->SplineKnotPoint(knot) : Point3{};
+    return Ask([knot](auto& s) { return s.SplineKnotPoint(knot); });
   }
-
- private:
-  const HostSpline* wrapped_;
-  const CountingObject& owner_;
 };
 
-class CountingObject::Shape final : public HostBezierShape {
+class CountingObject::Shape final : public HostBezierShape, public CountingPart<const HostBezierShape> {
  public:
-  explicit Shape(const CountingObject& owner) : owner_(owner) {}
-  void Bind(const HostBezierShape* wrapped) { wrapped_ = wrapped; }
+  using CountingPart::CountingPart;
 
   int32_t BezierShapeSplineCount() const override {
-    const HostBezierShape* s = owner_.Reach(wrapped_);
-    return s != nullptr ? s->BezierShapeSplineCount() : 0;
+    return Ask([](auto& s) { return s.BezierShapeSplineCount(); });
   }
   const HostSpline* GetSpline(int32_t index) const override {
-    const HostBezierShape* s = owner_.Reach(wrapped_);
-    return s != nullptr ? HandleOf(splines_, s->GetSpline(index), owner_) : nullptr;
+    return Ask([&](auto& s) -> const HostSpline* { return HandleOf(splines_, s.GetSpline(index), owner_); });
   }
 
  private:
-  const CountingObject& owner_;
-  const HostBezierShape* wrapped_ = nullptr;
   mutable std::unordered_map<const HostSpline*, std::unique_ptr<Spline>> splines_;
 };
 
@@ -217,11 +213,9 @@ CountingObject::CountingObject(HostObject* wrapped, CountingState& state, bool t
       shape_(std::make_unique<Shape>(*this)) {}
 
 HostObject* CountingObject::ObjectConvertTo(ClassId target, TimeValue t) {
-  HostObject* o = Reach(wrapped_);
-  if (o == nullptr) return nullptr;
-  HostObject* converted = o->ObjectConvertTo(target, t);
+  HostObject* converted = Ask(wrapped_, [&](auto& o) { return o.ObjectConvertTo(target, t); });
   if (converted == nullptr) return nullptr;
-  return converted == o ? this : state_->Temporary(converted);
+  return converted == wrapped_ ? this : state_->Temporary(converted);
 }
 
 void CountingObject::ReleaseTemporaryObject() {
@@ -239,18 +233,16 @@ void CountingObject::ReleaseTemporaryObject() {
 // A released object answers with its own mesh and shape, which answer as empty ones: an
 // exporter that goes on using it is counted at every query instead of stopping at a null.
 HostMesh* CountingObject::TriObjectMesh() {
-  HostObject* o = Reach(wrapped_);
-  if (o == nullptr) return mesh_.get();
-  HostMesh* mesh = o->TriObjectMesh();
+  if (QueriedAfterRelease()) return mesh_.get();
+  HostMesh* mesh = wrapped_->TriObjectMesh();
   if (mesh == nullptr) return nullptr;
   mesh_->Bind(mesh);
   return mesh_.get();
 }
 
 const HostBezierShape* CountingObject::ShapeObjectBezierShape() const {
-  const HostObject* o = Reach(wrapped_);
-  if (o == nullptr) return shape_.get();
-  const HostBezierShape* shape = o->ShapeObjectBezierShape();
+  if (QueriedAfterRelease()) return shape_.get();
+  const HostBezierShape* shape = wrapped_->ShapeObjectBezierShape();
   if (shape == nullptr) return nullptr;
   shape_->Bind(shape);
   return shape_.get();
