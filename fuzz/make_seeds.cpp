@@ -52,7 +52,7 @@ bool Encode(const nlohmann::ordered_json& document, std::vector<uint8_t>& bytes,
 // The export of a scene document with the default options; false when it makes no file.
 bool Export(const std::string& text, std::vector<uint8_t>& bytes) {
   std::string error;
-  std::unique_ptr<cvm::standin::StandinScene> scene = cvm::standin::LoadStandinScene(text, error);
+  std::unique_ptr<cvm::standin::StandinScene> scene = cvm::import::LoadStandinScene(text, error);
   if (scene == nullptr) return false;
   cvm::MemoryTarget target;
   cvm::test::RecordingUi ui;

@@ -2,8 +2,8 @@
 
 #include <cctype>
 
-#include "import/scene_document.h"
 #include "import/assimp_import.h"
+#include "import/scene_document.h"
 
 namespace cvm::import {
 
@@ -20,7 +20,7 @@ bool IsSceneDocumentPath(const std::string& path) {
 
 bool ImportScene(const std::string& path, standin::SceneModel& out, ImportWarnings& warnings,
                  std::string& error, ImportLeftovers* leftovers) {
-  if (IsSceneDocumentPath(path)) return standin::LoadSceneFile(path, out, error);
+  if (IsSceneDocumentPath(path)) return import::LoadSceneFile(path, out, error);
   return ImportModelFile(path, out, warnings, error, leftovers);
 }
 

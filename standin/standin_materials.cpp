@@ -1,6 +1,5 @@
-#include "standin/standin_objects.h"
-
 #include "format/float_to_int.h"
+#include "standin/standin_objects.h"
 
 namespace cvm::standin {
 
@@ -78,8 +77,7 @@ const HostCustAttrib* StandinCustAttribContainer::CustAttribAt(int32_t index) co
 
 // ---- Materials --------------------------------------------------------------------------
 
-StandinMaterial::StandinMaterial(const MaterialModel& model, int32_t index, StandinState& state)
-    : model_(&model), index_(index), state_(&state) {
+StandinMaterial::StandinMaterial(const MaterialModel& model) : model_(&model) {
   if (model.customAttributes) container_.emplace(*model.customAttributes);
 }
 
@@ -115,9 +113,7 @@ const HostCustAttribContainer* StandinMaterial::GetCustAttribContainer() const {
 }
 
 void StandinMaterial::AllocCustAttribContainer() {
-  if (container_) return;
-  container_.emplace();
-  state_->containersAllocated.push_back(index_);
+  if (!container_) container_.emplace();
 }
 
 }  // namespace cvm::standin

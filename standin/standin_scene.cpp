@@ -8,21 +8,19 @@
 namespace cvm::standin {
 
 StandinScene::StandinScene(SceneModel model)
-    : model_(std::move(model)), state_(std::make_unique<StandinState>()) {
+    : model_(std::move(model)), temporaries_(std::make_unique<StandinTemporaries>()) {
   texmaps_.reserve(model_.texmaps.size());
   for (const TexmapModel& texmap : model_.texmaps)
     texmaps_.push_back(std::make_unique<StandinTexmap>(texmap));
   materials_.reserve(model_.materials.size());
-  for (size_t m = 0; m < model_.materials.size(); ++m) {
-    materials_.push_back(
-        std::make_unique<StandinMaterial>(model_.materials[m], static_cast<int32_t>(m), *state_));
-  }
+  for (const MaterialModel& material : model_.materials)
+    materials_.push_back(std::make_unique<StandinMaterial>(material));
   for (const auto& material : materials_) material->Link(materials_, texmaps_);
   nodes_.reserve(model_.nodes.size());
   for (const NodeModel& node : model_.nodes) {
     HostMaterial* material =
         node.material >= 0 ? materials_[static_cast<size_t>(node.material)].get() : nullptr;
-    nodes_.push_back(std::make_unique<StandinNode>(node, material, *state_));
+    nodes_.push_back(std::make_unique<StandinNode>(node, material, *temporaries_));
   }
 }
 
@@ -42,22 +40,6 @@ HostMaterial* StandinScene::Material(size_t index) {
 }
 const HostTexmap* StandinScene::Texmap(size_t index) const {
   return texmaps_.at(index).get();
-}
-
-int StandinScene::TemporariesMade() const {
-  return state_->temporariesMade;
-}
-int StandinScene::TemporariesReleased() const {
-  return state_->temporariesReleased;
-}
-int StandinScene::InvalidReleases() const {
-  return state_->invalidReleases;
-}
-int StandinScene::ReleasedObjectUses() const {
-  return state_->releasedObjectUses;
-}
-const std::vector<int32_t>& StandinScene::ContainersAllocated() const {
-  return state_->containersAllocated;
 }
 
 std::unique_ptr<StandinScene> MakeStandinScene(SceneModel model, std::string& error) {

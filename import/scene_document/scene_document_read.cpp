@@ -12,10 +12,10 @@
 #include <utility>
 
 #include "import/scene_document.h"
-#include "standin/scene_model_validate.h"
 #include "import/strict_json.h"
+#include "standin/scene_model_validate.h"
 
-namespace cvm::standin {
+namespace cvm::import {
 namespace {
 
 using nlohmann::json;
@@ -212,8 +212,11 @@ ClassId ReadClassIdPair(const json& value, const Path& path) {
   return {ReadU32(value[0], path.Index(0), "class id"), ReadU32(value[1], path.Index(1), "class id")};
 }
 
-// An array read element by element; the count is checked against the limit of the
-// host's 32-bit counts before anything is stored.
+// An array read element by element. Its count is not checked here: until the whole document
+// is read a count is only a vector's size, and ValidateSceneModel then holds every count to
+// the host's 32-bit (16-bit for parameters) limits. A document within kMaxSceneDocumentBytes
+// cannot reach them anyway: an element and its separator take at least two bytes, so no
+// array holds 2^28 elements.
 template <typename ReadOne>
 void ForEachElement(const json& value, const Path& path, ReadOne&& readOne) {
   ExpectArray(value, path);
@@ -229,10 +232,10 @@ void ExpectOnePerFace(const json& value, const Path& path, size_t faceCount) {
 
 // ---- Objects ---------------------------------------------------------------------------
 
-void ReadNormals(const json& value, const Path& path, MeshModel& mesh) {
+void ReadNormals(const json& value, const Path& path, standin::MeshModel& mesh) {
   ExpectObject(value, path);
   CheckKeys(value, path, {"faceNormals", "vertexNormals"});
-  ExplicitNormalsModel normals;
+  standin::ExplicitNormalsModel normals;
   const Path faceNormalsPath = path.Key("faceNormals");
   const json& faceNormals = Required(value, path, "faceNormals");
   ExpectOnePerFace(faceNormals, faceNormalsPath, mesh.faces.size());
@@ -270,11 +273,11 @@ void ReadNormals(const json& value, const Path& path, MeshModel& mesh) {
   mesh.normals = std::move(normals);
 }
 
-void ReadMesh(const json& value, const Path& path, ObjectModel& object) {
+void ReadMesh(const json& value, const Path& path, standin::ObjectModel& object) {
   CheckKeys(value, path,
             {"kind", "superClassId", "classId", "native", "vertices", "faces", "smoothing", "materialIds",
              "tverts", "tvFaces", "colors", "normals"});
-  MeshModel& mesh = object.mesh;
+  standin::MeshModel& mesh = object.mesh;
   const Path verticesPath = path.Key("vertices");
   const json& vertices = ExpectArray(Required(value, path, "vertices"), verticesPath);
   mesh.vertices.reserve(vertices.size());
@@ -300,7 +303,7 @@ void ReadMesh(const json& value, const Path& path, ObjectModel& object) {
     ExpectOnePerFace(*materialIds, p, faces.size());
     ForEachElement(*materialIds, p, [&](const json& v, const Path& ep, size_t f) {
       mesh.faces[f].flags =
-          FlagsWithMaterialId(static_cast<uint16_t>(ReadWhole(v, ep, 0, 65535, "material id")));
+          standin::FlagsWithMaterialId(static_cast<uint16_t>(ReadWhole(v, ep, 0, 65535, "material id")));
     });
   }
   if (const json* tverts = Member(value, "tverts")) {
@@ -327,7 +330,7 @@ void ReadMesh(const json& value, const Path& path, ObjectModel& object) {
     const Path p = path.Key("colors");
     ExpectObject(*colors, p);
     CheckKeys(*colors, p, {"verts", "faces"});
-    ColorChannelModel channel;
+    standin::ColorChannelModel channel;
     const json& verts = ExpectArray(Required(*colors, p, "verts"), p.Key("verts"));
     channel.verts.reserve(verts.size());
     ForEachElement(verts, p.Key("verts"),
@@ -343,7 +346,7 @@ void ReadMesh(const json& value, const Path& path, ObjectModel& object) {
   if (const json* normals = Member(value, "normals")) ReadNormals(*normals, path.Key("normals"), mesh);
 }
 
-void ReadShape(const json& value, const Path& path, ObjectModel& object) {
+void ReadShape(const json& value, const Path& path, standin::ObjectModel& object) {
   CheckKeys(value, path, {"kind", "superClassId", "classId", "native", "alsoMesh", "splines"});
   if (const json* alsoMesh = Member(value, "alsoMesh"))
     object.alsoMesh = ReadBool(*alsoMesh, path.Key("alsoMesh"));
@@ -354,7 +357,7 @@ void ReadShape(const json& value, const Path& path, ObjectModel& object) {
     ForEachElement(*splines, p, [&](const json& v, const Path& sp, size_t s) {
       ExpectObject(v, sp);
       CheckKeys(v, sp, {"closed", "knots"});
-      SplineModel& spline = object.splines[s];
+      standin::SplineModel& spline = object.splines[s];
       spline.closed = ReadBool(Required(v, sp, "closed"), sp.Key("closed"));
       const json& knots = ExpectArray(Required(v, sp, "knots"), sp.Key("knots"));
       spline.knots.reserve(knots.size());
@@ -365,7 +368,7 @@ void ReadShape(const json& value, const Path& path, ObjectModel& object) {
   }
 }
 
-void ReadLight(const json& value, const Path& path, ObjectModel& object) {
+void ReadLight(const json& value, const Path& path, standin::ObjectModel& object) {
   CheckKeys(value, path, {"kind", "superClassId", "classId", "lightType", "color", "intensity"});
   if (const json* v = Member(value, "lightType"))
     object.light.lightType = ReadI32(*v, path.Key("lightType"), "light type");
@@ -374,20 +377,20 @@ void ReadLight(const json& value, const Path& path, ObjectModel& object) {
     object.light.intensity = ReadFloat(*v, path.Key("intensity"));
 }
 
-void ReadObject(const json& value, const Path& path, ObjectModel& object) {
+void ReadObject(const json& value, const Path& path, standin::ObjectModel& object) {
   ExpectObject(value, path);
   const json& kind = Required(value, path, "kind");
   const std::string kindName = ReadString(kind, path.Key("kind"));
   if (kindName == "mesh") {
-    object.kind = ObjectKind::kMesh;
+    object.kind = standin::ObjectKind::kMesh;
   } else if (kindName == "shape") {
-    object.kind = ObjectKind::kShape;
+    object.kind = standin::ObjectKind::kShape;
   } else if (kindName == "light") {
-    object.kind = ObjectKind::kLight;
+    object.kind = standin::ObjectKind::kLight;
   } else if (kindName == "helper") {
-    object.kind = ObjectKind::kHelper;
+    object.kind = standin::ObjectKind::kHelper;
   } else if (kindName == "camera") {
-    object.kind = ObjectKind::kCamera;
+    object.kind = standin::ObjectKind::kCamera;
   } else {
     Fail(path.Key("kind"),
          "unknown object kind \"" + kindName + "\" (expected mesh, shape, light, helper or camera)");
@@ -397,27 +400,28 @@ void ReadObject(const json& value, const Path& path, ObjectModel& object) {
   if (const json* v = Member(value, "classId")) object.classId = ReadClassIdPair(*v, path.Key("classId"));
   if (const json* v = Member(value, "native")) {
     // Only meshes and shapes know the key; CheckKeys below refuses it for the others.
-    if (object.kind == ObjectKind::kMesh || object.kind == ObjectKind::kShape)
+    if (object.kind == standin::ObjectKind::kMesh || object.kind == standin::ObjectKind::kShape)
       object.native = ReadBool(*v, path.Key("native"));
   }
   switch (object.kind) {
-    case ObjectKind::kMesh:
+    case standin::ObjectKind::kMesh:
       ReadMesh(value, path, object);
       break;
-    case ObjectKind::kShape:
+    case standin::ObjectKind::kShape:
       ReadShape(value, path, object);
       break;
-    case ObjectKind::kLight:
+    case standin::ObjectKind::kLight:
       ReadLight(value, path, object);
       break;
-    case ObjectKind::kHelper:
-    case ObjectKind::kCamera:
+    case standin::ObjectKind::kHelper:
+    case standin::ObjectKind::kCamera:
       CheckKeys(value, path, {"kind", "superClassId", "classId"});
       break;
   }
 }
 
-void ReadNode(const json& value, const Path& path, const ReferenceTargets& targets, NodeModel& node) {
+void ReadNode(const json& value, const Path& path, const ReferenceTargets& targets,
+              standin::NodeModel& node) {
   ExpectObject(value, path);
   CheckKeys(value, path,
             {"name", "userText", "selected", "hidden", "transform", "pivot", "material", "object"});
@@ -434,20 +438,21 @@ void ReadNode(const json& value, const Path& path, const ReferenceTargets& targe
 
 // ---- Materials and texture maps --------------------------------------------------------
 
-constexpr const char* kSlotNames[kMaterialMapSlotCount] = {
+constexpr const char* kSlotNames[standin::kMaterialMapSlotCount] = {
     "ambient", "diffuse", "specular", "shininess",  "shininessStrength", "selfIllum",
     "opacity", "filter",  "bump",     "reflection", "refraction",        "displacement"};
 
 int SlotOfKey(const std::string& key) {
-  for (int slot = 0; slot < kMaterialMapSlotCount; ++slot) {
+  for (int slot = 0; slot < standin::kMaterialMapSlotCount; ++slot) {
     if (key == kSlotNames[slot] || key == std::to_string(slot)) return slot;
   }
   return -1;
 }
 
-void ReadMaps(const json& value, const Path& path, const ReferenceTargets& targets, MaterialModel& material) {
+void ReadMaps(const json& value, const Path& path, const ReferenceTargets& targets,
+              standin::MaterialModel& material) {
   ExpectObject(value, path);
-  std::array<const std::string*, kMaterialMapSlotCount> givenBy{};
+  std::array<const std::string*, standin::kMaterialMapSlotCount> givenBy{};
   for (auto it = value.begin(); it != value.end(); ++it) {
     const std::string& key = it.key();
     if (key[0] == '_') continue;
@@ -460,7 +465,7 @@ void ReadMaps(const json& value, const Path& path, const ReferenceTargets& targe
     const json& entry = *it;
     ExpectObject(entry, p);
     CheckKeys(entry, p, {"texmap", "enabled"});
-    MapSlotModel& target = material.maps[slot];
+    standin::MapSlotModel& target = material.maps[slot];
     target.texmap =
         ReadReference(Required(entry, p, "texmap"), p.Key("texmap"), "texmap", "texmaps", targets.texmaps);
     target.enabled = true;
@@ -468,7 +473,7 @@ void ReadMaps(const json& value, const Path& path, const ReferenceTargets& targe
   }
 }
 
-void ReadParam(const json& value, const Path& path, ParamModel& param) {
+void ReadParam(const json& value, const Path& path, standin::ParamModel& param) {
   ExpectObject(value, path);
   CheckKeys(value, path, {"name", "id", "type", "value"});
   param.name = ReadString(Required(value, path, "name"), path.Key("name"));
@@ -476,27 +481,27 @@ void ReadParam(const json& value, const Path& path, ParamModel& param) {
   const std::string type = ReadString(Required(value, path, "type"), path.Key("type"));
   const json& v = Required(value, path, "value");
   if (type == "int") {
-    param.type = ParamType::kInt;
+    param.type = standin::ParamType::kInt;
     param.intValue = ReadI32(v, path.Key("value"), "int value");
   } else if (type == "float") {
-    param.type = ParamType::kFloat;
+    param.type = standin::ParamType::kFloat;
     param.floatValue = ReadFloat(v, path.Key("value"));
   } else if (type == "point3") {
-    param.type = ParamType::kPoint3;
+    param.type = standin::ParamType::kPoint3;
     param.point3Value = ReadPoint(v, path.Key("value"));
   } else {
     Fail(path.Key("type"), "unknown parameter type \"" + type + "\" (expected int, float or point3)");
   }
 }
 
-void ReadCustomAttributes(const json& value, const Path& path, MaterialModel& material) {
+void ReadCustomAttributes(const json& value, const Path& path, standin::MaterialModel& material) {
   if (value.is_null()) return;
   if (!value.is_array()) WrongType(path, "an array or null", value);
-  std::vector<CustAttribModel> attributes(value.size());
+  std::vector<standin::CustAttribModel> attributes(value.size());
   ForEachElement(value, path, [&](const json& v, const Path& p, size_t a) {
     ExpectObject(v, p);
     CheckKeys(v, p, {"className", "paramBlock", "params"});
-    CustAttribModel& attribute = attributes[a];
+    standin::CustAttribModel& attribute = attributes[a];
     attribute.className = ReadString(Required(v, p, "className"), p.Key("className"));
     attribute.paramBlock = ReadBool(Required(v, p, "paramBlock"), p.Key("paramBlock"));
     const json& params = ExpectArray(Required(v, p, "params"), p.Key("params"));
@@ -510,7 +515,7 @@ void ReadCustomAttributes(const json& value, const Path& path, MaterialModel& ma
 }
 
 void ReadMaterial(const json& value, const Path& path, const ReferenceTargets& targets,
-                  MaterialModel& material) {
+                  standin::MaterialModel& material) {
   ExpectObject(value, path);
   CheckKeys(value, path,
             {"name", "class", "isMulti", "subMaterials", "twoSided", "diffuse", "ambient", "specular",
@@ -523,7 +528,7 @@ void ReadMaterial(const json& value, const Path& path, const ReferenceTargets& t
       if (name == "standard") {
         material.classId = {2, 0};
       } else if (name == "multi") {
-        material.classId = {kMultiMaterialClassA, 0};
+        material.classId = {standin::kMultiMaterialClassA, 0};
       } else if (name == "shell") {
         material.classId = kShellMaterialClassId;
       } else {
@@ -556,7 +561,7 @@ void ReadMaterial(const json& value, const Path& path, const ReferenceTargets& t
     ReadCustomAttributes(*v, path.Key("customAttributes"), material);
 }
 
-void ReadTexmap(const json& value, const Path& path, TexmapModel& texmap) {
+void ReadTexmap(const json& value, const Path& path, standin::TexmapModel& texmap) {
   ExpectObject(value, path);
   CheckKeys(value, path, {"class", "fileName"});
   if (const json* v = Member(value, "class")) {
@@ -572,7 +577,7 @@ void ReadTexmap(const json& value, const Path& path, TexmapModel& texmap) {
   if (const json* v = Member(value, "fileName")) texmap.fileName = ReadString(*v, path.Key("fileName"));
 }
 
-void ReadDocument(const json& root, SceneModel& model) {
+void ReadDocument(const json& root, standin::SceneModel& model) {
   const Path path;
   ExpectObject(root, path);
   CheckKeys(root, path, {"nodes", "materials", "texmaps"});
@@ -610,8 +615,8 @@ std::string TooLargeMessage(uintmax_t size) {
 
 }  // namespace
 
-bool LoadSceneDocument(std::string_view text, SceneModel& out, std::string& error) {
-  out = SceneModel();
+bool LoadSceneDocument(std::string_view text, standin::SceneModel& out, std::string& error) {
+  out = standin::SceneModel();
   if (text.size() > kMaxSceneDocumentBytes) {
     error = TooLargeMessage(text.size());
     return false;
@@ -619,9 +624,9 @@ bool LoadSceneDocument(std::string_view text, SceneModel& out, std::string& erro
   try {
     json root;
     if (!ParseStrictJson(text, root, error)) return false;
-    SceneModel model;
+    standin::SceneModel model;
     ReadDocument(root, model);
-    if (!ValidateSceneModel(model, error)) return false;
+    if (!standin::ValidateSceneModel(model, error)) return false;
     out = std::move(model);
     return true;
   } catch (const DocumentError& e) {
@@ -632,13 +637,13 @@ bool LoadSceneDocument(std::string_view text, SceneModel& out, std::string& erro
     // Not expected: every value is type-checked before it is read.
     error = std::string(kDocumentPath) + ": " + e.what();
   }
-  out = SceneModel();
+  out = standin::SceneModel();
   return false;
 }
 
-bool LoadSceneFile(const std::string& path, SceneModel& out, std::string& error) {
+bool LoadSceneFile(const std::string& path, standin::SceneModel& out, std::string& error) {
   const auto refuse = [&](std::string message) {
-    out = SceneModel();
+    out = standin::SceneModel();
     error = std::move(message);
     return false;
   };
@@ -669,10 +674,10 @@ bool LoadSceneFile(const std::string& path, SceneModel& out, std::string& error)
   return LoadSceneDocument(contents, out, error);
 }
 
-std::unique_ptr<StandinScene> LoadStandinScene(std::string_view json, std::string& error) {
-  SceneModel model;
+std::unique_ptr<standin::StandinScene> LoadStandinScene(std::string_view json, std::string& error) {
+  standin::SceneModel model;
   if (!LoadSceneDocument(json, model, error)) return nullptr;
-  return std::make_unique<StandinScene>(std::move(model));
+  return std::make_unique<standin::StandinScene>(std::move(model));
 }
 
-}  // namespace cvm::standin
+}  // namespace cvm::import

@@ -7,7 +7,7 @@
 
 #include "import/scene_document.h"
 
-namespace cvm::standin {
+namespace cvm::import {
 namespace {
 
 // Shortest text that reads back to the same float. The reader parses a double and rounds it
@@ -123,14 +123,14 @@ void AppendList(std::string& out, int indent, const Items& items, AppendItem&& a
   out += ']';
 }
 
-void AppendMesh(std::string& out, ObjectWriter& w, const MeshModel& mesh) {
+void AppendMesh(std::string& out, ObjectWriter& w, const standin::MeshModel& mesh) {
   const int indent = w.Indent();
   AppendList(w.Key("vertices"), indent, mesh.vertices, [&](const Point3& p) { AppendPoint(out, p); });
   AppendList(w.Key("faces"), indent, mesh.faces, [&](const MeshFace& f) { AppendTriple(out, f.v); });
   AppendList(w.Key("smoothing"), indent, mesh.faces,
              [&](const MeshFace& f) { out += std::to_string(f.smGroup); });
   AppendList(w.Key("materialIds"), indent, mesh.faces,
-             [&](const MeshFace& f) { out += std::to_string(FaceMaterialId(f)); });
+             [&](const MeshFace& f) { out += std::to_string(standin::FaceMaterialId(f)); });
   if (!mesh.tverts.empty()) {
     AppendList(w.Key("tverts"), indent, mesh.tverts, [&](const Point3& p) { AppendPoint(out, p); });
     AppendList(w.Key("tvFaces"), indent, mesh.tvFaces, [&](const TVFace& f) { AppendTriple(out, f.t); });
@@ -147,7 +147,7 @@ void AppendMesh(std::string& out, ObjectWriter& w, const MeshModel& mesh) {
     ObjectWriter normals(w.Key("normals"), indent);
     AppendList(normals.Key("faceNormals"), normals.Indent(), mesh.normals->faceNormals,
                [&](const Point3& p) { AppendPoint(out, p); });
-    const ExplicitNormalsModel& explicitNormals = *mesh.normals;
+    const standin::ExplicitNormalsModel& explicitNormals = *mesh.normals;
     std::vector<size_t> vertices(explicitNormals.VertexCount());
     for (size_t v = 0; v < vertices.size(); ++v) vertices[v] = v;
     AppendList(normals.Key("vertexNormals"), normals.Indent(), vertices, [&](size_t v) {
@@ -165,37 +165,37 @@ void AppendMesh(std::string& out, ObjectWriter& w, const MeshModel& mesh) {
   }
 }
 
-const char* KindName(ObjectKind kind) {
+const char* KindName(standin::ObjectKind kind) {
   switch (kind) {
-    case ObjectKind::kMesh:
+    case standin::ObjectKind::kMesh:
       return "mesh";
-    case ObjectKind::kShape:
+    case standin::ObjectKind::kShape:
       return "shape";
-    case ObjectKind::kLight:
+    case standin::ObjectKind::kLight:
       return "light";
-    case ObjectKind::kHelper:
+    case standin::ObjectKind::kHelper:
       return "helper";
-    case ObjectKind::kCamera:
+    case standin::ObjectKind::kCamera:
       return "camera";
   }
   return "";
 }
 
-void AppendObject(std::string& out, int indent, const ObjectModel& object) {
+void AppendObject(std::string& out, int indent, const standin::ObjectModel& object) {
   ObjectWriter w(out, indent);
   AppendString(w.Key("kind"), KindName(object.kind));
   if (object.superClassId) w.Key("superClassId") += std::to_string(*object.superClassId);
   if (object.classId) AppendClassId(w.Key("classId"), *object.classId);
-  if (object.kind == ObjectKind::kMesh || object.kind == ObjectKind::kShape) {
+  if (object.kind == standin::ObjectKind::kMesh || object.kind == standin::ObjectKind::kShape) {
     w.Key("native") += object.native ? "true" : "false";
   }
   switch (object.kind) {
-    case ObjectKind::kMesh:
+    case standin::ObjectKind::kMesh:
       AppendMesh(out, w, object.mesh);
       break;
-    case ObjectKind::kShape:
+    case standin::ObjectKind::kShape:
       w.Key("alsoMesh") += object.alsoMesh ? "true" : "false";
-      AppendList(w.Key("splines"), w.Indent(), object.splines, [&](const SplineModel& spline) {
+      AppendList(w.Key("splines"), w.Indent(), object.splines, [&](const standin::SplineModel& spline) {
         out += std::string("{\"closed\": ") + (spline.closed ? "true" : "false") + ", \"knots\": [";
         for (size_t k = 0; k < spline.knots.size(); ++k) {
           if (k > 0) out += ", ";
@@ -204,19 +204,19 @@ void AppendObject(std::string& out, int indent, const ObjectModel& object) {
         out += "]}";
       });
       break;
-    case ObjectKind::kLight:
+    case standin::ObjectKind::kLight:
       w.Key("lightType") += std::to_string(object.light.lightType);
       AppendPoint(w.Key("color"), object.light.color);
       AppendFloat(w.Key("intensity"), object.light.intensity);
       break;
-    case ObjectKind::kHelper:
-    case ObjectKind::kCamera:
+    case standin::ObjectKind::kHelper:
+    case standin::ObjectKind::kCamera:
       break;
   }
   w.End();
 }
 
-void AppendNode(std::string& out, int indent, const NodeModel& node) {
+void AppendNode(std::string& out, int indent, const standin::NodeModel& node) {
   ObjectWriter w(out, indent);
   AppendString(w.Key("name"), node.name);
   AppendString(w.Key("userText"), node.userText);
@@ -229,19 +229,19 @@ void AppendNode(std::string& out, int indent, const NodeModel& node) {
   w.End();
 }
 
-void AppendParam(std::string& out, const ParamModel& param) {
+void AppendParam(std::string& out, const standin::ParamModel& param) {
   out += "{\"name\": ";
   AppendString(out, param.name);
   out += ", \"id\": " + std::to_string(param.id) + ", \"type\": ";
   switch (param.type) {
-    case ParamType::kInt:
+    case standin::ParamType::kInt:
       out += "\"int\", \"value\": " + std::to_string(param.intValue);
       break;
-    case ParamType::kFloat:
+    case standin::ParamType::kFloat:
       out += "\"float\", \"value\": ";
       AppendFloat(out, param.floatValue);
       break;
-    case ParamType::kPoint3:
+    case standin::ParamType::kPoint3:
       out += "\"point3\", \"value\": ";
       AppendPoint(out, param.point3Value);
       break;
@@ -249,7 +249,7 @@ void AppendParam(std::string& out, const ParamModel& param) {
   out += '}';
 }
 
-void AppendMaterial(std::string& out, int indent, const MaterialModel& material) {
+void AppendMaterial(std::string& out, int indent, const standin::MaterialModel& material) {
   ObjectWriter w(out, indent);
   AppendString(w.Key("name"), material.name);
   AppendClassId(w.Key("class"), material.classId);
@@ -270,7 +270,7 @@ void AppendMaterial(std::string& out, int indent, const MaterialModel& material)
   AppendFloat(w.Key("shininessStrength"), material.shininessStrength);
   ObjectWriter maps(w.Key("maps"), w.Indent());
   for (size_t slot = 0; slot < material.maps.size(); ++slot) {
-    const MapSlotModel& map = material.maps[slot];
+    const standin::MapSlotModel& map = material.maps[slot];
     // An unlisted slot reads back as {no map, off}; only other slots need writing.
     if (map.texmap < 0 && !map.enabled) continue;
     std::string& entry = maps.Key(std::to_string(slot).c_str());
@@ -280,17 +280,18 @@ void AppendMaterial(std::string& out, int indent, const MaterialModel& material)
   }
   maps.End();
   if (material.customAttributes) {
-    AppendList(
-        w.Key("customAttributes"), w.Indent(), *material.customAttributes, [&](const CustAttribModel& a) {
-          out += "{\"className\": ";
-          AppendString(out, a.className);
-          out += std::string(", \"paramBlock\": ") + (a.paramBlock ? "true" : "false") + ", \"params\": [";
-          for (size_t i = 0; i < a.params.size(); ++i) {
-            if (i > 0) out += ", ";
-            AppendParam(out, a.params[i]);
-          }
-          out += "]}";
-        });
+    AppendList(w.Key("customAttributes"), w.Indent(), *material.customAttributes,
+               [&](const standin::CustAttribModel& a) {
+                 out += "{\"className\": ";
+                 AppendString(out, a.className);
+                 out += std::string(", \"paramBlock\": ") + (a.paramBlock ? "true" : "false") +
+                        ", \"params\": [";
+                 for (size_t i = 0; i < a.params.size(); ++i) {
+                   if (i > 0) out += ", ";
+                   AppendParam(out, a.params[i]);
+                 }
+                 out += "]}";
+               });
   } else {
     w.Key("customAttributes") += "null";
   }
@@ -299,13 +300,14 @@ void AppendMaterial(std::string& out, int indent, const MaterialModel& material)
 
 }  // namespace
 
-std::string WriteSceneDocument(const SceneModel& model) {
+std::string WriteSceneDocument(const standin::SceneModel& model) {
   std::string out;
   ObjectWriter w(out, 0);
-  AppendList(w.Key("nodes"), 2, model.nodes, [&](const NodeModel& node) { AppendNode(out, 4, node); });
+  AppendList(w.Key("nodes"), 2, model.nodes,
+             [&](const standin::NodeModel& node) { AppendNode(out, 4, node); });
   AppendList(w.Key("materials"), 2, model.materials,
-             [&](const MaterialModel& material) { AppendMaterial(out, 4, material); });
-  AppendList(w.Key("texmaps"), 2, model.texmaps, [&](const TexmapModel& texmap) {
+             [&](const standin::MaterialModel& material) { AppendMaterial(out, 4, material); });
+  AppendList(w.Key("texmaps"), 2, model.texmaps, [&](const standin::TexmapModel& texmap) {
     out += "{\"class\": ";
     AppendClassId(out, texmap.classId);
     out += ", \"fileName\": ";
@@ -317,4 +319,4 @@ std::string WriteSceneDocument(const SceneModel& model) {
   return out;
 }
 
-}  // namespace cvm::standin
+}  // namespace cvm::import

@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-namespace cvm::standin {
+namespace cvm::import {
 namespace {
 
 using nlohmann::json;
@@ -163,4 +163,4 @@ bool ParseStrictJson(std::string_view text, nlohmann::json& out, std::string& er
   return true;
 }
 
-}  // namespace cvm::standin
+}  // namespace cvm::import

@@ -6,6 +6,7 @@
 #include "export/run_export.h"
 #include "export/scene_node_collector.h"
 #include "output/atomic_file_target.h"
+#include "tests/support/counting_host.h"
 #include "tests/support/export_fixture.h"
 #include "tests/support/temp_dir.h"
 
@@ -144,13 +145,14 @@ TEST(Driver, ClassificationReleasesEachTemporaryOnce) {
                            R"("object": {"kind": "mesh", "native": false,
                                         "vertices": [[0,0,0],[1,0,0],[0,1,0]], "faces": [[0,1,2]]})"}));
   ASSERT_NE(scene, nullptr);
+  test::CountingHost host(*scene);
   SceneNodeCollector collector(0, false);
-  scene->EnumerateSceneNodes(collector);
+  host.EnumerateSceneNodes(collector);
   const KindLists lists = ClassifyNodes(collector.nodes);
   EXPECT_EQ(lists.meshes, (KindList{1}));
-  EXPECT_EQ(scene->TemporariesMade(), 2);
-  EXPECT_EQ(scene->TemporariesReleased(), 2);
-  EXPECT_EQ(scene->InvalidReleases(), 0);
+  EXPECT_EQ(host.TemporariesMade(), 2);
+  EXPECT_EQ(host.TemporariesReleased(), 2);
+  EXPECT_EQ(host.InvalidReleases(), 0);
 }
 
 // An output that takes limit bytes and then fails, like a disk that fills up.

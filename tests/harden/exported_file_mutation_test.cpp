@@ -10,8 +10,8 @@
 
 #include "fuzz/input_checks.h"
 #include "import/scene_document.h"
-#include "standin/standin_scene.h"
 #include "reader/cvm_reader.h"
+#include "standin/standin_scene.h"
 #include "tests/harden/allocation_meter.h"
 #include "tests/roundtrip/random_scene.h"
 #include "tests/support/export_fixture.h"
@@ -44,7 +44,7 @@ std::vector<ExportedFile> ExportedFiles() {
   const std::vector<uint8_t> text = test::ReadBytes(EXAMPLE_SCENE);
   standin::SceneModel example;
   std::string error;
-  EXPECT_TRUE(standin::LoadSceneDocument(std::string(text.begin(), text.end()), example, error)) << error;
+  EXPECT_TRUE(import::LoadSceneDocument(std::string(text.begin(), text.end()), example, error)) << error;
   ExportOptions plain;
   ExportOptions morph;
   morph.exportNormals = false;

@@ -16,7 +16,7 @@
 namespace cvm {
 namespace {
 
-using standin::LoadSceneDocument;
+using import::LoadSceneDocument;
 using standin::SceneModel;
 
 // A valid document whose comment holds arrays nested `depth` deep; the top object is a level too.
@@ -150,7 +150,7 @@ TEST(SceneLimits, ADocumentOverTheSizeLimitIsRefusedBeforeItIsRead) {
   size_t peak = 0;
   {
     test::AllocationMeter meter;
-    EXPECT_FALSE(standin::LoadSceneFile(path, model, error));
+    EXPECT_FALSE(import::LoadSceneFile(path, model, error));
     peak = meter.Peak();
   }
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
@@ -173,9 +173,9 @@ TEST(SceneLimits, AFolderOrAnEmptyFileIsNotAScene) {
   test::WriteBytes(empty, {});
   SceneModel model;
   std::string error;
-  EXPECT_FALSE(standin::LoadSceneFile(dir.Path().string(), model, error));
+  EXPECT_FALSE(import::LoadSceneFile(dir.Path().string(), model, error));
   EXPECT_EQ(error, "cannot read the scene document: Is a directory");
-  EXPECT_FALSE(standin::LoadSceneFile(empty, model, error));
+  EXPECT_FALSE(import::LoadSceneFile(empty, model, error));
   EXPECT_EQ(error.rfind("(document): ", 0), 0u) << error;
 }
 

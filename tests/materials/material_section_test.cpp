@@ -16,6 +16,7 @@
 #include "materials/material_record.h"
 #include "reader/cvm_reader.h"
 #include "standin/standin_scene.h"
+#include "tests/support/counting_host.h"
 #include "tests/support/recording_ui.h"
 
 namespace cvm {
@@ -29,8 +30,10 @@ std::string MeshNode(const std::string& name, const std::string& material) {
          R"(, "object": { "kind": "mesh", "vertices": [[0,0,0],[1,0,0],[0,1,0]], "faces": [[0,1,2]] } })";
 }
 
+// The scene and the CountingHost it was exported through, which records the containers given.
 struct Exported {
   std::unique_ptr<standin::StandinScene> scene;
+  std::unique_ptr<test::CountingHost> host;
   ExportOutcome outcome;
   std::vector<uint8_t> bytes;
 };
@@ -38,13 +41,14 @@ struct Exported {
 Exported Export(const std::string& json) {
   Exported result;
   std::string error;
-  result.scene = standin::LoadStandinScene(json, error);
+  result.scene = import::LoadStandinScene(json, error);
   EXPECT_NE(result.scene, nullptr) << error;
   if (result.scene == nullptr) return result;
+  result.host = std::make_unique<test::CountingHost>(*result.scene);
   MemoryTarget target;
   test::RecordingUi ui;
   ExportOptions options;
-  result.outcome = RunExport(target, *result.scene, ui, options, 0, true);
+  result.outcome = RunExport(target, *result.host, ui, options, 0, true);
   EXPECT_EQ(result.outcome.result, kExportDone) << result.outcome.error;
   result.bytes = target.Bytes();
   return result;
@@ -413,7 +417,7 @@ TEST(MaterialSection, EngineAttributeCases) {
     EngineMaterialSettings expected;
     c.expect(expected);
     EXPECT_EQ(section.records[0].engineBlock, BlockOf(expected)) << c.what;
-    EXPECT_EQ(e.scene->ContainersAllocated().size(), static_cast<size_t>(c.containersAllocated)) << c.what;
+    EXPECT_EQ(e.host->ContainersAllocated().size(), static_cast<size_t>(c.containersAllocated)) << c.what;
   }
 }
 
@@ -422,7 +426,7 @@ TEST(MaterialSection, SharedMaterialGetsOneContainer) {
       "nodes": [ )" + MeshNode("A", "0") +
                             ", " + MeshNode("B", "0") + " ] }");
   EXPECT_EQ(WalkSection(e.bytes).records.size(), 1u);
-  EXPECT_EQ(e.scene->ContainersAllocated(), std::vector<int32_t>{0});
+  EXPECT_EQ(test::MaterialIndices(*e.scene, e.host->ContainersAllocated()), std::vector<int32_t>{0});
 }
 
 // Every material field of the file, as the format's reader decodes it, against the scene.

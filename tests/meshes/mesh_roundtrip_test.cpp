@@ -14,6 +14,7 @@
 #include "import/scene_document.h"
 #include "reader/cvm_reader.h"
 #include "standin/standin_scene.h"
+#include "tests/support/counting_host.h"
 #include "tests/support/recording_ui.h"
 
 namespace cvm {
@@ -113,12 +114,13 @@ class MeshRoundTripTest : public testing::TestWithParam<ExportOptions> {};
 TEST_P(MeshRoundTripTest, EveryCornerResolvesToTheScene) {
   const ExportOptions options = GetParam();
   std::string error;
-  auto scene = standin::LoadStandinScene(Scene(), error);
+  auto scene = import::LoadStandinScene(Scene(), error);
   ASSERT_NE(scene, nullptr) << error;
+  test::CountingHost host(*scene);
   test::RecordingUi ui;
   MemoryTarget target;
   ExportOptions used = options;
-  const ExportOutcome outcome = RunExport(target, *scene, ui, used, 0, true);
+  const ExportOutcome outcome = RunExport(target, host, ui, used, 0, true);
   ASSERT_EQ(outcome.result, kExportDone) << outcome.error;
   reader::CvmFile file;
   reader::ReadError readError;
@@ -195,7 +197,7 @@ TEST_P(MeshRoundTripTest, EveryCornerResolvesToTheScene) {
     }
     for (int f = 0; f < 12; ++f) EXPECT_EQ(seen[f], 1) << f;
   }
-  EXPECT_EQ(scene->TemporariesReleased(), scene->TemporariesMade());
+  EXPECT_EQ(host.TemporariesReleased(), host.TemporariesMade());
 }
 
 ExportOptions Options(bool normals, bool preserve, bool merge) {
@@ -227,7 +229,7 @@ TEST(MeshRoundTrip, ColoursOfEveryCorner) {
          << kColourValues[(v + 2) % 3] << "]";
   json << R"(], "faces": [[5,4,3],[0,1,2]]}}}]})";
   std::string error;
-  auto scene = standin::LoadStandinScene(json.str(), error);
+  auto scene = import::LoadStandinScene(json.str(), error);
   ASSERT_NE(scene, nullptr) << error;
   test::RecordingUi ui;
   MemoryTarget target;

@@ -16,6 +16,7 @@
 #include "import/scene_document.h"
 #include "reader/cvm_reader.h"
 #include "standin/standin_scene.h"
+#include "tests/support/counting_host.h"
 #include "tests/support/recording_ui.h"
 
 namespace cvm {
@@ -26,7 +27,7 @@ using reader::CvmMesh;
 
 std::unique_ptr<standin::StandinScene> SceneFromJson(const std::string& json) {
   std::string error;
-  auto scene = standin::LoadStandinScene(json, error);
+  auto scene = import::LoadStandinScene(json, error);
   EXPECT_NE(scene, nullptr) << error;
   return scene;
 }
@@ -119,13 +120,14 @@ TEST(MeshSection, ProgressTextSequence) {
 TEST(MeshSection, TemporaryTriangleObjectsAreReleasedOnce) {
   auto scene = SceneFromJson(TriangleFan(2, false));
   ASSERT_NE(scene, nullptr);
-  const MemoryExport result = ExportToMemory(*scene);
+  test::CountingHost host(*scene);
+  const MemoryExport result = ExportToMemory(host);
   ASSERT_EQ(result.outcome.result, kExportDone) << result.outcome.error;
   EXPECT_EQ(Read(result.bytes).meshes.size(), 1u);
-  EXPECT_GE(scene->TemporariesMade(), 2);  // the classification's and the mesh section's
-  EXPECT_EQ(scene->TemporariesReleased(), scene->TemporariesMade());
-  EXPECT_EQ(scene->InvalidReleases(), 0);
-  EXPECT_EQ(scene->ReleasedObjectUses(), 0);
+  EXPECT_GE(host.TemporariesMade(), 2);  // the classification's and the mesh section's
+  EXPECT_EQ(host.TemporariesReleased(), host.TemporariesMade());
+  EXPECT_EQ(host.InvalidReleases(), 0);
+  EXPECT_EQ(host.ReleasedObjectUses(), 0);
 }
 
 // A mesh with a NaN vertex and a NaN normal: every NaN corner is a position of its own and
@@ -161,7 +163,7 @@ TEST(MeshSection, NaNValuesBecomeValuesOfTheirOwn) {
   }
 }
 
-// Stand-in nodes whose triangle-object conversion a test decides (call counts from 0).
+// Nodes of another scene whose triangle-object conversion a test decides (call counts from 0).
 using Conversion = std::function<TriObjectResult(HostNode& inner, int call)>;
 
 class WrappedNode final : public HostNode {
@@ -185,8 +187,16 @@ class WrappedNode final : public HostNode {
 
 class WrappedScene final : public HostScene {
  public:
-  WrappedScene(standin::StandinScene& inner, const Conversion& convert) {
-    for (size_t i = 0; i < inner.NodeCount(); ++i) nodes_.emplace_back(*inner.Node(i), convert);
+  WrappedScene(HostScene& inner, const Conversion& convert) {
+    struct Collect final : HostSceneEnumCallback {
+      int32_t callback(HostNode* node) override {
+        nodes.push_back(node);
+        return 0;
+      }
+      std::vector<HostNode*> nodes;
+    } collect;
+    inner.EnumerateSceneNodes(collect);
+    for (HostNode* node : collect.nodes) nodes_.emplace_back(*node, convert);
   }
   void EnumerateSceneNodes(HostSceneEnumCallback& callback) override {
     for (WrappedNode& node : nodes_)
@@ -255,9 +265,10 @@ TEST(MeshSection, NodeWithoutMeshAtExportTimeGetsAnEmptyRecord) {
                   "vertices": [[0,0,0],[1,0,0],[0,1,0]], "faces": [[0,1,2]]}},
       {"name": "Lamp", "object": {"kind": "light"}}]})");
   ASSERT_NE(scene, nullptr);
+  test::CountingHost host(*scene);
   for (const bool normals : {true, false}) {
     SCOPED_TRACE(normals);
-    WrappedScene vanishing(*scene, [](HostNode& inner, int call) {
+    WrappedScene vanishing(host, [](HostNode& inner, int call) {
       return call == 0 ? inner.ConvertNodeToTriangleObject(0) : TriObjectResult{};
     });
     ExportOptions options;
@@ -281,7 +292,7 @@ TEST(MeshSection, NodeWithoutMeshAtExportTimeGetsAnEmptyRecord) {
     EXPECT_EQ(file.meshes[0].pivot.y, 3.0f);  // host z, stored second
     EXPECT_EQ(file.meshes[0].pivot.z, 2.0f);
   }
-  EXPECT_EQ(scene->TemporariesReleased(), scene->TemporariesMade());
+  EXPECT_EQ(host.TemporariesReleased(), host.TemporariesMade());
 }
 
 }  // namespace

@@ -2,9 +2,10 @@
 // exporter's own field writers, and one export through the real driver into memory.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <cstring>
-#include <gtest/gtest.h>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "host/host_scene.h"
 #include "import/scene_document.h"
 #include "standin/standin_scene.h"
+#include "tests/support/counting_host.h"
 #include "tests/support/recording_ui.h"
 
 namespace cvm::test {
@@ -65,20 +67,25 @@ inline ExportRun ExportSceneToMemory(HostScene& scene) {
   return run;
 }
 
-// A scene document exported through the stand-in host; the scene stays alive so that its
-// temporaries can be counted.
+// A scene document exported through the stand-in host wrapped in a CountingHost; both stay
+// alive so that the counts can be read.
 struct JsonExport {
   std::unique_ptr<standin::StandinScene> scene;
+  std::unique_ptr<CountingHost> host;
   ExportRun run;
 };
 
-// Fails the current test when the document is invalid (scene is then null).
+// Fails the current test when the document is invalid (scene and host are then null).
 inline JsonExport ExportJson(const std::string& json) {
   JsonExport result;
   std::string error;
-  result.scene = standin::LoadStandinScene(json, error);
-  if (result.scene == nullptr) ADD_FAILURE() << error;
-  if (result.scene != nullptr) result.run = ExportSceneToMemory(*result.scene);
+  result.scene = import::LoadStandinScene(json, error);
+  if (result.scene == nullptr) {
+    ADD_FAILURE() << error;
+    return result;
+  }
+  result.host = std::make_unique<CountingHost>(*result.scene);
+  result.run = ExportSceneToMemory(*result.host);
   return result;
 }
 
@@ -105,7 +112,8 @@ inline std::vector<uint8_t> Slice(const std::vector<uint8_t>& bytes, size_t offs
 
 inline uint32_t U32At(const std::vector<uint8_t>& bytes, size_t offset) {
   return static_cast<uint32_t>(bytes.at(offset)) | static_cast<uint32_t>(bytes.at(offset + 1)) << 8 |
-         static_cast<uint32_t>(bytes.at(offset + 2)) << 16 | static_cast<uint32_t>(bytes.at(offset + 3)) << 24;
+         static_cast<uint32_t>(bytes.at(offset + 2)) << 16 |
+         static_cast<uint32_t>(bytes.at(offset + 3)) << 24;
 }
 
 }  // namespace cvm::test

@@ -11,15 +11,18 @@
 namespace cvm::test {
 namespace {
 
-std::string SceneWithNodes(const std::string& nodes) { return R"({"nodes": [)" + nodes + "]}"; }
+std::string SceneWithNodes(const std::string& nodes) {
+  return R"({"nodes": [)" + nodes + "]}";
+}
 
 struct SplineRecordCase {
   const char* label;
   std::string node;
   std::vector<uint8_t> expected;
 };
-void PrintTo(const SplineRecordCase& c, std::ostream* os) { *os << c.label; }
-
+void PrintTo(const SplineRecordCase& c, std::ostream* os) {
+  *os << c.label;
+}
 
 class SplineRecords : public ::testing::TestWithParam<SplineRecordCase> {};
 
@@ -35,19 +38,12 @@ INSTANTIATE_TEST_SUITE_P(
     Golden, SplineRecords,
     ::testing::Values(
         // The knot is an offset from the node's position, which the record holds once.
-        SplineRecordCase{"KnotNotShiftedByPosition",
-                         R"({"name": "Rail", "transform": [[1,0,0],[0,1,0],[0,0,1],[10,0,0]],
+        SplineRecordCase{
+            "KnotNotShiftedByPosition",
+            R"({"name": "Rail", "transform": [[1,0,0],[0,1,0],[0,0,1],[10,0,0]],
                              "object": {"kind": "shape",
                                         "splines": [{"closed": false, "knots": [[11,2,3]]}]}})",
-                         ByteBuilder()
-                             .Str("Rail")
-                             .F3(10, 0, 0)
-                             .U16(1)
-                             .U16(1)
-                             .U8(0)
-                             .F3(11, 3, 2)
-                             .NoUserText()
-                             .bytes},
+            ByteBuilder().Str("Rail").F3(10, 0, 0).U16(1).U16(1).U8(0).F3(11, 3, 2).NoUserText().bytes},
         SplineRecordCase{"OpenSplineOfTwoKnots",
                          R"({"name": "P", "object": {"kind": "shape",
                              "splines": [{"closed": false, "knots": [[1,2,3],[-4,5.5,0.25]]}]}})",
@@ -83,11 +79,12 @@ INSTANTIATE_TEST_SUITE_P(
                              "object": {"kind": "shape"}})",
                          ByteBuilder().Str("Empty").F3(1, 3, 2).U16(0).NoUserText().bytes},
         // Scale and rotation reach the knots; the position stays as it is.
-        SplineRecordCase{"ScaledNodeDoublesKnotDistance",
-                         R"({"name": "S", "transform": [[2,0,0],[0,2,0],[0,0,2],[10,0,0]],
+        SplineRecordCase{
+            "ScaledNodeDoublesKnotDistance",
+            R"({"name": "S", "transform": [[2,0,0],[0,2,0],[0,0,2],[10,0,0]],
                              "object": {"kind": "shape",
                                         "splines": [{"closed": false, "knots": [[1,2,3]]}]}})",
-                         ByteBuilder().Str("S").F3(10, 0, 0).U16(1).U16(1).U8(0).F3(2, 6, 4).NoUserText().bytes},
+            ByteBuilder().Str("S").F3(10, 0, 0).U16(1).U16(1).U8(0).F3(2, 6, 4).NoUserText().bytes},
         SplineRecordCase{"RotatedAboutZ",
                          R"({"name": "R", "transform": [[0,1,0],[-1,0,0],[0,0,1],[0,0,5]],
                              "object": {"kind": "shape",
@@ -103,10 +100,11 @@ INSTANTIATE_TEST_SUITE_P(
                              .NoUserText()
                              .bytes},
         // The host's transform always adds the (cleared) translation row: -0 becomes +0.
-        SplineRecordCase{"NegativeZeroKnotBecomesPositiveZero",
-                         R"({"name": "Z", "object": {"kind": "shape",
+        SplineRecordCase{
+            "NegativeZeroKnotBecomesPositiveZero",
+            R"({"name": "Z", "object": {"kind": "shape",
                              "splines": [{"closed": false, "knots": [["-0","-0","-0"]]}]}})",
-                         ByteBuilder().Str("Z").F3(0, 0, 0).U16(1).U16(1).U8(0).F3(0, 0, 0).NoUserText().bytes}),
+            ByteBuilder().Str("Z").F3(0, 0, 0).U16(1).U16(1).U8(0).F3(0, 0, 0).NoUserText().bytes}),
     LabelName());
 
 TEST(SplineRecordBytes, ShapeThatAlsoConvertsToAMeshIsASplineOnly) {
@@ -126,8 +124,9 @@ struct TemporaryCase {
   int nodes;
   int expectedTemporaries;
 };
-void PrintTo(const TemporaryCase& c, std::ostream* os) { *os << c.label; }
-
+void PrintTo(const TemporaryCase& c, std::ostream* os) {
+  *os << c.label;
+}
 
 class SplineTemporaries : public ::testing::TestWithParam<TemporaryCase> {};
 
@@ -143,10 +142,10 @@ TEST_P(SplineTemporaries, ConvertedShapesAreReleasedOnceAndNativeOnesNever) {
   ASSERT_NE(e.scene, nullptr);
   ASSERT_EQ(e.run.outcome.result, kExportDone) << e.run.outcome.error;
   EXPECT_EQ(U32At(e.run.bytes, 16), static_cast<uint32_t>(c.nodes));
-  EXPECT_EQ(e.scene->TemporariesMade(), c.expectedTemporaries);
-  EXPECT_EQ(e.scene->TemporariesReleased(), c.expectedTemporaries);
-  EXPECT_EQ(e.scene->InvalidReleases(), 0);
-  EXPECT_EQ(e.scene->ReleasedObjectUses(), 0);
+  EXPECT_EQ(e.host->TemporariesMade(), c.expectedTemporaries);
+  EXPECT_EQ(e.host->TemporariesReleased(), c.expectedTemporaries);
+  EXPECT_EQ(e.host->InvalidReleases(), 0);
+  EXPECT_EQ(e.host->ReleasedObjectUses(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Shapes, SplineTemporaries,
@@ -172,8 +171,9 @@ struct LimitCase {
   size_t knotsInFirst;
   bool refused;
 };
-void PrintTo(const LimitCase& c, std::ostream* os) { *os << c.label; }
-
+void PrintTo(const LimitCase& c, std::ostream* os) {
+  *os << c.label;
+}
 
 class SplineLimits : public ::testing::TestWithParam<LimitCase> {};
 
@@ -184,12 +184,13 @@ TEST_P(SplineLimits, CountsThatDoNotFitAU16AreRefusedNamingTheNode) {
   model.nodes.push_back(ShapeNode("Huge", c.splines, c.knotsInFirst));
   std::unique_ptr<standin::StandinScene> scene = SceneFromModel(std::move(model));
   ASSERT_NE(scene, nullptr);
+  CountingHost host(*scene);
 
-  const ExportRun run = ExportSceneToMemory(*scene);
+  const ExportRun run = ExportSceneToMemory(host);
 
-  EXPECT_EQ(scene->TemporariesMade(), 2);
-  EXPECT_EQ(scene->TemporariesReleased(), 2);
-  EXPECT_EQ(scene->InvalidReleases(), 0);
+  EXPECT_EQ(host.TemporariesMade(), 2);
+  EXPECT_EQ(host.TemporariesReleased(), 2);
+  EXPECT_EQ(host.InvalidReleases(), 0);
   if (c.refused) {
     EXPECT_EQ(run.outcome.result, kExportFailed);
     EXPECT_FALSE(run.committed);

@@ -11,12 +11,12 @@ namespace cvm::test {
 
 std::unique_ptr<standin::StandinScene> SceneFromJson(const std::string& json) {
   std::string error;
-  auto scene = standin::LoadStandinScene(json, error);
+  auto scene = import::LoadStandinScene(json, error);
   EXPECT_NE(scene, nullptr) << error;
   return scene;
 }
 
-MemoryExport ExportToMemory(standin::StandinScene& scene, const ExportOptions& options, uint32_t optionBits) {
+MemoryExport ExportToMemory(HostScene& scene, const ExportOptions& options, uint32_t optionBits) {
   MemoryExport result;
   MemoryTarget target;
   ExportOptions used = options;

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "export_context/export_options.h"
 #include "export/run_export.h"
+#include "export_context/export_options.h"
 #include "standin/standin_scene.h"
 #include "tests/support/recording_ui.h"
 
@@ -22,8 +22,8 @@ struct MemoryExport {
   RecordingUi ui;
 };
 
-// Runs the real driver with prompts suppressed into memory.
-MemoryExport ExportToMemory(standin::StandinScene& scene, const ExportOptions& options = ExportOptions(),
+// Runs the real driver over any host scene with prompts suppressed into memory.
+MemoryExport ExportToMemory(HostScene& scene, const ExportOptions& options = ExportOptions(),
                             uint32_t optionBits = 0);
 
 // The header's four counts (meshes, lights, helpers, splines) of an exported file.

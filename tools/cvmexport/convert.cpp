@@ -65,7 +65,7 @@ ConvertResult Convert(const ConvertRequest& request) {
   }
   const ReleaseBeside release(std::move(leftovers));
   if (!request.dumpScenePath.empty() &&
-      !WriteTextOutput(request.dumpScenePath, standin::WriteSceneDocument(model), error)) {
+      !WriteTextOutput(request.dumpScenePath, import::WriteSceneDocument(model), error)) {
     result.message = error;
     return result;
   }

@@ -12,9 +12,9 @@
 #include <string>
 
 #include "import/scene_document.h"
-#include "standin/standin_scene.h"
 #include "maxsdk/interface.h"
 #include "maxsdk/scene_export.h"
+#include "standin/standin_scene.h"
 #include "tools/cvmhost/plugin_library.h"
 
 namespace {
@@ -105,7 +105,7 @@ int Run(int argc, char** argv) {
     std::fprintf(stderr, "cvmhost: %s\n", error.c_str());
     return kExitScene;
   }
-  std::unique_ptr<cvm::standin::StandinScene> scene = cvm::standin::LoadStandinScene(json, error);
+  std::unique_ptr<cvm::standin::StandinScene> scene = cvm::import::LoadStandinScene(json, error);
   if (scene == nullptr) {
     std::fprintf(stderr, "cvmhost: %s: %s\n", args.scenePath.c_str(), error.c_str());
     return kExitScene;
@@ -126,8 +126,9 @@ int Run(int argc, char** argv) {
   ExpInterface exportInterface;
   exportInterface.theScene = scene.get();
   CommandLineInterface appInterface;
-  const int result = exporter->DoExport(args.outputPath.c_str(), &exportInterface, &appInterface,
-                                        args.noPrompts ? TRUE : FALSE, args.selectedOnly ? SCENE_EXPORT_SELECTED : 0);
+  const int result =
+      exporter->DoExport(args.outputPath.c_str(), &exportInterface, &appInterface,
+                         args.noPrompts ? TRUE : FALSE, args.selectedOnly ? SCENE_EXPORT_SELECTED : 0);
   delete exporter;
   cvm::cvmhost::UnloadExporterPlugin(plugin);
   return result;

@@ -9,7 +9,7 @@
 #include "standin/scene_model.h"
 #include "standin/standin_scene.h"
 
-namespace cvm::standin {
+namespace cvm::import {
 
 // The largest scene document read. Loading holds the text, its JSON tree and the model at
 // once, about 16 bytes per byte of a compact document (10 million faces: some 140 MB of
@@ -26,13 +26,13 @@ constexpr size_t kMaxSceneDocumentBytes = size_t{512} << 20;
 // error to one message that starts with the JSON path of the offending value, e.g.
 // "nodes[3].object.faces[17][2]: vertex index 40 out of range (mesh has 12 vertices)".
 // Never throws and never crashes, whatever the input.
-bool LoadSceneDocument(std::string_view json, SceneModel& out, std::string& error);
+bool LoadSceneDocument(std::string_view json, standin::SceneModel& out, std::string& error);
 
 // LoadSceneDocument on the contents of the file at path. The error is the reader's (it starts
 // with the JSON path; a file over kMaxSceneDocumentBytes is refused before it is read) or
 // "cannot open the scene document" / "cannot read the scene document: <cause>"; it does not
 // repeat the file's path, which the caller puts in front.
-bool LoadSceneFile(const std::string& path, SceneModel& out, std::string& error);
+bool LoadSceneFile(const std::string& path, standin::SceneModel& out, std::string& error);
 
 // Writes a document that LoadSceneDocument reads back into an equal model (SameSceneModel):
 // every float is written so that it reads back to the same bits, NaN (any payload, written
@@ -40,10 +40,10 @@ bool LoadSceneFile(const std::string& path, SceneModel& out, std::string& error)
 // that a document cannot hold is not written: the low 16 bits of a face's flags, and bytes of
 // strings that are not valid UTF-8 (replaced by U+FFFD). The model should pass
 // ValidateSceneModel; the writer itself accepts any model.
-std::string WriteSceneDocument(const SceneModel& model);
+std::string WriteSceneDocument(const standin::SceneModel& model);
 
 // Reads a scene document (LoadSceneDocument) and builds its scene; null and error set (with the
 // JSON path) when the document is refused.
-std::unique_ptr<StandinScene> LoadStandinScene(std::string_view json, std::string& error);
+std::unique_ptr<standin::StandinScene> LoadStandinScene(std::string_view json, std::string& error);
 
-}  // namespace cvm::standin
+}  // namespace cvm::import

@@ -1,4 +1,4 @@
-// Strict JSON parsing for the scene document (internal to the stand-in host; needs
+// Strict JSON parsing for the scene document (internal to the scene document reader; needs
 // nlohmann-json). nlohmann's own parser keeps one of two equal keys without a word and
 // recurses as deep as the input nests; this one refuses both.
 #pragma once
@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace cvm::standin {
+namespace cvm::import {
 
 constexpr int kMaxJsonDepth = 64;
 
@@ -25,4 +25,4 @@ std::string AppendKeyToPath(const std::string& prefix, std::string_view key);
 // The path of the document itself in messages.
 inline constexpr const char* kDocumentPath = "(document)";
 
-}  // namespace cvm::standin
+}  // namespace cvm::import

@@ -6,6 +6,7 @@
 #include <array>
 #include <memory>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 #include "standin/build_normals.h"
@@ -13,23 +14,11 @@
 
 namespace cvm::standin {
 
-class StandinObject;
-
-// What the scene records about the exporter's use of it, and the temporaries it made. A
-// released temporary is kept (emptied) until the scene goes, so that releasing it twice or
-// using it afterwards is counted instead of being undefined behaviour.
-struct StandinState {
-  int temporariesMade = 0;
-  int temporariesReleased = 0;
-  int invalidReleases = 0;                   // release of a node's own object or of a released temporary
-  int releasedObjectUses = 0;                // a query on a temporary after its release
-  std::vector<int32_t> containersAllocated;  // material indices, in allocation order
-  std::vector<std::unique_ptr<StandinObject>> temporaries;
-};
+class StandinTemporaries;
 
 class StandinMesh final : public HostMesh {
  public:
-  StandinMesh(const MeshModel& model, const StandinObject& owner) : model_(&model), owner_(&owner) {}
+  explicit StandinMesh(const MeshModel& model) : model_(&model) {}
 
   int32_t MeshFaceCount() const override;
   const MeshFace* MeshFaces() const override;
@@ -45,11 +34,8 @@ class StandinMesh final : public HostMesh {
   const Point3* mapVerts(int channel) const override;
   const TVFace* mapFaces(int channel) const override;
 
-  void DropNormals();
-
  private:
   const MeshModel* model_;
-  const StandinObject* owner_;
   bool built_ = false;
   MeshNormals normals_;
 };
@@ -78,9 +64,10 @@ class StandinShape final : public HostBezierShape {
 // A node's evaluated object, or a temporary made from one by a conversion. Which interfaces
 // it serves follows the document's kind table; a temporary is a native triangle object (its
 // source's mesh, or an empty mesh for a shape) or a native spline shape (its source's splines).
+// Releasing a temporary frees it; releasing a node's own object does nothing.
 class StandinObject final : public HostObject {
  public:
-  StandinObject(const ObjectModel& model, StandinState& state);
+  StandinObject(const ObjectModel& model, StandinTemporaries& temporaries);
 
   uint32_t ObjectSuperClassId() const override;
   ClassId ObjectClassId() const override;
@@ -93,25 +80,34 @@ class StandinObject final : public HostObject {
   HostMesh* TriObjectMesh() override;
   const HostBezierShape* ShapeObjectBezierShape() const override;
 
-  bool IsTemporary() const { return temporary_; }
-  bool IsReleased() const { return released_; }
-  void NoteUse() const;
-
  private:
   enum class Made { kTriObject, kSplineShape };
-  StandinObject(const ObjectModel& source, StandinState& state, Made made);
+  StandinObject(const ObjectModel& source, StandinTemporaries& temporaries, Made made);
   HostObject* MakeTemporary(Made made);
 
   const ObjectModel* model_;
-  StandinState* state_;
+  StandinTemporaries* temporaries_;
   ObjectKind kind_;
   bool native_;
   uint32_t superClassId_;
   ClassId classId_;
   bool temporary_ = false;
-  bool released_ = false;
   std::unique_ptr<StandinMesh> mesh_;    // set when this is a triangle object
   std::unique_ptr<StandinShape> shape_;  // set when this is a spline shape
+};
+
+// The temporaries that conversions made and the exporter has not released yet: a release frees
+// its temporary at once, the scene frees the rest when it goes. As with the application's own
+// objects, releasing a temporary twice or using it after its release is the caller's fault
+// (the tests' counting host catches it).
+class StandinTemporaries {
+ public:
+  StandinObject* Keep(std::unique_ptr<StandinObject> temporary);
+  // temporary came from Keep and has not been freed.
+  void Free(const StandinObject* temporary);
+
+ private:
+  std::unordered_map<const StandinObject*, std::unique_ptr<StandinObject>> live_;
 };
 
 class StandinTexmap final : public HostTexmap {
@@ -168,7 +164,7 @@ class StandinCustAttribContainer final : public HostCustAttribContainer {
 
 class StandinMaterial final : public HostMaterial {
  public:
-  StandinMaterial(const MaterialModel& model, int32_t index, StandinState& state);
+  explicit StandinMaterial(const MaterialModel& model);
   // Resolves sub-material and texmap indices to handles; called once all handles exist.
   void Link(const std::vector<std::unique_ptr<StandinMaterial>>& materials,
             const std::vector<std::unique_ptr<StandinTexmap>>& texmaps);
@@ -188,13 +184,11 @@ class StandinMaterial final : public HostMaterial {
   const HostTexmap* MaterialSubTexmap(int32_t slot) const override;  // null outside 0 to 11
   bool MaterialSubTexmapEnabled(int32_t slot) const override;        // false outside 0 to 11
   const HostCustAttribContainer* GetCustAttribContainer() const override;
-  // Gives a material without a container an empty one and records it; no effect otherwise.
+  // Gives a material without a container an empty one; no effect otherwise.
   void AllocCustAttribContainer() override;
 
  private:
   const MaterialModel* model_;
-  int32_t index_;
-  StandinState* state_;
   std::vector<HostMaterial*> subs_;
   std::array<const HostTexmap*, kMaterialMapSlotCount> maps_{};
   std::optional<StandinCustAttribContainer> container_;
@@ -202,8 +196,8 @@ class StandinMaterial final : public HostMaterial {
 
 class StandinNode final : public HostNode {
  public:
-  StandinNode(const NodeModel& model, HostMaterial* material, StandinState& state)
-      : model_(&model), material_(material), object_(model.object, state) {}
+  StandinNode(const NodeModel& model, HostMaterial* material, StandinTemporaries& temporaries)
+      : model_(&model), material_(material), object_(model.object, temporaries) {}
 
   const char* NodeName() const override { return model_->name.c_str(); }
   const char* NodeUserText() const override { return model_->userText.c_str(); }

@@ -16,14 +16,12 @@ namespace cvm::standin {
 class StandinNode;
 class StandinMaterial;
 class StandinTexmap;
-struct StandinState;
+class StandinTemporaries;
 
 // Owns the model and one handle per node, material and texmap (handles are stable for the
-// scene's life, so the same index is the same handle). Serves the model as the document format
-// defines it, and records what tests assert about the exporter's use of it: temporaries made
-// by conversions and their releases, misuse (a release of a node's own object or a second
-// release, a query on a released temporary), and the materials that received a container
-// from AllocCustAttribContainer. Not copyable or movable (handles point into it).
+// scene's life, so the same index is the same handle), and serves the model as the document
+// format defines it. A conversion's temporary lives until the exporter releases it; those it
+// never releases are freed with the scene. Not copyable or movable (handles point into it).
 class StandinScene final : public HostScene {
  public:
   // model must pass ValidateSceneModel (MakeStandinScene checks it).
@@ -41,16 +39,9 @@ class StandinScene final : public HostScene {
   HostMaterial* Material(size_t index);          // index < Model().materials.size()
   const HostTexmap* Texmap(size_t index) const;  // index < Model().texmaps.size()
 
-  int TemporariesMade() const;
-  int TemporariesReleased() const;
-  int InvalidReleases() const;     // releases of a node's own object or of a released temporary
-  int ReleasedObjectUses() const;  // queries on temporaries after their release
-  // Indices of the materials given an empty container by AllocCustAttribContainer, in order.
-  const std::vector<int32_t>& ContainersAllocated() const;
-
  private:
   SceneModel model_;
-  std::unique_ptr<StandinState> state_;
+  std::unique_ptr<StandinTemporaries> temporaries_;
   std::vector<std::unique_ptr<StandinMaterial>> materials_;
   std::vector<std::unique_ptr<StandinTexmap>> texmaps_;
   std::vector<std::unique_ptr<StandinNode>> nodes_;

@@ -8,12 +8,12 @@
 #include "import/scene_document.h"
 #include "tests/support/scene_model_compare.h"
 
-namespace cvm::standin {
+namespace cvm::import {
 namespace {
 
-SceneModel RoundTrip(const SceneModel& model) {
+standin::SceneModel RoundTrip(const standin::SceneModel& model) {
   const std::string text = WriteSceneDocument(model);
-  SceneModel back;
+  standin::SceneModel back;
   std::string error;
   EXPECT_TRUE(LoadSceneDocument(text, back, error)) << error << "\n" << text;
   return back;
@@ -49,78 +49,80 @@ TEST(DocumentWrite, EveryFieldOfARichDocumentSurvives) {
           {"className": "", "paramBlock": false, "params": []}]},
       {"customAttributes": []}],
     "texmaps": [{"fileName": "C:\\maps\\brick.tga"}, {"class": [1, 0], "fileName": ""}]})";
-  SceneModel model;
+  standin::SceneModel model;
   std::string error;
   ASSERT_TRUE(LoadSceneDocument(document, model, error)) << error;
-  const SceneModel back = RoundTrip(model);
-  EXPECT_EQ(SceneModelDifference(model, back), "");
+  const standin::SceneModel back = RoundTrip(model);
+  EXPECT_EQ(standin::SceneModelDifference(model, back), "");
   EXPECT_EQ(WriteSceneDocument(back), WriteSceneDocument(model));  // the text is stable too
   // The comparison itself must see a change.
-  SceneModel changed = back;
+  standin::SceneModel changed = back;
   changed.nodes[0].transform.row[1].x = 0.0f;
-  EXPECT_EQ(SceneModelDifference(model, changed), "nodes[0].transform[1][0]");
+  EXPECT_EQ(standin::SceneModelDifference(model, changed), "nodes[0].transform[1][0]");
   changed = back;
   changed.nodes[0].transform.row[2].y = 0.0f;  // -0 to +0
-  EXPECT_EQ(SceneModelDifference(model, changed), "nodes[0].transform[2][1]");
+  EXPECT_EQ(standin::SceneModelDifference(model, changed), "nodes[0].transform[2][1]");
   changed = back;
   changed.materials[1].maps[8].enabled = true;
-  EXPECT_EQ(SceneModelDifference(model, changed), "materials[1].maps.8");
+  EXPECT_EQ(standin::SceneModelDifference(model, changed), "materials[1].maps.8");
 }
 
 TEST(DocumentWrite, FloatsNeedingEveryDigitRoundTripExactly) {
   // Awkward values: smallest subnormal, largest finite, just above 1, halfway-looking values.
   const float values[] = {1.401298464e-45f, 3.40282347e38f, 1.00000012f,   0.1f, 1.0f / 3.0f, 16777216.0f,
                           16777218.0f,      -2.5e-38f,      8.5070592e37f, 0.3f, 7.0e-45f};
-  SceneModel model;
+  standin::SceneModel model;
   for (float v : values) {
-    NodeModel node;
-    node.object.kind = ObjectKind::kLight;
+    standin::NodeModel node;
+    node.object.kind = standin::ObjectKind::kLight;
     node.object.light.intensity = v;
     node.object.light.color = {v, -v, v * 0.5f};
     model.nodes.push_back(node);
   }
-  const SceneModel back = RoundTrip(model);
-  EXPECT_EQ(SceneModelDifference(model, back), "");
+  const standin::SceneModel back = RoundTrip(model);
+  EXPECT_EQ(standin::SceneModelDifference(model, back), "");
 }
 
 TEST(DocumentWrite, MembersOutsideTheKindAreNeitherWrittenNorCompared) {
-  SceneModel model;
-  NodeModel light;
-  light.object.kind = ObjectKind::kLight;
+  standin::SceneModel model;
+  standin::NodeModel light;
+  light.object.kind = standin::ObjectKind::kLight;
   light.object.native = false;                      // meaningless for a light
   light.object.mesh.vertices.push_back({1, 2, 3});  // likewise
   model.nodes.push_back(light);
-  MaterialModel material;
-  ParamModel param;
-  param.type = ParamType::kPoint3;
+  standin::MaterialModel material;
+  standin::ParamModel param;
+  param.type = standin::ParamType::kPoint3;
   param.point3Value = {1, 2, 3};
   param.intValue = 5;  // not the param's type
-  material.customAttributes = std::vector<CustAttribModel>{CustAttribModel{"CV Mat", true, {param}}};
+  material.customAttributes =
+      std::vector<standin::CustAttribModel>{standin::CustAttribModel{"CV Mat", true, {param}}};
   model.materials.push_back(material);
-  const SceneModel back = RoundTrip(model);
-  EXPECT_EQ(SceneModelDifference(model, back), "");
+  const standin::SceneModel back = RoundTrip(model);
+  EXPECT_EQ(standin::SceneModelDifference(model, back), "");
   EXPECT_TRUE(back.nodes[0].object.mesh.vertices.empty());
-  SceneModel changed = back;
+  standin::SceneModel changed = back;
   changed.materials[0].customAttributes->at(0).params[0].point3Value.y = 0;
-  EXPECT_EQ(SceneModelDifference(model, changed), "materials[0].customAttributes[0].params[0].value[1]");
+  EXPECT_EQ(standin::SceneModelDifference(model, changed),
+            "materials[0].customAttributes[0].params[0].value[1]");
 }
 
 TEST(DocumentWrite, DirectlyBuiltMeshOfManyFacesRoundTrips) {
-  SceneModel model;
-  NodeModel node;
-  MeshModel& mesh = node.object.mesh;
+  standin::SceneModel model;
+  standin::NodeModel node;
+  standin::MeshModel& mesh = node.object.mesh;
   for (uint32_t i = 0; i < 300; ++i) {
     mesh.vertices.push_back(
         {static_cast<float>(i) * 0.37f, std::sin(static_cast<float>(i)), -static_cast<float>(i) / 7.0f});
   }
   for (uint32_t i = 0; i + 2 < 300; ++i) {
-    mesh.faces.push_back(
-        MeshFace{{i, i + 1, i + 2}, i * 2654435761u, FlagsWithMaterialId(static_cast<uint16_t>(i * 7))});
+    mesh.faces.push_back(MeshFace{
+        {i, i + 1, i + 2}, i * 2654435761u, standin::FlagsWithMaterialId(static_cast<uint16_t>(i * 7))});
   }
   model.nodes.push_back(node);
-  const SceneModel back = RoundTrip(model);
-  EXPECT_EQ(SceneModelDifference(model, back), "");
+  const standin::SceneModel back = RoundTrip(model);
+  EXPECT_EQ(standin::SceneModelDifference(model, back), "");
 }
 
 }  // namespace
-}  // namespace cvm::standin
+}  // namespace cvm::import

@@ -57,7 +57,7 @@ class BuildNormalsTest : public testing::Test {
  protected:
   HostMesh& LoadMesh(const std::string& object) {
     std::string error;
-    scene_ = LoadStandinScene(R"({"nodes": [{"object": )" + object + "}]}", error);
+    scene_ = import::LoadStandinScene(R"({"nodes": [{"object": )" + object + "}]}", error);
     EXPECT_NE(scene_, nullptr) << error;
     HostMesh* mesh = scene_->Node(0)->EvaluateNodeObject(0)->TriObjectMesh();
     EXPECT_NE(mesh, nullptr);

@@ -5,7 +5,7 @@
 
 #include "import/scene_document.h"
 
-namespace cvm::standin {
+namespace cvm::import {
 namespace {
 
 struct BrokenDocument {
@@ -187,7 +187,7 @@ class BrokenDocumentTest : public testing::TestWithParam<BrokenDocument> {};
 
 TEST_P(BrokenDocumentTest, IsRefusedWithItsPath) {
   const BrokenDocument& c = GetParam();
-  SceneModel model;
+  standin::SceneModel model;
   model.nodes.resize(1);  // must be emptied on failure
   std::string error;
   EXPECT_FALSE(LoadSceneDocument(c.json, model, error));
@@ -198,7 +198,7 @@ TEST_P(BrokenDocumentTest, IsRefusedWithItsPath) {
 
 TEST(DocumentNesting, DeepInputGetsAClearErrorNotARecursion) {
   const std::string deep = std::string(100000, '[') + std::string(100000, ']');
-  SceneModel model;
+  standin::SceneModel model;
   std::string error;
   EXPECT_FALSE(LoadSceneDocument(deep, model, error));
   EXPECT_NE(error.find("nested more than 64 levels deep"), std::string::npos) << error;
@@ -210,4 +210,4 @@ INSTANTIATE_TEST_SUITE_P(Table, BrokenDocumentTest, testing::ValuesIn(kBrokenDoc
                          });
 
 }  // namespace
-}  // namespace cvm::standin
+}  // namespace cvm::import

@@ -4,9 +4,11 @@
 #include <climits>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "import/scene_document.h"
 #include "standin/standin_scene.h"
+#include "tests/support/counting_host.h"
 
 namespace cvm::standin {
 namespace {
@@ -14,7 +16,7 @@ namespace {
 std::unique_ptr<StandinScene> Scene(const std::string& materials, const std::string& texmaps = "[]",
                                     const std::string& nodes = "[]") {
   std::string error;
-  auto scene = LoadStandinScene(
+  auto scene = import::LoadStandinScene(
       R"({"nodes": )" + nodes + R"(, "materials": )" + materials + R"(, "texmaps": )" + texmaps + "}", error);
   EXPECT_NE(scene, nullptr) << error;
   return scene;
@@ -62,18 +64,26 @@ TEST(StandinMaterials, FieldsSubMaterialsAndMapsAreHandles) {
   EXPECT_EQ(scene->Texmap(1)->ObjectClassId(), (ClassId{1, 0}));
 }
 
+// Allocations go through a CountingHost, which records the materials that had no container.
 TEST(StandinMaterials, MissingContainerIsAllocatedOnceAndRecorded) {
   auto scene = Scene(R"([{"customAttributes": []}, {}, {}])");
-  EXPECT_NE(scene->Material(0)->GetCustAttribContainer(), nullptr);
-  EXPECT_EQ(scene->Material(0)->GetCustAttribContainer()->CustAttribCount(), 0);
-  EXPECT_EQ(scene->Material(2)->GetCustAttribContainer(), nullptr);
-  scene->Material(0)->AllocCustAttribContainer();  // has one already: nothing happens
-  scene->Material(2)->AllocCustAttribContainer();
-  scene->Material(2)->AllocCustAttribContainer();
-  ASSERT_NE(scene->Material(2)->GetCustAttribContainer(), nullptr);
-  EXPECT_EQ(scene->Material(2)->GetCustAttribContainer()->CustAttribCount(), 0);
+  test::CountingHost host(*scene);
+  HostMaterial* withOne = host.Wrap(scene->Material(0));
+  HostMaterial* without = host.Wrap(scene->Material(2));
+  const HostCustAttribContainer* given = withOne->GetCustAttribContainer();
+  EXPECT_NE(given, nullptr);
+  EXPECT_EQ(given->CustAttribCount(), 0);
+  EXPECT_EQ(without->GetCustAttribContainer(), nullptr);
+  withOne->AllocCustAttribContainer();  // has one already: nothing happens
+  EXPECT_EQ(withOne->GetCustAttribContainer(), given);
+  without->AllocCustAttribContainer();
+  const HostCustAttribContainer* allocated = without->GetCustAttribContainer();
+  without->AllocCustAttribContainer();
+  ASSERT_NE(without->GetCustAttribContainer(), nullptr);
+  EXPECT_EQ(without->GetCustAttribContainer(), allocated);  // the second call keeps the first's
+  EXPECT_EQ(without->GetCustAttribContainer()->CustAttribCount(), 0);
   EXPECT_EQ(scene->Material(1)->GetCustAttribContainer(), nullptr);
-  EXPECT_EQ(scene->ContainersAllocated(), (std::vector<int32_t>{2}));
+  EXPECT_EQ(test::MaterialIndices(*scene, host.ContainersAllocated()), (std::vector<int32_t>{2}));
 }
 
 // A fixture with one "CV Mat" attribute holding params of every type, and a second attribute

@@ -9,7 +9,7 @@
 
 #include "import/scene_document.h"
 
-namespace cvm::standin {
+namespace cvm::import {
 namespace {
 
 uint32_t Bits(float f) {
@@ -18,8 +18,8 @@ uint32_t Bits(float f) {
   return b;
 }
 
-SceneModel Load(const std::string& json) {
-  SceneModel model;
+standin::SceneModel Load(const std::string& json) {
+  standin::SceneModel model;
   std::string error;
   EXPECT_TRUE(LoadSceneDocument(json, model, error)) << error;
   return model;
@@ -34,8 +34,8 @@ struct FloatCase {
 class FloatFieldTest : public testing::TestWithParam<FloatCase> {};
 
 TEST_P(FloatFieldTest, ReadsAsDoubleRoundedOnceToFloat) {
-  const SceneModel model = Load(std::string(R"({"nodes": [{"object": {"kind": "light", "intensity": )") +
-                                GetParam().text + "}}]}");
+  const standin::SceneModel model = Load(
+      std::string(R"({"nodes": [{"object": {"kind": "light", "intensity": )") + GetParam().text + "}}]}");
   ASSERT_EQ(model.nodes.size(), 1u);
   const float value = model.nodes[0].object.light.intensity;
   if (GetParam().bits == 0x7FC00000u) {
@@ -57,13 +57,13 @@ INSTANTIATE_TEST_SUITE_P(Table, FloatFieldTest,
                                          FloatCase{"18446744073709551615", 0x5F800000u}));
 
 TEST(DocumentRead, DefaultsOfANodeAndItsObjects) {
-  const SceneModel model = Load(R"({"nodes": [
+  const standin::SceneModel model = Load(R"({"nodes": [
       {"object": {"kind": "mesh", "vertices": [], "faces": []}},
       {"object": {"kind": "shape"}},
       {"object": {"kind": "light"}},
       {"object": {"kind": "camera"}}]})");
   ASSERT_EQ(model.nodes.size(), 4u);
-  const NodeModel& node = model.nodes[0];
+  const standin::NodeModel& node = model.nodes[0];
   EXPECT_EQ(node.name, "");
   EXPECT_EQ(node.userText, "");
   EXPECT_FALSE(node.selected);
@@ -79,27 +79,27 @@ TEST(DocumentRead, DefaultsOfANodeAndItsObjects) {
   EXPECT_TRUE(node.object.native);
   EXPECT_FALSE(node.object.mesh.colors.has_value());
   EXPECT_FALSE(node.object.mesh.normals.has_value());
-  EXPECT_EQ(model.nodes[1].object.kind, ObjectKind::kShape);
+  EXPECT_EQ(model.nodes[1].object.kind, standin::ObjectKind::kShape);
   EXPECT_FALSE(model.nodes[1].object.alsoMesh);
   EXPECT_TRUE(model.nodes[1].object.splines.empty());
-  const LightModel& light = model.nodes[2].object.light;
+  const standin::LightModel& light = model.nodes[2].object.light;
   EXPECT_EQ(light.lightType, 0);
   EXPECT_EQ(light.color.x, 1.0f);
   EXPECT_EQ(light.color.y, 1.0f);
   EXPECT_EQ(light.color.z, 1.0f);
   EXPECT_EQ(light.intensity, 1.0f);
-  EXPECT_EQ(model.nodes[3].object.kind, ObjectKind::kCamera);
+  EXPECT_EQ(model.nodes[3].object.kind, standin::ObjectKind::kCamera);
   EXPECT_TRUE(model.materials.empty());
   EXPECT_TRUE(model.texmaps.empty());
 }
 
 TEST(DocumentRead, MeshFieldsLandInTheFaces) {
-  const SceneModel model = Load(R"({"nodes": [{"object": {"kind": "mesh",
+  const standin::SceneModel model = Load(R"({"nodes": [{"object": {"kind": "mesh",
       "vertices": [[0,0,0],[1,0,0],[0,1,0],[1,1,0]], "faces": [[0,1,2],[2,1,3]],
       "smoothing": [4294967295, 0], "materialIds": [65535, 2.0],
       "tverts": [[0.5, 0.25], [1, 2, 3]], "tvFaces": [[0,1,0],[1,1,1]],
       "colors": {"verts": [[1,0,0]], "faces": [[0,0,0],[0,0,0]]}}}]})");
-  const MeshModel& mesh = model.nodes[0].object.mesh;
+  const standin::MeshModel& mesh = model.nodes[0].object.mesh;
   ASSERT_EQ(mesh.faces.size(), 2u);
   EXPECT_EQ(mesh.faces[0].smGroup, 4294967295u);
   EXPECT_EQ(mesh.faces[1].smGroup, 0u);
@@ -117,10 +117,11 @@ TEST(DocumentRead, MeshFieldsLandInTheFaces) {
 }
 
 TEST(DocumentRead, MapsByNumberAndByNameWithEnabledDefault) {
-  const SceneModel model = Load(R"({"nodes": [], "texmaps": [{}, {"class": [1, 2], "fileName": "b.tga"}],
+  const standin::SceneModel model =
+      Load(R"({"nodes": [], "texmaps": [{}, {"class": [1, 2], "fileName": "b.tga"}],
       "materials": [{"maps": {"1": {"texmap": 0}, "bump": {"texmap": 1, "enabled": false},
                               "displacement": {"texmap": null}, "_note": "comment"}}]})");
-  const MaterialModel& m = model.materials[0];
+  const standin::MaterialModel& m = model.materials[0];
   EXPECT_EQ(m.maps[1].texmap, 0);
   EXPECT_TRUE(m.maps[1].enabled);
   EXPECT_EQ(m.maps[8].texmap, 1);
@@ -135,29 +136,29 @@ TEST(DocumentRead, MapsByNumberAndByNameWithEnabledDefault) {
 }
 
 TEST(DocumentRead, MaterialDefaultsAndClasses) {
-  const SceneModel model =
+  const standin::SceneModel model =
       Load(R"({"nodes": [], "materials": [{}, {"class": "multi", "subMaterials": [null, 0]},
       {"class": "shell", "isMulti": true}, {"class": [512, 0]}, {"customAttributes": []}]})");
-  const MaterialModel& m = model.materials[0];
+  const standin::MaterialModel& m = model.materials[0];
   EXPECT_EQ(m.classId, (ClassId{2, 0}));
-  EXPECT_FALSE(EffectiveIsMulti(m));
+  EXPECT_FALSE(standin::EffectiveIsMulti(m));
   EXPECT_EQ(m.diffuse.x, 0.5f);
   EXPECT_EQ(m.specular.y, 0.9f);
   EXPECT_EQ(m.selfIllum.z, 0.0f);
   EXPECT_EQ(m.shininess, 0.25f);
   EXPECT_EQ(m.shininessStrength, 0.05f);
   EXPECT_FALSE(m.customAttributes.has_value());
-  EXPECT_TRUE(EffectiveIsMulti(model.materials[1]));
+  EXPECT_TRUE(standin::EffectiveIsMulti(model.materials[1]));
   EXPECT_EQ(model.materials[1].subMaterials, (std::vector<int32_t>{-1, 0}));
   EXPECT_EQ(model.materials[2].classId, kShellMaterialClassId);
-  EXPECT_TRUE(EffectiveIsMulti(model.materials[2]));
-  EXPECT_TRUE(EffectiveIsMulti(model.materials[3]));  // class [0x200, 0] counts as multi
+  EXPECT_TRUE(standin::EffectiveIsMulti(model.materials[2]));
+  EXPECT_TRUE(standin::EffectiveIsMulti(model.materials[3]));  // class [0x200, 0] counts as multi
   ASSERT_TRUE(model.materials[4].customAttributes.has_value());
   EXPECT_TRUE(model.materials[4].customAttributes->empty());
 }
 
 TEST(DocumentRead, CommentKeysMayRepeatAndStringsKeepTheirBytes) {
-  const SceneModel model = Load(
+  const standin::SceneModel model = Load(
       "{\"_c\": 1, \"_c\": [2], \"nodes\": [{\"name\": \"Caf\xC3\xA9 \\u00e9\", \"userText\": \"a\\nb\", "
       "\"object\": {\"kind\": \"helper\", \"_why\": {\"x\": 1}}}]}");
   EXPECT_EQ(model.nodes[0].name, "Caf\xC3\xA9 \xC3\xA9");
@@ -165,7 +166,7 @@ TEST(DocumentRead, CommentKeysMayRepeatAndStringsKeepTheirBytes) {
 }
 
 TEST(DocumentRead, WholeNumbersAtTheEdgesOfTheirRanges) {
-  const SceneModel model = Load(R"({"nodes": [
+  const standin::SceneModel model = Load(R"({"nodes": [
       {"object": {"kind": "light", "lightType": -2147483648}},
       {"object": {"kind": "light", "lightType": 2147483647.0}},
       {"object": {"kind": "helper", "superClassId": 4294967295, "classId": [0, 4294967295]}},
@@ -178,13 +179,13 @@ TEST(DocumentRead, WholeNumbersAtTheEdgesOfTheirRanges) {
 }
 
 TEST(DocumentRead, ExplicitNormalsAsGiven) {
-  const SceneModel model = Load(R"({"nodes": [{"object": {"kind": "mesh",
+  const standin::SceneModel model = Load(R"({"nodes": [{"object": {"kind": "mesh",
       "vertices": [[0,0,0],[1,0,0],[0,1,0]], "faces": [[0,1,2]],
       "normals": {"faceNormals": [[0,0,2]], "vertexNormals": [
           {"specified": true, "entries": [{"normal": [0,0,1], "smoothing": 1}]},
           {"specified": false, "entries": []},
           {"specified": false, "entries": [{"normal": [1,0,0], "smoothing": 2}, {"normal": [0,1,0], "smoothing": 4}]}]}}}]})");
-  const ExplicitNormalsModel& normals = *model.nodes[0].object.mesh.normals;
+  const standin::ExplicitNormalsModel& normals = *model.nodes[0].object.mesh.normals;
   EXPECT_EQ(normals.faceNormals[0].z, 2.0f);
   ASSERT_EQ(normals.VertexCount(), 3u);
   EXPECT_TRUE(normals.specified[0]);
@@ -194,7 +195,7 @@ TEST(DocumentRead, ExplicitNormalsAsGiven) {
 }
 
 TEST(DocumentRead, TheFormatsOwnExampleLoads) {
-  const SceneModel model = Load(R"({
+  const standin::SceneModel model = Load(R"({
     "materials": [ { "name": "Brick", "diffuse": [1, 0.5, 0], "maps": { "diffuse": { "texmap": 0 } } } ],
     "texmaps": [ { "fileName": "C:\\maps\\brick.tga" } ],
     "nodes": [
@@ -216,7 +217,7 @@ TEST(DocumentRead, EveryTruncatedPrefixIsRefusedWithoutACrash) {
       "materials": [{"maps": {"diffuse": {"texmap": 0}}, "customAttributes": [{"className": "CV Mat",
       "paramBlock": true, "params": [{"name": "x", "id": 1, "type": "float", "value": "nan"}]}]}],
       "texmaps": [{"fileName": "t"}]})";
-  SceneModel model;
+  standin::SceneModel model;
   std::string error;
   ASSERT_TRUE(LoadSceneDocument(good, model, error)) << error;
   for (size_t n = 0; n < good.size(); ++n) {
@@ -241,7 +242,7 @@ TEST(DocumentRead, FileVariantReadsAFile) {
     std::ofstream file(path, std::ios::binary);
     file << R"({"nodes": [{"name": "n", "object": {"kind": "helper"}}]})";
   }
-  SceneModel model;
+  standin::SceneModel model;
   std::string error;
   ASSERT_TRUE(LoadSceneFile(path, model, error)) << error;
   EXPECT_EQ(model.nodes[0].name, "n");
@@ -257,4 +258,4 @@ TEST(DocumentRead, FileVariantReadsAFile) {
 }
 
 }  // namespace
-}  // namespace cvm::standin
+}  // namespace cvm::import
