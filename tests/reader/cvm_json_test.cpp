@@ -119,6 +119,32 @@ TEST(CvmFromJson, TheJsonFormGivesBackEveryByte) {
   EXPECT_EQ(format::EncodeCvm(back), built.bytes);
 }
 
+TEST(CvmFromJson, AKeyLeftOutKeepsTheRecordsDefault) {
+  const BuiltFile built = FullFile();
+  CvmFile file;
+  ReadError error;
+  ASSERT_TRUE(ReadCvm(built.bytes.data(), built.bytes.size(), file, error));
+  json document = CvmToJson(file);
+  document["lights"][1].erase("intensity");
+  document["lights"][1].erase("userText");
+  document["materials"][0]["engine"].erase("colorKey");
+  document["meshes"][0].erase("uvs");
+  document["meshes"][0].erase("colors");
+  CvmFile back;
+  std::string problem;
+  ASSERT_TRUE(CvmFromJson(document, back, problem)) << problem;
+  EXPECT_EQ(back.lights[1].intensity, 0.0f);
+  EXPECT_FALSE(back.lights[1].userText.has_value());
+  EXPECT_EQ(back.lights[1].typeCode, 4u);
+  EXPECT_FALSE(back.materials[0].engine.colorKey.has_value());
+  EXPECT_TRUE(back.materials[0].engine.uv1.has_value());
+  // Without its shown values the texture-coordinate block is absent, the indices with it.
+  EXPECT_FALSE(back.meshes[0].hasUvs);
+  EXPECT_TRUE(back.meshes[0].uvIndices.empty());
+  EXPECT_TRUE(back.meshes[0].colors.empty());
+  EXPECT_TRUE(back.meshes[0].hasNormals);
+}
+
 TEST(CvmFromJson, AValueOfTheWrongKindIsNamedByItsPath) {
   const BuiltFile built = FullFile();
   CvmFile file;

@@ -123,83 +123,89 @@ class JsonWriter {
 };
 
 // The JSON-reading visitor: the inverse of JsonWriter. Counts come from the lists, flags from
-// the nulls. A value of the wrong kind stops the reading with the field's path.
+// the nulls; a field the document leaves out keeps the record's default, so documents written
+// before a field was added still read. A value of the wrong kind stops the reading with the
+// field's path.
 class JsonReader {
  public:
   explicit JsonReader(const json& root) : current_(&root) {}
 
   size_t U16(const Field& f, uint16_t& out) {
-    out = static_cast<uint16_t>(Whole(Get(f), 0xFFFF, f));
+    if (const json* v = Find(f)) out = static_cast<uint16_t>(Whole(*v, 0xFFFF, f));
     return 0;
   }
   size_t U32(const Field& f, uint32_t& out) {
-    out = static_cast<uint32_t>(Whole(Get(f), 0xFFFFFFFFu, f));
+    if (const json* v = Find(f)) out = static_cast<uint32_t>(Whole(*v, 0xFFFFFFFFu, f));
     return 0;
   }
   size_t F32(const Field& f, float& out) {
-    out = Float(Get(f), f);
+    if (const json* v = Find(f)) out = Float(*v, f);
     return 0;
   }
   size_t Vec3(const Field& f, reader::Vec3& out) {
-    const json& v = Triple(Get(f), f);
-    out = {Float(v[0], f), Float(v[1], f), Float(v[2], f)};
+    if (const json* v = Find(f)) out = Entry<format::Vec3Element>(*v, f);
     return 0;
   }
   size_t Color(const Field& f, Color16& out) {
-    const json& c = Triple(Get(f), f);
-    out = {static_cast<uint16_t>(Whole(c[0], 0xFFFF, f)), static_cast<uint16_t>(Whole(c[1], 0xFFFF, f)),
-           static_cast<uint16_t>(Whole(c[2], 0xFFFF, f))};
+    if (const json* v = Find(f)) out = Entry<format::ColorElement>(*v, f);
     return 0;
   }
   size_t String(const Field& f, std::string& out) {
-    const json& text = Get(f);
-    if (!text.is_string()) Refuse(f, "a text");
-    if (!TextFromJson(text.get_ref<const std::string&>(), out)) Refuse(f, "a text of code points below 256");
+    const json* text = Find(f);
+    if (text == nullptr) return 0;
+    if (!text->is_string()) Refuse(f, "a text");
+    if (!TextFromJson(text->get_ref<const std::string&>(), out)) Refuse(f, "a text of code points below 256");
     return 0;
   }
   size_t Flag(const Field& f, int, bool& out) {
-    const json& value = Get(f);
-    if (!value.is_boolean()) Refuse(f, "true or false");
-    out = value.get<bool>();
+    const json* value = Find(f);
+    if (value == nullptr) return 0;
+    if (!value->is_boolean()) Refuse(f, "true or false");
+    out = value->get<bool>();
     return 0;
   }
   size_t Count(const Field&, int, uint32_t&) { return 0; }
 
   template <typename E, typename Seq>
   size_t Array(const Field& f, Seq& seq, const Extent&) {
-    const json& list = List(f);
-    Resize(seq, list.size(), f);
-    for (size_t i = 0; i < list.size(); ++i) seq[i] = Entry<E>(list[i], f);
+    const json* list = List(f);
+    if (list == nullptr) return 0;
+    Resize(seq, list->size(), f);
+    for (size_t i = 0; i < list->size(); ++i) seq[i] = Entry<E>((*list)[i], f);
     return 0;
   }
   template <typename Seq, typename Describe>
   size_t Records(const Field& f, Seq& seq, const Extent&, Describe describe) {
-    const json& list = List(f);
-    seq.resize(list.size());
-    for (size_t i = 0; i < list.size(); ++i) {
+    const json* list = List(f);
+    if (list == nullptr) return 0;
+    seq.resize(list->size());
+    for (size_t i = 0; i < list->size(); ++i) {
       Step step(*this, f.key, i);
-      Inside(list[i], [&] { describe(*this, seq[i], i); });
+      Inside((*list)[i], [&] { describe(*this, seq[i], i); });
     }
     return 0;
   }
   template <typename R, typename Describe>
   size_t Record(const Field& f, R& record, Describe describe) {
+    const json* value = Find(f);
+    if (value == nullptr) return 0;
     Step step(*this, f.key);
-    Inside(Get(f), [&] { describe(*this, record); });
+    Inside(*value, [&] { describe(*this, record); });
     return 0;
   }
   template <typename T, typename Describe>
   size_t Optional(const Field& f, int, std::optional<T>& out, Describe describe) {
-    const json& value = Get(f);
+    const json* value = Find(f);
     out.reset();
-    if (value.is_null()) return 0;
+    if (value == nullptr || value->is_null()) return 0;
     Step step(*this, f.key);
-    Inside(value, [&] { describe(*this, out.emplace()); });
+    Inside(*value, [&] { describe(*this, out.emplace()); });
     return 0;
   }
   template <typename Describe>
   size_t Block(const Field& f, int, bool& present, Describe describe) {
-    present = !(*current_).contains(f.auxKey) || !(*current_)[f.auxKey].is_null();
+    const json* shown = Find(Field{f.auxKey, f.label});
+    present = shown != nullptr && !shown->is_null();
     if (present) describe(*this);
     return 0;
   }
@@ -228,14 +234,17 @@ class JsonReader {
     const std::string path = Join(path_, f.key);
     throw std::runtime_error((path.empty() ? std::string("(document)") : path) + ": expected " + expected);
   }
-  const json& Get(const Field& f) const {
-    if (*f.key == '\0') return *current_;
-    if (!current_->is_object() || !current_->contains(f.key)) Refuse(f, "a value");
-    return (*current_)[f.key];
+  // The value of f in the current object, or null when the object leaves it out: the field
+  // then keeps the record's default.
+  const json* Find(const Field& f) const {
+    if (*f.key == '\0') return current_;
+    if (!current_->is_object()) Refuse(Field{"", f.label}, "an object");
+    const auto found = current_->find(f.key);
+    return found == current_->end() ? nullptr : &*found;
   }
-  const json& List(const Field& f) const {
-    const json& list = Get(f);
-    if (!list.is_array()) Refuse(f, "a list");
+  const json* List(const Field& f) const {
+    const json* list = Find(f);
+    if (list != nullptr && !list->is_array()) Refuse(f, "a list");
     return list;
   }
   const json& Triple(const json& value, const Field& f) const {

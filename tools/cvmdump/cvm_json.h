@@ -29,7 +29,8 @@ bool TextFromJson(const std::string& utf8, std::string& bytes);
 nlohmann::ordered_json CvmToJson(const CvmFile& file);
 
 // The inverse of CvmToJson: fills file from a document of that form (the counts of the file
-// follow from its lists, except the header's, which the document states). False, with error
+// follow from its lists, except the header's, which the document states; a key left out leaves
+// its field at the record's default). False, with error
 // naming the path of the first value of the wrong kind, e.g. "meshes[0].positions: expected a
 // list". The file is not checked: encoding it gives bytes the reader may refuse.
 bool CvmFromJson(const nlohmann::ordered_json& document, CvmFile& file, std::string& error);
