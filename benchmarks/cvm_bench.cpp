@@ -22,11 +22,11 @@
 #include "benchmarks/bench_scenes.h"
 #include "benchmarks/bench_ui.h"
 #include "benchmarks/exporter_phases.h"
-#include "benchmarks/heap_counter.h"
 #include "benchmarks/limit_proxy.h"
 #include "benchmarks/literal_export.h"
 #include "export/run_export.h"
 #include "standin/standin_scene.h"
+#include "tests/support/allocation_counter.h"
 
 namespace cvm::bench {
 namespace {
@@ -118,8 +118,7 @@ CaseResult RunCase(const Case& c, uint32_t faceCount, int repeat, bool literal, 
     BenchUi ui;
     ExportOptions o = options;
     AtomicFileTarget target(ourPath);
-    const uint64_t before = LiveHeapBytes();
-    ResetHeapPeak();
+    const test::AllocationMeter meter;
     Stopwatch clock;
     const ExportOutcome outcome = RunExport(target, *scene, ui, o, 0, true);
     const double seconds = clock.Lap();
@@ -129,7 +128,7 @@ CaseResult RunCase(const Case& c, uint32_t faceCount, int repeat, bool literal, 
     }
     if (run < 0) continue;
     r.runExport = run == 0 ? seconds : std::min(r.runExport, seconds);
-    r.peakBytes = std::max(r.peakBytes, HeapPeakBytes() - before);
+    r.peakBytes = std::max(r.peakBytes, meter.Peak());
     r.fileBytes = outcome.bytesWritten;
   }
 

@@ -10,10 +10,10 @@
 
 #include "fuzz/input_checks.h"
 #include "import/scene_document.h"
-#include "standin/standin_scene.h"
 #include "reader/cvm_reader.h"
-#include "tests/harden/allocation_meter.h"
+#include "standin/standin_scene.h"
 #include "tests/roundtrip/random_scene.h"
+#include "tests/support/allocation_counter.h"
 #include "tests/support/export_fixture.h"
 #include "tests/support/temp_dir.h"
 
