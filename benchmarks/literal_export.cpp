@@ -4,13 +4,13 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <vector>
 
 #include "format/binary_writer.h"
 #include "meshes/consolidate.h"
 #include "meshes/encode_normal.h"
 #include "meshes/select_corner_normal.h"
+#include "tests/support/float_bits.h"
 
 namespace cvm::bench {
 namespace {
@@ -41,9 +41,7 @@ void PutU32(uint32_t value, std::FILE* file) {
 }
 
 void PutF32(float value, std::FILE* file) {
-  uint32_t bits;
-  std::memcpy(&bits, &value, sizeof bits);
-  PutU32(bits, file);
+  PutU32(cvm::test::FloatBits(value), file);
 }
 
 void PutPointXZY(const Point3& p, std::FILE* file) {

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <initializer_list>
 #include <limits>
 #include <string>
@@ -13,6 +12,7 @@
 #include "format/binary_writer.h"
 #include "materials/material_record.h"
 #include "tests/materials/fake_materials.h"
+#include "tests/support/float_bits.h"
 
 namespace cvm {
 namespace {
@@ -61,9 +61,7 @@ void PutU32(std::vector<uint8_t>& bytes, uint32_t v) {
   for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
 void PutF32(std::vector<uint8_t>& bytes, float f) {
-  uint32_t v;
-  std::memcpy(&v, &f, 4);
-  PutU32(bytes, v);
+  PutU32(bytes, test::FloatBits(f));
 }
 
 // The default block with the optional parts given: everything between data id and render last.

@@ -2,26 +2,23 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "meshes/float_key.h"
 #include "meshes/select_corner_normal.h"
 #include "tests/meshes/fake_host.h"
+#include "tests/support/float_bits.h"
 #include "tests/support/recording_ui.h"
 
 namespace cvm {
 namespace {
 
-uint32_t Bits(float f) {
-  uint32_t b;
-  std::memcpy(&b, &f, sizeof b);
-  return b;
-}
+using test::FloatBits;
 
 bool SameBits(const Point3& a, const Point3& b) {
-  return Bits(a.x) == Bits(b.x) && Bits(a.y) == Bits(b.y) && Bits(a.z) == Bits(b.z);
+  return FloatBits(a.x) == FloatBits(b.x) && FloatBits(a.y) == FloatBits(b.y) &&
+         FloatBits(a.z) == FloatBits(b.z);
 }
 
 // One fan of faces around vertex 0 with distinct face normals, so each rule's result is
@@ -81,8 +78,8 @@ class GatherMeshTest : public testing::Test {
     gathered.hasUVs = mesh.MeshTVertCount() > 0;
     gathered.hasColours = mesh.getNumMapVerts(0) > 0;
     if (exportNormals) mesh.buildNormals();
-    return GatherMesh(mesh, static_cast<uint32_t>(mesh.faces.size()), world, exportNormals, progress, "Tri", gathered,
-                      error);
+    return GatherMesh(mesh, static_cast<uint32_t>(mesh.faces.size()), world, exportNormals, progress, "Tri",
+                      gathered, error);
   }
 
   test::RecordingUi ui;
@@ -111,7 +108,8 @@ TEST_F(GatherMeshTest, CornersInWorldOrientationRelativeToThePivot) {
 
   const Point3 positions[] = {{0, 0, -1}, {0, 2, -1}, {-2, 0, -1}, {0, 0, 1}, {-2, 0, -1}, {0, 2, -1}};
   const Point3 uvw[] = {{0, 0, 0}, {1, 0, 0.5f}, {0, 1, 0}, {0, 1, 0}, {1, 0, 0.5f}, {0, 0, 0}};
-  const uint16_t colours[][3] = {{255, 0, 0}, {0, 255, 0}, {255, 0, 0}, {0, 255, 0}, {0, 255, 0}, {0, 255, 0}};
+  const uint16_t colours[][3] = {{255, 0, 0}, {0, 255, 0}, {255, 0, 0},
+                                 {0, 255, 0}, {0, 255, 0}, {0, 255, 0}};
   const Point3 normals[] = {{0, 0, 1}, {0, 0, 1}, {0, 0, 1}, {0, 1, 0}, {0, 1, 0}, {0, 1, 0}};
   ASSERT_EQ(gathered.CornerCount(), 6u);
   ASSERT_EQ(gathered.positions.CornerCount(), 6u);
@@ -158,7 +156,8 @@ TEST_F(GatherMeshTest, WithoutNormalsOrUVsOrColours) {
   EXPECT_EQ(gathered.normals.CornerCount(), 0u);
   EXPECT_TRUE(gathered.colours.empty());
   ASSERT_EQ(gathered.textureCoordinates.CornerCount(), 3u);
-  for (uint32_t c = 0; c < 3; ++c) EXPECT_TRUE(SameBits(gathered.textureCoordinates.CornerValue(c), {0, 0, 0}));
+  for (uint32_t c = 0; c < 3; ++c)
+    EXPECT_TRUE(SameBits(gathered.textureCoordinates.CornerValue(c), {0, 0, 0}));
 }
 
 TEST_F(GatherMeshTest, GatheringTextBeforeEveryFace) {
@@ -166,8 +165,9 @@ TEST_F(GatherMeshTest, GatheringTextBeforeEveryFace) {
   mesh.vertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
   for (int f = 0; f < 3; ++f) mesh.AddFace(0, 1, 2);
   ASSERT_TRUE(Gather(mesh, Matrix3{}, false)) << error;
-  EXPECT_EQ(ui.progressTexts, (std::vector<std::string>{"Exporting Tri - Gathering 0%\n", "Exporting Tri - Gathering 33%\n",
-                                                        "Exporting Tri - Gathering 66%\n"}));
+  EXPECT_EQ(ui.progressTexts,
+            (std::vector<std::string>{"Exporting Tri - Gathering 0%\n", "Exporting Tri - Gathering 33%\n",
+                                      "Exporting Tri - Gathering 66%\n"}));
 
   // Set for every face, also when the percentage stays (the texts are formatted only once).
   ui.progressTexts.clear();
@@ -175,7 +175,8 @@ TEST_F(GatherMeshTest, GatheringTextBeforeEveryFace) {
   ASSERT_TRUE(Gather(mesh, Matrix3{}, false)) << error;
   ASSERT_EQ(ui.progressTexts.size(), 200u);
   for (uint32_t f = 0; f < 200; ++f) {
-    EXPECT_EQ(ui.progressTexts[f], "Exporting Tri - Gathering " + std::to_string(ProgressPercent(f, 200)) + "%\n")
+    EXPECT_EQ(ui.progressTexts[f],
+              "Exporting Tri - Gathering " + std::to_string(ProgressPercent(f, 200)) + "%\n")
         << f;
   }
   EXPECT_EQ(ui.progressTexts[1], "Exporting Tri - Gathering 0%\n");
@@ -189,7 +190,8 @@ TEST_F(GatherMeshTest, RefusesIndicesOutsideTheHostArrays) {
     const char* message;
   };
   const Case cases[] = {
-      {"vertex", [](test::FakeMesh& m) { m.faces[1].v[2] = 3; }, "face 1 corner 2: vertex index 3 out of range (3)"},
+      {"vertex", [](test::FakeMesh& m) { m.faces[1].v[2] = 3; },
+       "face 1 corner 2: vertex index 3 out of range (3)"},
       {"texture vertex", [](test::FakeMesh& m) { m.tvFaces[0].t[1] = 9; },
        "face 0 corner 1: texture vertex index 9 out of range (3)"},
       {"colour vertex", [](test::FakeMesh& m) { m.colourFaces[1].t[0] = 1; },

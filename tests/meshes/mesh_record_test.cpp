@@ -3,14 +3,14 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <vector>
 
-#include "format/byte_sink.h"
 #include "export_context/export_options.h"
+#include "format/byte_sink.h"
 #include "meshes/consolidate_channels.h"
 #include "meshes/gather_mesh.h"
 #include "tests/meshes/fake_host.h"
+#include "tests/support/float_bits.h"
 
 namespace cvm {
 namespace {
@@ -24,16 +24,12 @@ struct Bytes {
   }
   Bytes& U16(uint16_t v) { return U8(v & 0xFF).U8(v >> 8); }
   Bytes& U32(uint32_t v) { return U16(v & 0xFFFF).U16(v >> 16); }
-  Bytes& F32(float f) {
-    uint32_t b;
-    std::memcpy(&b, &f, sizeof b);
-    return U32(b);
-  }
+  Bytes& F32(float f) { return U32(test::FloatBits(f)); }
 };
 
 // Gathers, consolidates and writes mesh the way the mesh section does, from the pivot on.
-std::vector<uint8_t> Record(test::FakeMesh& mesh, const ExportOptions& options, HostMaterial* material = nullptr,
-                            const MaterialList& materials = {}) {
+std::vector<uint8_t> Record(test::FakeMesh& mesh, const ExportOptions& options,
+                            HostMaterial* material = nullptr, const MaterialList& materials = {}) {
   GatheredMesh gathered;
   gathered.material = material;
   gathered.hasUVs = mesh.MeshTVertCount() > 0;
@@ -68,12 +64,12 @@ test::FakeMesh OneFace() {
 TEST(MeshRecord, OneFaceWithDefaultOptions) {
   test::FakeMesh mesh = OneFace();
   Bytes expected;
-  expected.U32(3).U32(2).U32(0).U32(1);                                     // corners, position indices
+  expected.U32(3).U32(2).U32(0).U32(1);  // corners, position indices
   expected.U32(3).F32(1).F32(0).F32(0).F32(0).F32(0).F32(1).F32(0).F32(0).F32(0);  // positions as x, z, y
-  expected.U16(0);                                                          // no texture coordinates
-  expected.U16(1).U32(0).U32(0).U32(0).U32(1).U8(0).U8(0);                  // normals: straight up
-  expected.U32(0);                                                          // no colours
-  expected.U32(1).U32(1).U16(0xFFFF).U32(1).U32(2).U32(1).U32(0);           // faces, one group
+  expected.U16(0);                                                                 // no texture coordinates
+  expected.U16(1).U32(0).U32(0).U32(0).U32(1).U8(0).U8(0);                         // normals: straight up
+  expected.U32(0);                                                                 // no colours
+  expected.U32(1).U32(1).U16(0xFFFF).U32(1).U32(2).U32(1).U32(0);                  // faces, one group
   EXPECT_EQ(Record(mesh, ExportOptions{}), expected.data);
 }
 
@@ -116,7 +112,8 @@ TEST(MeshRecord, ColoursOnlyWhenThereAreAtLeastAsManyAsCorners) {
     }
     tail.U32(1).U32(1).U16(0xFFFF).U32(1).U32(2).U32(1).U32(0);
     ASSERT_GE(bytes.size(), tail.data.size());
-    EXPECT_EQ(std::vector<uint8_t>(bytes.end() - static_cast<long>(tail.data.size()), bytes.end()), tail.data);
+    EXPECT_EQ(std::vector<uint8_t>(bytes.end() - static_cast<long>(tail.data.size()), bytes.end()),
+              tail.data);
     const size_t head = 4 + 12 + 4 + 36 + 2 + 2;
     EXPECT_EQ(bytes.size(), head + tail.data.size());
   }

@@ -2,9 +2,9 @@
 // exporter's own field writers, and one export through the real driver into memory.
 #pragma once
 
-#include <cstdint>
-#include <cstring>
 #include <gtest/gtest.h>
+
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,6 +13,7 @@
 #include "host/host_scene.h"
 #include "import/scene_document.h"
 #include "standin/standin_scene.h"
+#include "tests/support/float_bits.h"
 #include "tests/support/recording_ui.h"
 
 namespace cvm::test {
@@ -30,11 +31,7 @@ class ByteBuilder {
   }
   ByteBuilder& U16(uint16_t v) { return U8(static_cast<uint8_t>(v)).U8(static_cast<uint8_t>(v >> 8)); }
   ByteBuilder& U32(uint32_t v) { return U16(static_cast<uint16_t>(v)).U16(static_cast<uint16_t>(v >> 16)); }
-  ByteBuilder& F32(float v) {
-    uint32_t bits;
-    std::memcpy(&bits, &v, sizeof bits);
-    return U32(bits);
-  }
+  ByteBuilder& F32(float v) { return U32(FloatBits(v)); }
   // Three floats exactly in the order given (the file order).
   ByteBuilder& F3(float a, float b, float c) { return F32(a).F32(b).F32(c); }
   ByteBuilder& Str(const std::string& s) {
@@ -105,7 +102,8 @@ inline std::vector<uint8_t> Slice(const std::vector<uint8_t>& bytes, size_t offs
 
 inline uint32_t U32At(const std::vector<uint8_t>& bytes, size_t offset) {
   return static_cast<uint32_t>(bytes.at(offset)) | static_cast<uint32_t>(bytes.at(offset + 1)) << 8 |
-         static_cast<uint32_t>(bytes.at(offset + 2)) << 16 | static_cast<uint32_t>(bytes.at(offset + 3)) << 24;
+         static_cast<uint32_t>(bytes.at(offset + 2)) << 16 |
+         static_cast<uint32_t>(bytes.at(offset + 3)) << 24;
 }
 
 }  // namespace cvm::test

@@ -3,10 +3,11 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
+
+#include "tests/support/float_bits.h"
 
 namespace cvm::reader::test {
 
@@ -26,11 +27,7 @@ struct ByteBuilder {
   }
   ByteBuilder& U16(uint32_t v) { return U8(v & 0xFF).U8((v >> 8) & 0xFF); }
   ByteBuilder& U32(uint32_t v) { return U16(v & 0xFFFF).U16(v >> 16); }
-  ByteBuilder& F32(float f) {
-    uint32_t bits;
-    std::memcpy(&bits, &f, 4);
-    return U32(bits);
-  }
+  ByteBuilder& F32(float f) { return U32(cvm::test::FloatBits(f)); }
   ByteBuilder& Str(const std::string& s) {
     bytes.insert(bytes.end(), s.begin(), s.end());
     return U8(0);
@@ -42,12 +39,6 @@ struct ByteBuilder {
     return *this;
   }
 };
-
-inline uint32_t FloatBits(float f) {
-  uint32_t bits;
-  std::memcpy(&bits, &f, 4);
-  return bits;
-}
 
 // A file that holds every kind of record: two textures plus "abc", a material with every
 // optional engine block and one with none, a mesh with UV, normal and colour blocks and one

@@ -8,9 +8,12 @@
 #include <limits>
 
 #include "tests/reader/byte_builder.h"
+#include "tests/support/float_bits.h"
 
 namespace cvm::reader::test {
 namespace {
+
+using cvm::test::FloatBits;
 
 using json = nlohmann::ordered_json;
 

@@ -3,16 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "export/run_export.h"
-#include "standin/standin_scene.h"
 #include "reader/cvm_reader.h"
+#include "standin/standin_scene.h"
 #include "tests/roundtrip/expected_file.h"
 #include "tests/roundtrip/random_scene.h"
+#include "tests/support/float_bits.h"
 #include "tests/support/recording_ui.h"
 
 namespace cvm::test {
@@ -25,25 +25,30 @@ using standin::SceneModel;
 constexpr uint32_t kFirstSeed = 1;
 constexpr uint32_t kSeedCount = 1500;
 
-bool SameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+bool SameBits(float a, float b) {
+  return FloatBits(a) == FloatBits(b);
+}
 
 // Host point in the file's order (x, z, y), compared bit for bit.
 ::testing::AssertionResult SameFileVector(const reader::Vec3& read, const Point3& host) {
   if (SameBits(read.x, host.x) && SameBits(read.y, host.z) && SameBits(read.z, host.y)) {
     return ::testing::AssertionSuccess();
   }
-  return ::testing::AssertionFailure() << "read (" << read.x << ", " << read.y << ", " << read.z
-                                       << ") but the scene gives (" << host.x << ", " << host.z << ", " << host.y
-                                       << ") in file order";
+  return ::testing::AssertionFailure()
+         << "read (" << read.x << ", " << read.y << ", " << read.z << ") but the scene gives (" << host.x
+         << ", " << host.z << ", " << host.y << ") in file order";
 }
 
 ::testing::AssertionResult SameUserText(const std::optional<std::string>& read, const std::string& scene) {
-  if (scene.empty() ? !read.has_value() : (read.has_value() && *read == scene)) return ::testing::AssertionSuccess();
+  if (scene.empty() ? !read.has_value() : (read.has_value() && *read == scene))
+    return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << "user text read as " << (read ? "'" + *read + "'" : "absent")
                                        << ", scene holds '" << scene << "'";
 }
 
-bool SameColor(const reader::Color16& a, const reader::Color16& b) { return a.r == b.r && a.g == b.g && a.b == b.b; }
+bool SameColor(const reader::Color16& a, const reader::Color16& b) {
+  return a.r == b.r && a.g == b.g && a.b == b.b;
+}
 
 // The scene's nodes as the host hands them out, in document order (hidden ones included).
 class AllNodes final : public HostSceneEnumCallback {
@@ -85,20 +90,20 @@ Point3 ExpectedCornerNormal(const HostMesh& mesh, const Matrix3& world, size_t f
   if (expected.x == 0.0f && expected.y == 0.0f) {
     const uint8_t polar = expected.z > 0.0f ? 0 : 128;
     if (stored.polar == polar && stored.azimuth == 0) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "normal (0, 0, " << expected.z << ") stored as " << int(stored.polar)
-                                         << ", " << int(stored.azimuth);
+    return ::testing::AssertionFailure() << "normal (0, 0, " << expected.z << ") stored as "
+                                         << int(stored.polar) << ", " << int(stored.azimuth);
   }
   const reader::Vec3 d = reader::DecodeNormal(stored.polar, stored.azimuth);
   const double dot = static_cast<double>(d.x) * expected.x + static_cast<double>(d.y) * expected.y +
                      static_cast<double>(d.z) * expected.z;
-  const double length = std::sqrt(static_cast<double>(expected.x) * expected.x +
-                                  static_cast<double>(expected.y) * expected.y +
-                                  static_cast<double>(expected.z) * expected.z);
+  const double length =
+      std::sqrt(static_cast<double>(expected.x) * expected.x + static_cast<double>(expected.y) * expected.y +
+                static_cast<double>(expected.z) * expected.z);
   const double angle = std::acos(std::fmin(1.0, dot / length)) * 180.0 / 3.14159265358979323846;
   if (angle <= 2.1) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "normal (" << expected.x << ", " << expected.y << ", " << expected.z
-                                       << ") stored as " << int(stored.polar) << ", " << int(stored.azimuth)
-                                       << ": " << angle << " degrees apart";
+  return ::testing::AssertionFailure()
+         << "normal (" << expected.x << ", " << expected.y << ", " << expected.z << ") stored as "
+         << int(stored.polar) << ", " << int(stored.azimuth) << ": " << angle << " degrees apart";
 }
 
 void CheckMaterials(const SceneModel& model, const ExpectedMaterials& expected, const reader::CvmFile& file) {
@@ -166,8 +171,8 @@ void CheckMaterials(const SceneModel& model, const ExpectedMaterials& expected, 
   }
 }
 
-void CheckMesh(const SceneModel& model, const ExpectedMaterials& materials, const NodeModel& node, HostNode& host,
-               const reader::CvmMesh& r) {
+void CheckMesh(const SceneModel& model, const ExpectedMaterials& materials, const NodeModel& node,
+               HostNode& host, const reader::CvmMesh& r) {
   const standin::MeshModel& mesh = node.object.mesh;
   const Matrix3& world = node.transform;
   const Point3 pivot = standin::EffectivePivot(node).row[3];
@@ -197,14 +202,15 @@ void CheckMesh(const SceneModel& model, const ExpectedMaterials& materials, cons
       const Point3 p = TransformPoint(world, mesh.vertices[j]) - pivot;
       const reader::Vec3& rp = r.positions.at(r.positionIndices.at(c));
       EXPECT_TRUE(rp.x == p.x && rp.y == p.z && rp.z == p.y)
-          << "position (" << rp.x << ", " << rp.y << ", " << rp.z << ") expected (" << p.x << ", " << p.z << ", "
-          << p.y << ")";
+          << "position (" << rp.x << ", " << rp.y << ", " << rp.z << ") expected (" << p.x << ", " << p.z
+          << ", " << p.y << ")";
       if (hasUvs) {
         const Point3& uvw = mesh.tverts[mesh.tvFaces[f].t[i]];
         const reader::Vec2& uv = r.uvs.at(r.uvIndices.at(c));
         EXPECT_TRUE(uv.u == uvw.x && uv.v == uvw.y) << "uv (" << uv.u << ", " << uv.v << ")";
       }
-      EXPECT_TRUE(NormalMatches(r.normals.at(r.normalIndices.at(c)), ExpectedCornerNormal(*hostMesh, world, f, j)));
+      EXPECT_TRUE(
+          NormalMatches(r.normals.at(r.normalIndices.at(c)), ExpectedCornerNormal(*hostMesh, world, f, j)));
       if (hasColors) {
         const Point3& color = mesh.colors->verts[mesh.colors->faces[f].t[i]];
         EXPECT_TRUE(SameColor(r.colors[c], ExpectedColor(color)));
@@ -233,7 +239,8 @@ void CheckMesh(const SceneModel& model, const ExpectedMaterials& materials, cons
     SCOPED_TRACE("group of sub-material " + std::to_string(s));
     ASSERT_LT(g, r.groups.size());
     const int32_t groupMaterial = subCount > 1 ? material->subMaterials[s] : node.material;
-    EXPECT_EQ(r.groups[g].materialIndex, static_cast<uint16_t>(ExpectedMaterialIndex(materials, groupMaterial)));
+    EXPECT_EQ(r.groups[g].materialIndex,
+              static_cast<uint16_t>(ExpectedMaterialIndex(materials, groupMaterial)));
     EXPECT_EQ(r.groups[g].faces, groupFaces);
     ++g;
   }
