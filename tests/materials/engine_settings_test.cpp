@@ -11,14 +11,14 @@
 
 #include "format/binary_writer.h"
 #include "materials/material_record.h"
-#include "tests/materials/fake_materials.h"
+#include "tests/support/fake_host.h"
 #include "tests/support/float_bits.h"
 
 namespace cvm {
 namespace {
 
-using test::FakeContainer;
 using test::FakeCustAttrib;
+using test::FakeCustAttribContainer;
 using test::FakeMaterial;
 using test::FakeParam;
 
@@ -198,7 +198,7 @@ TEST(FindEngineAttribute, ExactClassNameFirstPosition) {
       {{&withoutBlock, &engine, &engine}, 1},
   };
   for (const Case& c : cases) {
-    FakeContainer container;
+    FakeCustAttribContainer container;
     container.attributes = c.attributes;
     EXPECT_EQ(FindEngineAttribute(container), c.expected) << c.attributes.size();
   }
@@ -218,7 +218,7 @@ TEST(ReadEngineMaterialSettings, ReadsAtTimeZeroOverAllTime) {
   FakeCustAttrib engine("CV Mat", {Int("Visible", 11, 0),
                                    {"USpinner", 4, FakeParam::kFloat, 0, 0.5f},
                                    {"colorkey", 0, FakeParam::kPoint3, 0, 0.0f, {1.0f, 0.0f, 1.0f}}});
-  FakeContainer container;
+  FakeCustAttribContainer container;
   container.attributes = {&engine};
   FakeMaterial material("M");
   material.container = &container;
@@ -244,7 +244,7 @@ TEST(ReadEngineMaterialSettings, AttributesWithoutBlockAreSkipped) {
   // Its parameters would be read if the block were there; it must not even be asked.
   FakeCustAttrib blockless("CV Mat", {Int("Visible", 11, 5)}, false);
   FakeCustAttrib engine("CV Mat", {Int("Collideable", 9, 0)});
-  FakeContainer container;
+  FakeCustAttribContainer container;
   container.attributes = {&blockless, &engine, &blockless};
   FakeMaterial material("M");
   material.container = &container;

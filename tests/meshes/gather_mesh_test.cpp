@@ -7,7 +7,7 @@
 
 #include "meshes/float_key.h"
 #include "meshes/select_corner_normal.h"
-#include "tests/meshes/fake_host.h"
+#include "tests/support/fake_host.h"
 #include "tests/support/float_bits.h"
 #include "tests/support/recording_ui.h"
 

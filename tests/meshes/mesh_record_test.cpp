@@ -9,7 +9,7 @@
 #include "format/byte_sink.h"
 #include "meshes/consolidate_channels.h"
 #include "meshes/gather_mesh.h"
-#include "tests/meshes/fake_host.h"
+#include "tests/support/fake_host.h"
 #include "tests/support/float_bits.h"
 
 namespace cvm {
