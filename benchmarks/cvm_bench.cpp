@@ -22,13 +22,13 @@
 #include "benchmarks/bench_scenes.h"
 #include "benchmarks/bench_ui.h"
 #include "benchmarks/exporter_phases.h"
-#include "benchmarks/heap_counter.h"
 #include "benchmarks/limit_proxy.h"
 #include "benchmarks/literal_export.h"
 #include "export/run_export.h"
 #include "output/atomic_file_target.h"
 #include "standin/standin_scene.h"
 #include "tools/cvmexport/thread_runner.h"
+#include "tests/support/allocation_counter.h"
 
 namespace cvm::bench {
 namespace {
@@ -125,8 +125,7 @@ CaseResult RunCase(const Case& c, uint32_t faceCount, int repeat, bool literal, 
       BenchUi ui;
       ExportOptions o = options;
       AtomicFileTarget target(runner == nullptr ? ourPath : runnerPath);
-      const uint64_t before = LiveHeapBytes();
-      ResetHeapPeak();
+      const test::AllocationMeter meter;
       Stopwatch clock;
       const ExportOutcome outcome = RunExport(target, *scene, ui, o, 0, true, runner);
       const double seconds = clock.Lap();
@@ -138,7 +137,7 @@ CaseResult RunCase(const Case& c, uint32_t faceCount, int repeat, bool literal, 
       double& best = runner == nullptr ? r.runExport : r.runExportRunner;
       best = run == 0 ? seconds : std::min(best, seconds);
       if (runner == nullptr) {
-        r.peakBytes = std::max(r.peakBytes, HeapPeakBytes() - before);
+        r.peakBytes = std::max(r.peakBytes, meter.Peak());
         r.fileBytes = outcome.bytesWritten;
       }
     }

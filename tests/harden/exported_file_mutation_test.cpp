@@ -12,8 +12,8 @@
 #include "import/scene_document.h"
 #include "reader/cvm_reader.h"
 #include "standin/standin_scene.h"
-#include "tests/harden/allocation_meter.h"
 #include "tests/roundtrip/random_scene.h"
+#include "tests/support/allocation_counter.h"
 #include "tests/support/export_fixture.h"
 #include "tests/support/temp_dir.h"
 

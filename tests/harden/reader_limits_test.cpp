@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "reader/cvm_reader.h"
-#include "tests/harden/allocation_meter.h"
 #include "tests/reader/built_file.h"
+#include "tests/support/allocation_counter.h"
 
 namespace cvm {
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "import/scene_document.h"
-#include "tests/harden/allocation_meter.h"
+#include "tests/support/allocation_counter.h"
 #include "tests/support/run_process.h"
 #include "tests/support/temp_dir.h"
 

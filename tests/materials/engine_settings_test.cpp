@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <initializer_list>
 #include <limits>
 #include <string>
@@ -13,13 +12,14 @@
 #include "format/binary_writer.h"
 #include "format/record_writer.h"
 #include "materials/material_record.h"
-#include "tests/materials/fake_materials.h"
+#include "tests/support/fake_host.h"
+#include "tests/support/float_bits.h"
 
 namespace cvm {
 namespace {
 
-using test::FakeContainer;
 using test::FakeCustAttrib;
+using test::FakeCustAttribContainer;
 using test::FakeMaterial;
 using test::FakeParam;
 
@@ -62,9 +62,7 @@ void PutU32(std::vector<uint8_t>& bytes, uint32_t v) {
   for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
 void PutF32(std::vector<uint8_t>& bytes, float f) {
-  uint32_t v;
-  std::memcpy(&v, &f, 4);
-  PutU32(bytes, v);
+  PutU32(bytes, test::FloatBits(f));
 }
 
 // The default block with the optional parts given: everything between data id and render last.
@@ -201,7 +199,7 @@ TEST(FindEngineAttribute, ExactClassNameFirstPosition) {
       {{&withoutBlock, &engine, &engine}, 1},
   };
   for (const Case& c : cases) {
-    FakeContainer container;
+    FakeCustAttribContainer container;
     container.attributes = c.attributes;
     EXPECT_EQ(FindEngineAttribute(container), c.expected) << c.attributes.size();
   }
@@ -221,7 +219,7 @@ TEST(ReadEngineMaterialSettings, ReadsAtTimeZeroOverAllTime) {
   FakeCustAttrib engine("CV Mat", {Int("Visible", 11, 0),
                                    {"USpinner", 4, FakeParam::kFloat, 0, 0.5f},
                                    {"colorkey", 0, FakeParam::kPoint3, 0, 0.0f, {1.0f, 0.0f, 1.0f}}});
-  FakeContainer container;
+  FakeCustAttribContainer container;
   container.attributes = {&engine};
   FakeMaterial material("M");
   material.container = &container;
@@ -247,7 +245,7 @@ TEST(ReadEngineMaterialSettings, AttributesWithoutBlockAreSkipped) {
   // Its parameters would be read if the block were there; it must not even be asked.
   FakeCustAttrib blockless("CV Mat", {Int("Visible", 11, 5)}, false);
   FakeCustAttrib engine("CV Mat", {Int("Collideable", 9, 0)});
-  FakeContainer container;
+  FakeCustAttribContainer container;
   container.attributes = {&blockless, &engine, &blockless};
   FakeMaterial material("M");
   material.container = &container;

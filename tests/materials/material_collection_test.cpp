@@ -10,14 +10,14 @@
 #include "materials/material_list.h"
 #include "materials/material_section.h"
 #include "materials/texture_names.h"
-#include "tests/materials/fake_materials.h"
+#include "tests/support/fake_host.h"
 
 namespace cvm {
 namespace {
 
 using test::FakeMaterial;
-using test::FakeMaterialNode;
 using test::FakeMaterials;
+using test::FakeNode;
 using test::FakeTexmap;
 
 TEST(GetTextureFileName, KeepsOnlyTheFileName) {
@@ -124,7 +124,8 @@ TEST(CollectMaterial, SubMaterialCyclesEnd) {
     FakeMaterial& leaf = m.Add("Leaf");
     shell.subs = {&multi, &leaf};
     multi.subs = {&shell, &leaf};
-    FakeMaterialNode node(&shell);
+    FakeNode node;
+    node.material = &shell;
     const MaterialGathering gathering = GatherMaterials({&node}, {0});
     EXPECT_EQ(Names(gathering.materials), (std::vector<std::string>{"Shell", "Leaf"}));
   }
@@ -159,8 +160,10 @@ TEST(CollectMaterial, SharedMultiMaterialsAreOpenedOnce) {
   FakeMaterial& other = m.Add("Other");
   for (int i = 0; i + 1 < kLevels; ++i) levels[i]->subs = {levels[i + 1], levels[i + 1]};
   levels.back()->subs = {&leaf, &other};
-  FakeMaterialNode first(levels[0]);
-  FakeMaterialNode second(levels[0]);
+  FakeNode first;
+  first.material = levels[0];
+  FakeNode second;
+  second.material = levels[0];
   const MaterialGathering gathering = GatherMaterials({&first, &second}, {0, 1});
   EXPECT_EQ(Names(gathering.materials), (std::vector<std::string>{"Leaf", "Other"}));
   long subQueries = 0;
@@ -170,12 +173,13 @@ TEST(CollectMaterial, SharedMultiMaterialsAreOpenedOnce) {
 
 // One node whose multi-material holds count distinct leaves, written through the section.
 struct ManyMaterials {
-  explicit ManyMaterials(int count) : multi(m.Add("Multi", true)), node(&multi) {
+  explicit ManyMaterials(int count) : multi(m.Add("Multi", true)) {
+    node.material = &multi;
     for (int i = 0; i < count; ++i) multi.subs.push_back(&m.Add("M"));
   }
   FakeMaterials m;
   FakeMaterial& multi;
-  FakeMaterialNode node;
+  FakeNode node;
 };
 
 TEST(WriteMaterialSection, RefusesMoreMaterialsThanAFaceGroupCanAddress) {

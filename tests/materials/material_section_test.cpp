@@ -2,7 +2,6 @@
 // into memory, and the section's bytes checked.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -17,6 +16,7 @@
 #include "reader/cvm_reader.h"
 #include "standin/standin_scene.h"
 #include "tests/support/counting_host.h"
+#include "tests/support/float_bits.h"
 #include "tests/support/recording_ui.h"
 
 namespace cvm {
@@ -167,8 +167,7 @@ void Append(std::vector<uint8_t>& bytes, const std::vector<uint8_t>& more) {
 }
 
 std::vector<uint8_t> F32Bytes(float f) {
-  uint32_t v;
-  std::memcpy(&v, &f, 4);
+  const uint32_t v = test::FloatBits(f);
   return Bytes({int(v & 0xFF), int(v >> 8 & 0xFF), int(v >> 16 & 0xFF), int(v >> 24)});
 }
 

@@ -3,13 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <limits>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "tests/support/corner_records.h"
+#include "tests/support/float_bits.h"
 #include "tests/support/recording_ui.h"
 
 namespace cvm {
@@ -17,11 +17,7 @@ namespace {
 
 const float kNaN = std::numeric_limits<float>::quiet_NaN();
 
-uint32_t Bits(float f) {
-  uint32_t b;
-  std::memcpy(&b, &f, sizeof b);
-  return b;
-}
+using test::FloatBits;
 
 std::vector<CornerRecord> Records(const std::vector<Point3>& values) {
   std::vector<CornerRecord> records;
@@ -65,9 +61,9 @@ void ExpectSameBits(const std::vector<Point3>& actual, const std::vector<Point3>
   ASSERT_EQ(actual.size(), expected.size());
   for (size_t i = 0; i < actual.size(); ++i) {
     SCOPED_TRACE(i);
-    EXPECT_EQ(Bits(actual[i].x), Bits(expected[i].x));
-    EXPECT_EQ(Bits(actual[i].y), Bits(expected[i].y));
-    EXPECT_EQ(Bits(actual[i].z), Bits(expected[i].z));
+    EXPECT_EQ(FloatBits(actual[i].x), FloatBits(expected[i].x));
+    EXPECT_EQ(FloatBits(actual[i].y), FloatBits(expected[i].y));
+    EXPECT_EQ(FloatBits(actual[i].z), FloatBits(expected[i].z));
   }
 }
 

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "tests/meshes/fake_host.h"
+#include "tests/support/fake_host.h"
 
 namespace cvm {
 namespace {
@@ -31,7 +31,8 @@ class FaceGroupsTest : public testing::Test {
     hugeMulti.subs = {&a, &b};
     hugeMulti.subCountOverride = 0x7FFFFFFF;
   }
-  void Check(const std::vector<uint16_t>& ids, HostMaterial* material, const std::vector<ExpectedGroup>& expected) {
+  void Check(const std::vector<uint16_t>& ids, HostMaterial* material,
+             const std::vector<ExpectedGroup>& expected) {
     std::vector<FaceGroup> groups;
     std::vector<uint32_t> faceOrder;
     BuildFaceGroups(ids, material, materials, groups, faceOrder);

@@ -2,26 +2,23 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "meshes/float_key.h"
 #include "meshes/select_corner_normal.h"
-#include "tests/meshes/fake_host.h"
+#include "tests/support/fake_host.h"
+#include "tests/support/float_bits.h"
 #include "tests/support/recording_ui.h"
 
 namespace cvm {
 namespace {
 
-uint32_t Bits(float f) {
-  uint32_t b;
-  std::memcpy(&b, &f, sizeof b);
-  return b;
-}
+using test::FloatBits;
 
 bool SameBits(const Point3& a, const Point3& b) {
-  return Bits(a.x) == Bits(b.x) && Bits(a.y) == Bits(b.y) && Bits(a.z) == Bits(b.z);
+  return FloatBits(a.x) == FloatBits(b.x) && FloatBits(a.y) == FloatBits(b.y) &&
+         FloatBits(a.z) == FloatBits(b.z);
 }
 
 // One fan of faces around vertex 0 with distinct face normals, so each rule's result is

@@ -11,7 +11,8 @@
 #include "format/byte_sink.h"
 #include "meshes/consolidate_channels.h"
 #include "meshes/gather_mesh.h"
-#include "tests/meshes/fake_host.h"
+#include "tests/support/fake_host.h"
+#include "tests/support/float_bits.h"
 
 namespace cvm {
 namespace {
@@ -25,11 +26,7 @@ struct Bytes {
   }
   Bytes& U16(uint16_t v) { return U8(v & 0xFF).U8(v >> 8); }
   Bytes& U32(uint32_t v) { return U16(v & 0xFFFF).U16(v >> 16); }
-  Bytes& F32(float f) {
-    uint32_t b;
-    std::memcpy(&b, &f, sizeof b);
-    return U32(b);
-  }
+  Bytes& F32(float f) { return U32(test::FloatBits(f)); }
 };
 
 // Gathers, consolidates and writes mesh the way the mesh section does; the record after its

@@ -17,6 +17,7 @@
 #include "reader/cvm_reader.h"
 #include "standin/standin_scene.h"
 #include "tests/support/counting_host.h"
+#include "tests/support/fake_host.h"
 #include "tests/support/recording_ui.h"
 
 namespace cvm {
@@ -207,52 +208,25 @@ class WrappedScene final : public HostScene {
   std::vector<WrappedNode> nodes_;
 };
 
-// A triangle object whose mesh claims more faces than a record can count; its arrays do not
-// exist, so any read of them fails loudly.
-class HugeMesh final : public HostMesh {
- public:
-  int32_t MeshFaceCount() const override { return 0x55555556; }
-  const MeshFace* MeshFaces() const override { return nullptr; }
-  int32_t MeshVertexCount() const override { return 0; }
-  const Point3* MeshVertices() const override { return nullptr; }
-  int32_t MeshTVertCount() const override { return 0; }
-  const Point3* MeshTVerts() const override { return nullptr; }
-  const TVFace* MeshTVFaces() const override { return nullptr; }
-  void buildNormals() override { ++buildNormalsCalls; }
-  const Point3* MeshFaceNormals() const override { return nullptr; }
-  const RVertex* MeshRenderNormals() const override { return nullptr; }
-  int32_t getNumMapVerts(int /*channel*/) const override { return 0; }
-  const Point3* mapVerts(int /*channel*/) const override { return nullptr; }
-  const TVFace* mapFaces(int /*channel*/) const override { return nullptr; }
-  int buildNormalsCalls = 0;
-};
-
-class HugeTriObject final : public HostObject {
- public:
-  uint32_t ObjectSuperClassId() const override { return 0x10; }
-  ClassId ObjectClassId() const override { return triObjectClassID; }
-  bool ObjectCanConvertTo(ClassId target) const override { return target == triObjectClassID; }
-  HostObject* ObjectConvertTo(ClassId /*target*/, TimeValue /*t*/) override { return this; }
-  void ReleaseTemporaryObject() override { ++releases; }
-  int32_t LightTypeCode() const override { return 0; }
-  Point3 LightColor(TimeValue /*t*/) const override { return {}; }
-  float LightIntensity(TimeValue /*t*/) const override { return 0; }
-  HostMesh* TriObjectMesh() override { return &mesh; }
-  const HostBezierShape* ShapeObjectBezierShape() const override { return nullptr; }
-  HugeMesh mesh;
-  int releases = 0;
-};
-
 TEST(MeshSection, MeshWithMoreCornersThanAU32CanCountIsRefused) {
   auto scene = SceneFromJson(TriangleFan(1));
   ASSERT_NE(scene, nullptr);
-  HugeTriObject huge;
+  // A triangle object whose mesh claims more faces than a record can count; its arrays do not
+  // exist, so any read of them fails loudly.
+  test::FakeMesh mesh;
+  mesh.faceCountOverride = 0x55555556;
+  test::FakeObject huge;
+  huge.superClassId = 0x10;
+  huge.classId = triObjectClassID;
+  huge.convertsTo = {triObjectClassID};
+  huge.conversion = &huge;
+  huge.mesh = &mesh;
   WrappedScene wrapped(*scene, [&huge](HostNode&, int call) { return TriObjectResult{&huge, call > 0}; });
   const MemoryExport result = ExportToMemory(wrapped);
   EXPECT_EQ(result.outcome.result, kExportFailed);
   EXPECT_NE(result.outcome.error.find("\"Tri\""), std::string::npos) << result.outcome.error;
   EXPECT_TRUE(result.bytes.empty());
-  EXPECT_EQ(huge.mesh.buildNormalsCalls, 0);
+  EXPECT_EQ(mesh.buildNormalsCalls, 0);
   EXPECT_EQ(huge.releases, 1);  // the section's temporary, released on the way out
 }
 

@@ -15,6 +15,7 @@
 #include "import/scene_document.h"
 #include "standin/standin_scene.h"
 #include "tests/support/counting_host.h"
+#include "tests/support/float_bits.h"
 #include "tests/support/recording_ui.h"
 
 namespace cvm::test {
@@ -32,11 +33,7 @@ class ByteBuilder {
   }
   ByteBuilder& U16(uint16_t v) { return U8(static_cast<uint8_t>(v)).U8(static_cast<uint8_t>(v >> 8)); }
   ByteBuilder& U32(uint32_t v) { return U16(static_cast<uint16_t>(v)).U16(static_cast<uint16_t>(v >> 16)); }
-  ByteBuilder& F32(float v) {
-    uint32_t bits;
-    std::memcpy(&bits, &v, sizeof bits);
-    return U32(bits);
-  }
+  ByteBuilder& F32(float v) { return U32(FloatBits(v)); }
   // Three floats exactly in the order given (the file order).
   ByteBuilder& F3(float a, float b, float c) { return F32(a).F32(b).F32(c); }
   ByteBuilder& Str(const std::string& s) {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "tests/objects/export_bytes.h"
-#include "tests/objects/scripted_host.h"
+#include "tests/support/fake_host.h"
 
 namespace cvm::test {
 namespace {
@@ -25,11 +25,11 @@ class ShapeNodeFixture : public ::testing::Test {
     scene.nodes.push_back(&node);
   }
 
-  ScriptedScene scene;
-  ScriptedNode node;
-  ScriptedObject evaluated;
-  ScriptedObject temporary;
-  ScriptedShape shape;
+  FakeScene scene;
+  FakeNode node;
+  FakeObject evaluated;
+  FakeObject temporary;
+  FakeShape shape;
 };
 
 // Counts no real shape could be built with (the stand-in tests cover the u16 boundary).
@@ -38,8 +38,9 @@ struct HugeCountCase {
   int32_t splineCount;
   int32_t knotCount;
 };
-void PrintTo(const HugeCountCase& c, std::ostream* os) { *os << c.label; }
-
+void PrintTo(const HugeCountCase& c, std::ostream* os) {
+  *os << c.label;
+}
 
 class HugeHostCounts : public ShapeNodeFixture, public ::testing::WithParamInterface<HugeCountCase> {};
 
@@ -73,8 +74,9 @@ struct OddAnswerCase {
   int32_t knotCount;
   std::vector<uint8_t> expectedAfterPosition;  // spline count, entries, user text
 };
-void PrintTo(const OddAnswerCase& c, std::ostream* os) { *os << c.label; }
-
+void PrintTo(const OddAnswerCase& c, std::ostream* os) {
+  *os << c.label;
+}
 
 class OddHostAnswers : public ShapeNodeFixture, public ::testing::WithParamInterface<OddAnswerCase> {};
 
@@ -97,25 +99,27 @@ TEST_P(OddHostAnswers, RecordStaysCompleteWithCountsMatchingTheEntries) {
 
 INSTANTIATE_TEST_SUITE_P(
     Answers, OddHostAnswers,
-    ::testing::Values(
-        OddAnswerCase{"ConversionGivesNothing", true, false, 2, false, 1, ByteBuilder().U16(0).NoUserText().bytes},
-        OddAnswerCase{"TemporaryWithoutShape", false, true, 2, false, 1, ByteBuilder().U16(0).NoUserText().bytes},
-        OddAnswerCase{"NegativeSplineCount", false, false, -3, false, 1, ByteBuilder().U16(0).NoUserText().bytes},
-        OddAnswerCase{"NegativeKnotCount", false, false, 1, false, INT_MIN,
-                      ByteBuilder().U16(1).U16(0).U8(0).NoUserText().bytes},
-        OddAnswerCase{"MissingSplinesAreEmptyAndOpen", false, false, 2, true, 1,
-                      ByteBuilder().U16(2).U16(0).U8(0).U16(0).U8(0).NoUserText().bytes}),
+    ::testing::Values(OddAnswerCase{"ConversionGivesNothing", true, false, 2, false, 1,
+                                    ByteBuilder().U16(0).NoUserText().bytes},
+                      OddAnswerCase{"TemporaryWithoutShape", false, true, 2, false, 1,
+                                    ByteBuilder().U16(0).NoUserText().bytes},
+                      OddAnswerCase{"NegativeSplineCount", false, false, -3, false, 1,
+                                    ByteBuilder().U16(0).NoUserText().bytes},
+                      OddAnswerCase{"NegativeKnotCount", false, false, 1, false, INT_MIN,
+                                    ByteBuilder().U16(1).U16(0).U8(0).NoUserText().bytes},
+                      OddAnswerCase{"MissingSplinesAreEmptyAndOpen", false, false, 2, true, 1,
+                                    ByteBuilder().U16(2).U16(0).U8(0).U16(0).U8(0).NoUserText().bytes}),
     LabelName());
 
 TEST(LightHostAnswers, LightThatNoLongerEvaluatesIsRefusedNamingTheNode) {
-  ScriptedObject light;
+  FakeObject light;
   light.superClassId = kLightSuperClassId;
-  light.isShape = false;
-  ScriptedNode node;
+  light.convertsTo.clear();
+  FakeNode node;
   node.name = "Lamp";
   node.object = &light;
   node.evaluationsBeforeVanishing = 2;  // collection and classification see the light
-  ScriptedScene scene;
+  FakeScene scene;
   scene.nodes.push_back(&node);
 
   const ExportRun run = ExportSceneToMemory(scene);

@@ -9,9 +9,12 @@
 
 #include "format/record_writer.h"
 #include "tests/reader/built_file.h"
+#include "tests/support/float_bits.h"
 
 namespace cvm::reader::test {
 namespace {
+
+using cvm::test::FloatBits;
 
 using json = nlohmann::ordered_json;
 

@@ -5,8 +5,8 @@
 #include <functional>
 
 #include "reader/cvm_reader.h"
-#include "tests/reader/allocation_tracker.h"
 #include "tests/reader/built_file.h"
+#include "tests/support/allocation_counter.h"
 
 namespace cvm::reader::test {
 namespace {
@@ -180,9 +180,9 @@ TEST(ReadErrors, HugeCountsRejectedWithoutLargeAllocation) {
     bool ok = true;
     size_t largest = 0;
     {
-      LargestAllocation tracker;
+      cvm::test::AllocationMeter meter;
       ok = ReadCvm(b.bytes.data(), b.bytes.size(), file, error);
-      largest = tracker.bytes();
+      largest = meter.Largest();
     }
     EXPECT_FALSE(ok) << h.name;
     EXPECT_EQ(error.offset, b.At(h.path)) << h.name << ": " << error.message;
@@ -197,11 +197,11 @@ TEST(ReadErrors, HeaderCountsCheckedAgainstFileSize) {
   b.Set("header.lightCount", 4, 0xFFFFFFFF).PadTo(40);
   CvmFile file;
   ReadError error;
-  LargestAllocation tracker;
+  cvm::test::AllocationMeter meter;
   ASSERT_FALSE(ReadCvm(b.bytes.data(), b.bytes.size(), file, error));
   EXPECT_EQ(error.offset, b.At("header.lightCount"));
   EXPECT_NE(error.message.find("header: light count 4294967295"), std::string::npos) << error.message;
-  EXPECT_LT(tracker.bytes(), 4096u);
+  EXPECT_LT(meter.Largest(), 4096u);
 }
 
 }  // namespace

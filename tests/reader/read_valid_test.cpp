@@ -8,9 +8,12 @@
 #include "reader/cvm_reader.h"
 #include "tests/reader/built_file.h"
 #include "tests/reader/unique_temp_path.h"
+#include "tests/support/float_bits.h"
 
 namespace cvm::reader::test {
 namespace {
+
+using cvm::test::FloatBits;
 
 CvmFile Decode(const std::vector<uint8_t>& bytes) {
   CvmFile file;

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,6 +13,7 @@
 #include "tests/roundtrip/expected_file.h"
 #include "tests/roundtrip/random_scene.h"
 #include "tests/support/counting_host.h"
+#include "tests/support/float_bits.h"
 #include "tests/support/recording_ui.h"
 
 namespace cvm::test {
@@ -27,7 +27,7 @@ constexpr uint32_t kFirstSeed = 1;
 constexpr uint32_t kSeedCount = 1500;
 
 bool SameBits(float a, float b) {
-  return std::memcmp(&a, &b, sizeof a) == 0;
+  return FloatBits(a) == FloatBits(b);
 }
 
 // Host point in the file's order (x, z, y), compared bit for bit.

@@ -6,6 +6,7 @@
 
 #include "format/output_target.h"
 #include "import/scene_document.h"
+#include "tests/support/float_bits.h"
 
 namespace cvm::test {
 
@@ -35,10 +36,7 @@ uint32_t ReadU32At(const std::vector<uint8_t>& bytes, size_t offset) {
 }
 
 float ReadF32At(const std::vector<uint8_t>& bytes, size_t offset) {
-  const uint32_t bits = ReadU32At(bytes, offset);
-  float value;
-  std::memcpy(&value, &bits, sizeof value);
-  return value;
+  return FloatFromBits(ReadU32At(bytes, offset));
 }
 
 std::vector<uint32_t> HeaderCounts(const std::vector<uint8_t>& bytes) {

@@ -1,18 +1,14 @@
 #include "tests/support/scene_model_compare.h"
 
 #include <cmath>
-#include <cstring>
+
+#include "tests/support/float_bits.h"
 
 namespace cvm::standin {
 namespace {
 
 bool SameFloat(float a, float b) {
-  if (std::isnan(a) && std::isnan(b)) return true;
-  uint32_t ba = 0;
-  uint32_t bb = 0;
-  std::memcpy(&ba, &a, sizeof ba);
-  std::memcpy(&bb, &b, sizeof bb);
-  return ba == bb;
+  return (std::isnan(a) && std::isnan(b)) || cvm::test::FloatBits(a) == cvm::test::FloatBits(b);
 }
 
 std::string At(const std::string& path, size_t i) {
