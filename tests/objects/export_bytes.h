@@ -1,5 +1,6 @@
-// Small helpers for the scene-object tests: golden bytes built independently of the
-// exporter's own field writers, and one export through the real driver into memory.
+// Small helpers for the scene-object tests: the records a section should write, as bytes, and
+// one export through the real driver into memory. The bytes of each kind of record against the
+// format itself are the format tests' (tests/format).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,8 +12,12 @@
 #include <vector>
 
 #include "export/run_export.h"
+#include "format/binary_writer.h"
+#include "format/byte_sink.h"
+#include "format/record_writer.h"
 #include "host/host_scene.h"
 #include "import/scene_document.h"
+#include "reader/cvm_reader.h"
 #include "standin/standin_scene.h"
 #include "tests/support/counting_host.h"
 #include "tests/support/float_bits.h"
@@ -24,27 +29,26 @@ namespace cvm::test {
 // the 8-byte material section of an empty material list.
 constexpr size_t kObjectRecordsStart = 28;
 
-// Expected bytes, little-endian, built from bit patterns with shifts.
-class ByteBuilder {
- public:
-  ByteBuilder& U8(uint8_t v) {
-    bytes.push_back(v);
-    return *this;
+// The bytes of records as the format lays them out (format/record_layout.h), one after the
+// other: what a section writes for nodes that give these records.
+template <typename... Records>
+std::vector<uint8_t> RecordBytes(const Records&... records) {
+  MemorySink sink;
+  {
+    OutputStream stream(sink);
+    (format::WriteRecord(stream, records), ...);
+    stream.Flush();
   }
-  ByteBuilder& U16(uint16_t v) { return U8(static_cast<uint8_t>(v)).U8(static_cast<uint8_t>(v >> 8)); }
-  ByteBuilder& U32(uint32_t v) { return U16(static_cast<uint16_t>(v)).U16(static_cast<uint16_t>(v >> 16)); }
-  ByteBuilder& F32(float v) { return U32(FloatBits(v)); }
-  // Three floats exactly in the order given (the file order).
-  ByteBuilder& F3(float a, float b, float c) { return F32(a).F32(b).F32(c); }
-  ByteBuilder& Str(const std::string& s) {
-    bytes.insert(bytes.end(), s.begin(), s.end());
-    return U8(0);
-  }
-  ByteBuilder& NoUserText() { return U16(0); }
-  ByteBuilder& UserText(const std::string& s) { return U16(1).Str(s); }
+  return sink.bytes;
+}
 
-  std::vector<uint8_t> bytes;
-};
+// An exported file's records; fails the current test when the reader refuses the file.
+inline reader::CvmFile Decoded(const std::vector<uint8_t>& bytes) {
+  reader::CvmFile file;
+  reader::ReadError error;
+  EXPECT_TRUE(reader::ReadCvm(bytes.data(), bytes.size(), file, error)) << reader::FormatReadError(error);
+  return file;
+}
 
 struct ExportRun {
   RecordingUi ui;

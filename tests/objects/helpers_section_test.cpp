@@ -37,38 +37,17 @@ INSTANTIATE_TEST_SUITE_P(
         HelperRecordCase{"UnrotatedAtPosition",
                          R"({"name": "Dummy01", "transform": [[1,0,0],[0,1,0],[0,0,1],[1,2,3]],
                              "object": {"kind": "helper"}})",
-                         ByteBuilder()
-                             .Str("Dummy01")
-                             .F3(1, 3, 2)
-                             .F3(1, 0, 0)
-                             .F3(0, 1, 0)
-                             .F3(0, 0, 1)
-                             .NoUserText()
-                             .bytes},
+                         RecordBytes(format::CvmHelper{"Dummy01", {1, 3, 2}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}, std::nullopt})},
         // 90 degrees about host Z: X along host +Y, Y along host -X; nothing is negated.
         HelperRecordCase{"RotatedAboutZWithUserText",
                          R"({"name": "Door", "userText": "abc",
                              "transform": [[0,1,0],[-1,0,0],[0,0,1],[0,0,0]],
                              "object": {"kind": "helper"}})",
-                         ByteBuilder()
-                             .Str("Door")
-                             .F3(0, 0, 0)
-                             .F3(0, 0, 1)
-                             .F3(0, 1, 0)
-                             .F3(-1, 0, 0)
-                             .UserText("abc")
-                             .bytes},
+                         RecordBytes(format::CvmHelper{"Door", {0, 0, 0}, {0, 0, 1}, {0, 1, 0}, {-1, 0, 0}, "abc"})},
         HelperRecordCase{"ScaledKeepsUnitAxesAndPosition",
                          R"({"name": "", "transform": [[2,0,0],[0,2,0],[0,0,-2],[4,-5,6]],
                              "object": {"kind": "helper", "classId": [8872500, 0]}})",
-                         ByteBuilder()
-                             .Str("")
-                             .F3(4, 6, -5)
-                             .F3(1, 0, 0)
-                             .F3(0, -1, 0)
-                             .F3(0, 0, 1)
-                             .NoUserText()
-                             .bytes}),
+                         RecordBytes(format::CvmHelper{"", {4, 6, -5}, {1, 0, 0}, {0, -1, 0}, {0, 0, 1}, std::nullopt})}),
     LabelName());
 
 TEST(HelperClasses, BothAcceptedClassesWriteIdenticalRecordsAndAThirdNone) {
@@ -85,14 +64,7 @@ TEST(HelperClasses, BothAcceptedClassesWriteIdenticalRecordsAndAThirdNone) {
   ASSERT_EQ(e.run.bytes.size(), kObjectRecordsStart + 2 * recordSize);
   const std::vector<uint8_t> first(e.run.bytes.begin() + kObjectRecordsStart,
                                    e.run.bytes.begin() + kObjectRecordsStart + recordSize);
-  EXPECT_EQ(first, ByteBuilder()
-                       .Str("Marker")
-                       .F3(7, 9, 8)
-                       .F3(0, 1, 0)
-                       .F3(-1, 0, 0)
-                       .F3(0, 0, 1)
-                       .UserText("spawn=1")
-                       .bytes);
+  EXPECT_EQ(first, RecordBytes(format::CvmHelper{"Marker", {7, 9, 8}, {0, 1, 0}, {-1, 0, 0}, {0, 0, 1}, "spawn=1"}));
   EXPECT_EQ(Slice(e.run.bytes, kObjectRecordsStart + recordSize), first);
 }
 

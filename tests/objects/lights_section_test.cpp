@@ -41,72 +41,32 @@ INSTANTIATE_TEST_SUITE_P(
                         R"({"name": "Sun", "transform": [[1,0,0],[0,1,0],[0,0,1],[1,2,3]],
                             "object": {"kind": "light", "lightType": 1, "color": [0.5, 0.25, 1.0],
                                        "intensity": 2.5}})",
-                        ByteBuilder()
-                            .Str("Sun")
-                            .U16(1)
-                            .F3(1, 3, 2)
-                            .F3(1, 0, 0)
-                            .F3(0, 0, 1)
-                            .F3(kNegZero, -1, kNegZero)
-                            .F3(0.5f, 0.25f, 1.0f)
-                            .F32(2.5f)
-                            .NoUserText()
-                            .bytes},
+                        RecordBytes(format::CvmLight{"Sun", 1, {1, 3, 2}, {1, 0, 0}, {0, 0, 1}, {kNegZero, -1, kNegZero}, {0.5f, 0.25f, 1.0f}, 2.5f, std::nullopt})},
         // X along host +Y, Y along host -X; colour and intensity at their defaults.
         LightRecordCase{"RotatedAboutZWithUserText",
                         R"({"name": "Spot", "userText": "abc",
                             "transform": [[0,1,0],[-1,0,0],[0,0,1],[0,0,0]],
                             "object": {"kind": "light", "lightType": 4}})",
-                        ByteBuilder()
-                            .Str("Spot")
-                            .U16(4)
-                            .F3(0, 0, 0)
-                            .F3(0, 0, 1)
-                            .F3(-1, 0, 0)
-                            .F3(kNegZero, -1, kNegZero)
-                            .F3(1, 1, 1)
-                            .F32(1)
-                            .UserText("abc")
-                            .bytes},
+                        RecordBytes(format::CvmLight{"Spot", 4, {0, 0, 0}, {0, 0, 1}, {-1, 0, 0}, {kNegZero, -1, kNegZero}, {1, 1, 1}, 1, "abc"})},
         // Scaled, mirrored along X: each axis is made unit length on its own and keeps its
         // sign; the position is not scaled.
         LightRecordCase{"ScaledAndMirroredWithEmptyName",
                         R"({"transform": [[-10,0,0],[0,3,0],[0,0,0.5],[5,6,7]],
                             "object": {"kind": "light", "color": [2, -1, 0], "intensity": -3}})",
-                        ByteBuilder()
-                            .Str("")
-                            .U16(0)
-                            .F3(5, 7, 6)
-                            .F3(-1, 0, 0)
-                            .F3(0, 0, 1)
-                            .F3(kNegZero, -1, kNegZero)
-                            .F3(2, -1, 0)
-                            .F32(-3)
-                            .NoUserText()
-                            .bytes},
+                        RecordBytes(format::CvmLight{"", 0, {5, 7, 6}, {-1, 0, 0}, {0, 0, 1}, {kNegZero, -1, kNegZero}, {2, -1, 0}, -3, std::nullopt})},
         LightRecordCase{"ObliqueAxes",
                         R"({"name": "L", "transform": [[3,4,0],[0,0,2],[0,-5,0],[0,0,0]],
                             "object": {"kind": "light", "lightType": 2}})",
-                        ByteBuilder()
-                            .Str("L")
-                            .U16(2)
-                            .F3(0, 0, 0)
-                            .F3(0.6f, 0, 0.8f)
-                            .F3(0, 1, 0)
-                            .F3(kNegZero, kNegZero, 1)
-                            .F3(1, 1, 1)
-                            .F32(1)
-                            .NoUserText()
-                            .bytes}),
+                        RecordBytes(format::CvmLight{"L", 2, {0, 0, 0}, {0.6f, 0, 0.8f}, {0, 1, 0}, {kNegZero, kNegZero, 1}, {1, 1, 1}, 1, std::nullopt})}),
     LabelName());
 
 TEST(LightRecordBytes, NegatedZeroComponentsAreNegativeZero) {
   const JsonExport e = ExportJson(SceneWithNodes(R"({"name": "S", "object": {"kind": "light"}})"));
   ASSERT_NE(e.scene, nullptr);
-  // name (2) + type (2) + position (12) + axisX (12) + axisY (12): axisZNegated follows.
-  const size_t axisZ = kObjectRecordsStart + 2 + 2 + 12 + 12 + 12;
-  const std::vector<uint8_t> negatedUp(e.run.bytes.begin() + axisZ, e.run.bytes.begin() + axisZ + 12);
-  EXPECT_EQ(negatedUp, (std::vector<uint8_t>{0, 0, 0, 0x80, 0, 0, 0x80, 0xBF, 0, 0, 0, 0x80}));
+  const format::Vec3 negatedUp = Decoded(e.run.bytes).lights.at(0).axisZNegated;
+  EXPECT_EQ(FloatBits(negatedUp.x), 0x80000000u);
+  EXPECT_EQ(FloatBits(negatedUp.y), 0xBF800000u);
+  EXPECT_EQ(FloatBits(negatedUp.z), 0x80000000u);
 }
 
 struct TypeCodeCase {
@@ -120,8 +80,7 @@ TEST_P(LightTypeCodes, OnlyCodesZeroToFourPassThrough) {
   const JsonExport e = ExportJson(SceneWithNodes(R"({"name": "L", "object": {"kind": "light", "lightType": )" +
                                                  std::to_string(GetParam().hostCode) + "}}"));
   ASSERT_NE(e.scene, nullptr);
-  const size_t typeAt = kObjectRecordsStart + 2;
-  EXPECT_EQ(e.run.bytes.at(typeAt) | e.run.bytes.at(typeAt + 1) << 8, GetParam().written);
+  EXPECT_EQ(Decoded(e.run.bytes).lights.at(0).typeCode, GetParam().written);
 }
 
 INSTANTIATE_TEST_SUITE_P(Codes, LightTypeCodes,
@@ -143,11 +102,13 @@ TEST(LightRecordBytes, RecordsFollowInListOrderWithNothingBetween) {
   const size_t helpers = second + 6 + 69;    // name length + 69
   ASSERT_GT(e.run.bytes.size(), helpers);
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(&e.run.bytes[first])), "First");
-  EXPECT_EQ(e.run.bytes[first + 6], 3);
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(&e.run.bytes[second])), "Second");
-  EXPECT_EQ(e.run.bytes[second + 7], 2);
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(&e.run.bytes[helpers])), "H");
   EXPECT_EQ(e.run.bytes.size(), helpers + 1 + 51);  // name length + 51
+  const reader::CvmFile file = Decoded(e.run.bytes);
+  ASSERT_EQ(file.lights.size(), 2u);
+  EXPECT_EQ(file.lights[0].typeCode, 3u);
+  EXPECT_EQ(file.lights[1].typeCode, 2u);
 }
 
 // Each section announces itself once, even with nothing to write.

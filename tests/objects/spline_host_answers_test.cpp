@@ -72,7 +72,7 @@ struct OddAnswerCase {
   int32_t splineCount;
   bool splinesMissing;
   int32_t knotCount;
-  std::vector<uint8_t> expectedAfterPosition;  // spline count, entries, user text
+  std::vector<format::CvmSpline> splines;  // what the record holds after the node's position
 };
 void PrintTo(const OddAnswerCase& c, std::ostream* os) {
   *os << c.label;
@@ -91,24 +91,19 @@ TEST_P(OddHostAnswers, RecordStaysCompleteWithCountsMatchingTheEntries) {
   const ExportRun run = ExportSceneToMemory(scene);
 
   ASSERT_EQ(run.outcome.result, kExportDone) << run.outcome.error;
-  std::vector<uint8_t> expected = ByteBuilder().Str("Path").F3(0, 0, 0).bytes;
-  expected.insert(expected.end(), c.expectedAfterPosition.begin(), c.expectedAfterPosition.end());
-  EXPECT_EQ(Slice(run.bytes, kObjectRecordsStart), expected);
+  EXPECT_EQ(Slice(run.bytes, kObjectRecordsStart),
+            RecordBytes(format::CvmSplineObject{"Path", {0, 0, 0}, c.splines, std::nullopt}));
   EXPECT_EQ(temporary.releases, c.conversionGivesNothing ? 0 : 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Answers, OddHostAnswers,
-    ::testing::Values(OddAnswerCase{"ConversionGivesNothing", true, false, 2, false, 1,
-                                    ByteBuilder().U16(0).NoUserText().bytes},
-                      OddAnswerCase{"TemporaryWithoutShape", false, true, 2, false, 1,
-                                    ByteBuilder().U16(0).NoUserText().bytes},
-                      OddAnswerCase{"NegativeSplineCount", false, false, -3, false, 1,
-                                    ByteBuilder().U16(0).NoUserText().bytes},
-                      OddAnswerCase{"NegativeKnotCount", false, false, 1, false, INT_MIN,
-                                    ByteBuilder().U16(1).U16(0).U8(0).NoUserText().bytes},
+    ::testing::Values(OddAnswerCase{"ConversionGivesNothing", true, false, 2, false, 1, {}},
+                      OddAnswerCase{"TemporaryWithoutShape", false, true, 2, false, 1, {}},
+                      OddAnswerCase{"NegativeSplineCount", false, false, -3, false, 1, {}},
+                      OddAnswerCase{"NegativeKnotCount", false, false, 1, false, INT_MIN, {{false, {}}}},
                       OddAnswerCase{"MissingSplinesAreEmptyAndOpen", false, false, 2, true, 1,
-                                    ByteBuilder().U16(2).U16(0).U8(0).U16(0).U8(0).NoUserText().bytes}),
+                                    {{false, {}}, {false, {}}}}),
     LabelName());
 
 TEST(LightHostAnswers, LightThatNoLongerEvaluatesIsRefusedNamingTheNode) {

@@ -43,68 +43,38 @@ INSTANTIATE_TEST_SUITE_P(
             R"({"name": "Rail", "transform": [[1,0,0],[0,1,0],[0,0,1],[10,0,0]],
                              "object": {"kind": "shape",
                                         "splines": [{"closed": false, "knots": [[11,2,3]]}]}})",
-            ByteBuilder().Str("Rail").F3(10, 0, 0).U16(1).U16(1).U8(0).F3(11, 3, 2).NoUserText().bytes},
+            RecordBytes(format::CvmSplineObject{"Rail", {10, 0, 0}, {{false, {{11, 3, 2}}}}, std::nullopt})},
         SplineRecordCase{"OpenSplineOfTwoKnots",
                          R"({"name": "P", "object": {"kind": "shape",
                              "splines": [{"closed": false, "knots": [[1,2,3],[-4,5.5,0.25]]}]}})",
-                         ByteBuilder()
-                             .Str("P")
-                             .F3(0, 0, 0)
-                             .U16(1)
-                             .U16(2)
-                             .U8(0)
-                             .F3(1, 3, 2)
-                             .F3(-4, 0.25f, 5.5f)
-                             .NoUserText()
-                             .bytes},
+                         RecordBytes(format::CvmSplineObject{"P", {0, 0, 0}, {{false, {{1, 3, 2}, {-4, 0.25f, 5.5f}}}}, std::nullopt})},
         SplineRecordCase{"ClosedAndOpenWithUserText",
                          R"({"name": "Loop", "userText": "abc", "object": {"kind": "shape",
                              "splines": [{"closed": true, "knots": [[0,0,0],[1,0,0],[0,1,0]]},
                                          {"closed": false, "knots": []}]}})",
-                         ByteBuilder()
-                             .Str("Loop")
-                             .F3(0, 0, 0)
-                             .U16(2)
-                             .U16(3)
-                             .U8(1)
-                             .F3(0, 0, 0)
-                             .F3(1, 0, 0)
-                             .F3(0, 0, 1)
-                             .U16(0)
-                             .U8(0)
-                             .UserText("abc")
-                             .bytes},
+                         RecordBytes(format::CvmSplineObject{"Loop", {0, 0, 0}, {{true, {{0, 0, 0}, {1, 0, 0}, {0, 0, 1}}}, {false, {}}}, "abc"})},
         SplineRecordCase{"ShapeWithoutSplines",
                          R"({"name": "Empty", "transform": [[1,0,0],[0,1,0],[0,0,1],[1,2,3]],
                              "object": {"kind": "shape"}})",
-                         ByteBuilder().Str("Empty").F3(1, 3, 2).U16(0).NoUserText().bytes},
+                         RecordBytes(format::CvmSplineObject{"Empty", {1, 3, 2}, {}, std::nullopt})},
         // Scale and rotation reach the knots; the position stays as it is.
         SplineRecordCase{
             "ScaledNodeDoublesKnotDistance",
             R"({"name": "S", "transform": [[2,0,0],[0,2,0],[0,0,2],[10,0,0]],
                              "object": {"kind": "shape",
                                         "splines": [{"closed": false, "knots": [[1,2,3]]}]}})",
-            ByteBuilder().Str("S").F3(10, 0, 0).U16(1).U16(1).U8(0).F3(2, 6, 4).NoUserText().bytes},
+            RecordBytes(format::CvmSplineObject{"S", {10, 0, 0}, {{false, {{2, 6, 4}}}}, std::nullopt})},
         SplineRecordCase{"RotatedAboutZ",
                          R"({"name": "R", "transform": [[0,1,0],[-1,0,0],[0,0,1],[0,0,5]],
                              "object": {"kind": "shape",
                                         "splines": [{"closed": true, "knots": [[1,0,0],[0,1,0]]}]}})",
-                         ByteBuilder()
-                             .Str("R")
-                             .F3(0, 5, 0)
-                             .U16(1)
-                             .U16(2)
-                             .U8(1)
-                             .F3(0, 0, 1)
-                             .F3(-1, 0, 0)
-                             .NoUserText()
-                             .bytes},
+                         RecordBytes(format::CvmSplineObject{"R", {0, 5, 0}, {{true, {{0, 0, 1}, {-1, 0, 0}}}}, std::nullopt})},
         // The host's transform always adds the (cleared) translation row: -0 becomes +0.
         SplineRecordCase{
             "NegativeZeroKnotBecomesPositiveZero",
             R"({"name": "Z", "object": {"kind": "shape",
                              "splines": [{"closed": false, "knots": [["-0","-0","-0"]]}]}})",
-            ByteBuilder().Str("Z").F3(0, 0, 0).U16(1).U16(1).U8(0).F3(0, 0, 0).NoUserText().bytes}),
+            RecordBytes(format::CvmSplineObject{"Z", {0, 0, 0}, {{false, {{0, 0, 0}}}}, std::nullopt})}),
     LabelName());
 
 TEST(SplineRecordBytes, ShapeThatAlsoConvertsToAMeshIsASplineOnly) {
@@ -115,7 +85,7 @@ TEST(SplineRecordBytes, ShapeThatAlsoConvertsToAMeshIsASplineOnly) {
   EXPECT_EQ(U32At(e.run.bytes, 4), 0u);
   EXPECT_EQ(U32At(e.run.bytes, 16), 1u);
   EXPECT_EQ(Slice(e.run.bytes, kObjectRecordsStart),
-            ByteBuilder().Str("Both").F3(0, 0, 0).U16(1).U16(1).U8(1).F3(1, 1, 1).NoUserText().bytes);
+            RecordBytes(format::CvmSplineObject{"Both", {0, 0, 0}, {{true, {{1, 1, 1}}}}, std::nullopt}));
 }
 
 struct TemporaryCase {
