@@ -27,8 +27,8 @@
 #include "export/run_export.h"
 #include "output/atomic_file_target.h"
 #include "standin/standin_scene.h"
-#include "tools/cvmexport/thread_runner.h"
 #include "tests/support/allocation_counter.h"
+#include "tools/cvmexport/thread_runner.h"
 
 namespace cvm::bench {
 namespace {

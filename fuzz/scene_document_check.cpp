@@ -12,6 +12,7 @@
 #include "reader/cvm_reader.h"
 #include "standin/standin_scene.h"
 #include "tests/support/counting_host.h"
+#include "tests/support/float_bits.h"
 #include "tests/support/scene_model_compare.h"
 
 namespace cvm::fuzz {
@@ -46,12 +47,6 @@ const float kScales[] = {1.0f,
                          std::numeric_limits<float>::infinity(),
                          1e-30f,
                          100.0f};
-
-uint32_t Bits(float value) {
-  uint32_t bits;
-  std::memcpy(&bits, &value, sizeof bits);
-  return bits;
-}
 
 struct Export {
   ExportOutcome outcome;
@@ -108,7 +103,8 @@ std::string CheckExport(const standin::SceneModel& model, uint32_t hash) {
   if (!reader::ReadCvm(first.bytes.data(), first.bytes.size(), file, readError)) {
     return "the reader refuses the exported file: " + reader::FormatReadError(readError);
   }
-  if (Bits(file.header.scale) != Bits(options.scale)) return "the header does not carry the scale";
+  if (test::FloatBits(file.header.scale) != test::FloatBits(options.scale))
+    return "the header does not carry the scale";
   const uint64_t records = uint64_t{file.header.meshCount} + file.header.lightCount +
                            file.header.helperCount + file.header.splineCount;
   if (records > model.nodes.size()) return "more records than nodes";

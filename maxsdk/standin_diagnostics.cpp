@@ -11,10 +11,18 @@ bool echoAssertions = true;
 
 }  // namespace maxstandin
 
-int MaxStandinInitCustomControlsCount() { return maxstandin::initCustomControlsCount; }
+int MaxStandinInitCustomControlsCount() {
+  return maxstandin::initCustomControlsCount;
+}
 
-int MaxStandinAssertionCount() { return maxstandin::assertionCount; }
+int MaxStandinAssertionCount() {
+  return maxstandin::assertionCount;
+}
 
-MaxStandinAssertion MaxStandinLastAssertion() { return maxstandin::lastAssertion; }
+MaxStandinAssertion MaxStandinLastAssertion() {
+  return maxstandin::lastAssertion;
+}
 
-void MaxStandinSetAssertionEcho(bool echo) { maxstandin::echoAssertions = echo; }
+void MaxStandinSetAssertionEcho(bool echo) {
+  maxstandin::echoAssertions = echo;
+}

@@ -1,8 +1,8 @@
 #include "meshes/encode_normal.h"
 
-#include "format/float_to_int.h"
-
 #include <cmath>
+
+#include "format/float_to_int.h"
 
 namespace cvm {
 namespace {
@@ -13,7 +13,8 @@ constexpr float kDegreesPerRadian = 57.29578f;
 constexpr float kStepsPerDegree = 0.70833331f;
 
 uint8_t AngleToSteps(double radians) {
-  const double steps = radians * static_cast<double>(kDegreesPerRadian) * static_cast<double>(kStepsPerDegree);
+  const double steps =
+      radians * static_cast<double>(kDegreesPerRadian) * static_cast<double>(kStepsPerDegree);
   return static_cast<uint8_t>(static_cast<uint32_t>(TruncateToInt32(steps)) & 0xFF);
 }
 

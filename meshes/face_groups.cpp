@@ -10,7 +10,8 @@ int32_t SubMaterialCount(const HostMaterial* nodeMaterial) {
 }
 
 void BuildFaceGroups(const std::vector<uint16_t>& faceMaterialIds, HostMaterial* nodeMaterial,
-                     const MaterialList& materials, std::vector<FaceGroup>& groups, std::vector<uint32_t>& faceOrder) {
+                     const MaterialList& materials, std::vector<FaceGroup>& groups,
+                     std::vector<uint32_t>& faceOrder) {
   groups.clear();
   faceOrder.clear();
   const int32_t m = SubMaterialCount(nodeMaterial);
@@ -23,7 +24,8 @@ void BuildFaceGroups(const std::vector<uint16_t>& faceMaterialIds, HostMaterial*
   for (uint32_t s = 0; s < idRange; ++s) {
     const uint32_t count = start[s + 1];
     if (count == 0) continue;
-    const HostMaterial* material = subCount > 1 ? nodeMaterial->MaterialSub(static_cast<int32_t>(s)) : nodeMaterial;
+    const HostMaterial* material =
+        subCount > 1 ? nodeMaterial->MaterialSub(static_cast<int32_t>(s)) : nodeMaterial;
     groups.push_back({static_cast<int32_t>(s), FindMaterial(materials, material), count});
   }
   for (uint32_t s = 0; s < idRange; ++s) start[s + 1] += start[s];

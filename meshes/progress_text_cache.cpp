@@ -4,7 +4,8 @@
 
 namespace cvm {
 
-void ProgressTextCache::Show(const ProgressWindow& window, const char* format, const char* name, int percent) {
+void ProgressTextCache::Show(const ProgressWindow& window, const char* format, const char* name,
+                             int percent) {
   if (window.ui == nullptr) return;
   if (percent != percent_) {
     char text[kProgressTextSize];

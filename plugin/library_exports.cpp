@@ -8,14 +8,24 @@
 
 extern "C" {
 
-const char* LibDescription() { return LoadResourceString(IDS_LIBDESCRIPTION); }
+const char* LibDescription() {
+  return LoadResourceString(IDS_LIBDESCRIPTION);
+}
 
-int LibNumberClasses() { return 1; }
+int LibNumberClasses() {
+  return 1;
+}
 
-ClassDesc* LibClassDesc(int i) { return i == 0 ? &TheCvmExporterClassDesc() : nullptr; }
+ClassDesc* LibClassDesc(int i) {
+  return i == 0 ? &TheCvmExporterClassDesc() : nullptr;
+}
 
-ULONG LibVersion() { return VERSION_3DSMAX; }
+ULONG LibVersion() {
+  return VERSION_3DSMAX;
+}
 
-ULONG CanAutoDefer() { return 1; }
+ULONG CanAutoDefer() {
+  return 1;
+}
 
 }  // extern "C"

@@ -7,9 +7,13 @@ char resourceText[256];
 
 }  // namespace
 
-HINSTANCE ModuleInstance() { return moduleInstance; }
+HINSTANCE ModuleInstance() {
+  return moduleInstance;
+}
 
-void StoreModuleInstance(HINSTANCE instance) { moduleInstance = instance; }
+void StoreModuleInstance(HINSTANCE instance) {
+  moduleInstance = instance;
+}
 
 const char* LoadResourceString(int id) {
   if (moduleInstance == nullptr) return nullptr;

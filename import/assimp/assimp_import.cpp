@@ -7,11 +7,11 @@
 #include <assimp/Importer.hpp>
 #include <unordered_map>
 
-#include "standin/scene_model_validate.h"
 #include "import/assimp_materials.h"
 #include "import/assimp_meshes.h"
 #include "import/assimp_objects.h"
 #include "import/source_axes.h"
+#include "standin/scene_model_validate.h"
 
 namespace cvm::import {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "plugin/scale_text.h"
 #include "maxsdk/custom_controls.h"
+#include "plugin/scale_text.h"
 #include "resources/resource.h"
 
 namespace cvm::win32 {
@@ -12,7 +12,9 @@ namespace {
 // The edit box is read into a buffer of this size: at most 126 characters and the 0.
 constexpr int kScaleTextBufferSize = 127;
 
-bool IsChecked(HWND dialog, int id) { return SendDlgItemMessageA(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+bool IsChecked(HWND dialog, int id) {
+  return SendDlgItemMessageA(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
 
 void SetCheck(HWND dialog, int id, bool on) {
   SendDlgItemMessageA(dialog, id, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
@@ -105,8 +107,8 @@ INT_PTR CALLBACK OptionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
 }
 
 int RunOptionsDialog(HINSTANCE module, HWND owner, ExportOptions& options) {
-  const INT_PTR result = DialogBoxParamA(module, MAKEINTRESOURCEA(IDD_EXPORT_OPTIONS), owner, OptionsDialogProc,
-                                         reinterpret_cast<LPARAM>(&options));
+  const INT_PTR result = DialogBoxParamA(module, MAKEINTRESOURCEA(IDD_EXPORT_OPTIONS), owner,
+                                         OptionsDialogProc, reinterpret_cast<LPARAM>(&options));
   return result == 0 ? 0 : -1;
 }
 

@@ -10,9 +10,13 @@ namespace cvm::win32 {
 Win32ExportUi::Win32ExportUi(HINSTANCE module, HWND owner, const ExportOptions& options)
     : module_(module), owner_(owner), options_(options) {}
 
-Win32ExportUi::~Win32ExportUi() { DestroyProgressWindow(); }
+Win32ExportUi::~Win32ExportUi() {
+  DestroyProgressWindow();
+}
 
-int Win32ExportUi::ShowOptionsDialog(ExportOptions& options) { return RunOptionsDialog(module_, owner_, options); }
+int Win32ExportUi::ShowOptionsDialog(ExportOptions& options) {
+  return RunOptionsDialog(module_, owner_, options);
+}
 
 void Win32ExportUi::ShowNoDataMessage() {
   if (!options_.showWarningDialogs) return;
@@ -22,7 +26,8 @@ void Win32ExportUi::ShowNoDataMessage() {
 void Win32ExportUi::ShowExportError(const char* message, bool suppressPrompts) {
   if (!options_.showWarningDialogs || suppressPrompts) return;
   char text[1024];
-  std::snprintf(text, sizeof text, "The Corvane Model file was not written.\n\n%s", message != nullptr ? message : "");
+  std::snprintf(text, sizeof text, "The Corvane Model file was not written.\n\n%s",
+                message != nullptr ? message : "");
   MessageBoxA(owner_, text, kExportFailedCaption, MB_OK | MB_ICONERROR);
 }
 
@@ -32,7 +37,9 @@ bool Win32ExportUi::CreateProgressWindow() {
   return progress_ != nullptr;
 }
 
-void Win32ExportUi::SetProgressText(const char* text) { SetProgressWindowText(progress_, text); }
+void Win32ExportUi::SetProgressText(const char* text) {
+  SetProgressWindowText(progress_, text);
+}
 
 void Win32ExportUi::DestroyProgressWindow() {
   win32::DestroyProgressWindow(progress_);

@@ -13,7 +13,8 @@ TEST(ProgressText, PercentagesNeverReachOneHundred) {
   const struct {
     uint64_t i, n;
     int expected;
-  } cases[] = {{0, 3, 0}, {1, 3, 33}, {2, 3, 66}, {0, 200, 0}, {1, 200, 0}, {2, 200, 1},
+  } cases[] = {{0, 3, 0},     {1, 3, 33},     {2, 3, 66},
+               {0, 200, 0},   {1, 200, 0},    {2, 200, 1},
                {58, 200, 29}, {199, 200, 99}, {3u * 16777216u - 1, 3u * 16777216u, 99}};
   for (const auto& c : cases) EXPECT_EQ(ProgressPercent(c.i, c.n), c.expected) << c.i << " of " << c.n;
 }

@@ -245,7 +245,8 @@ TEST(ExportFaults, HostileSceneDocumentsExitOneWithTheirPlace) {
        "_c"},
       {"nul.json", std::string(R"({"nodes": [{"name": "a)") + '\0' + R"(b", "object": {"kind": "helper"}}]})",
        "nodes[0]"},
-      {"latin1.json", "{\"nodes\": [{\"name\": \"caf\xE9\", \"object\": {\"kind\": \"helper\"}}]}", "nodes[0]"},
+      {"latin1.json", "{\"nodes\": [{\"name\": \"caf\xE9\", \"object\": {\"kind\": \"helper\"}}]}",
+       "nodes[0]"},
   };
   const std::string out = dir.File("out.cvm");
   WriteBytes(out, kOld);

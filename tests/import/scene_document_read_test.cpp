@@ -8,15 +8,10 @@
 #include <string>
 
 #include "import/scene_document.h"
+#include "tests/support/float_bits.h"
 
 namespace cvm::import {
 namespace {
-
-uint32_t Bits(float f) {
-  uint32_t b = 0;
-  std::memcpy(&b, &f, sizeof b);
-  return b;
-}
 
 standin::SceneModel Load(const std::string& json) {
   standin::SceneModel model;
@@ -41,7 +36,7 @@ TEST_P(FloatFieldTest, ReadsAsDoubleRoundedOnceToFloat) {
   if (GetParam().bits == 0x7FC00000u) {
     EXPECT_TRUE(std::isnan(value));
   } else {
-    EXPECT_EQ(Bits(value), GetParam().bits) << GetParam().text;
+    EXPECT_EQ(test::FloatBits(value), GetParam().bits) << GetParam().text;
   }
 }
 
@@ -109,7 +104,7 @@ TEST(DocumentRead, MeshFieldsLandInTheFaces) {
   ASSERT_EQ(mesh.tverts.size(), 2u);
   EXPECT_EQ(mesh.tverts[0].x, 0.5f);
   EXPECT_EQ(mesh.tverts[0].y, 0.25f);
-  EXPECT_EQ(Bits(mesh.tverts[0].z), 0u);  // 2-number texture vertex: w = +0
+  EXPECT_EQ(test::FloatBits(mesh.tverts[0].z), 0u);  // 2-number texture vertex: w = +0
   EXPECT_EQ(mesh.tverts[1].z, 3.0f);
   EXPECT_EQ(mesh.tvFaces[1].t[0], 1u);
   ASSERT_TRUE(mesh.colors.has_value());

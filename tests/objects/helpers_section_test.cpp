@@ -10,15 +10,18 @@
 namespace cvm::test {
 namespace {
 
-std::string SceneWithNodes(const std::string& nodes) { return R"({"nodes": [)" + nodes + "]}"; }
+std::string SceneWithNodes(const std::string& nodes) {
+  return R"({"nodes": [)" + nodes + "]}";
+}
 
 struct HelperRecordCase {
   const char* label;
   std::string node;
   std::vector<uint8_t> expected;
 };
-void PrintTo(const HelperRecordCase& c, std::ostream* os) { *os << c.label; }
-
+void PrintTo(const HelperRecordCase& c, std::ostream* os) {
+  *os << c.label;
+}
 
 class HelperRecords : public ::testing::TestWithParam<HelperRecordCase> {};
 
@@ -37,26 +40,29 @@ INSTANTIATE_TEST_SUITE_P(
         HelperRecordCase{"UnrotatedAtPosition",
                          R"({"name": "Dummy01", "transform": [[1,0,0],[0,1,0],[0,0,1],[1,2,3]],
                              "object": {"kind": "helper"}})",
-                         RecordBytes(format::CvmHelper{"Dummy01", {1, 3, 2}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}, std::nullopt})},
+                         RecordBytes(format::CvmHelper{
+                             "Dummy01", {1, 3, 2}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}, std::nullopt})},
         // 90 degrees about host Z: X along host +Y, Y along host -X; nothing is negated.
-        HelperRecordCase{"RotatedAboutZWithUserText",
-                         R"({"name": "Door", "userText": "abc",
+        HelperRecordCase{
+            "RotatedAboutZWithUserText",
+            R"({"name": "Door", "userText": "abc",
                              "transform": [[0,1,0],[-1,0,0],[0,0,1],[0,0,0]],
                              "object": {"kind": "helper"}})",
-                         RecordBytes(format::CvmHelper{"Door", {0, 0, 0}, {0, 0, 1}, {0, 1, 0}, {-1, 0, 0}, "abc"})},
-        HelperRecordCase{"ScaledKeepsUnitAxesAndPosition",
-                         R"({"name": "", "transform": [[2,0,0],[0,2,0],[0,0,-2],[4,-5,6]],
+            RecordBytes(format::CvmHelper{"Door", {0, 0, 0}, {0, 0, 1}, {0, 1, 0}, {-1, 0, 0}, "abc"})},
+        HelperRecordCase{
+            "ScaledKeepsUnitAxesAndPosition",
+            R"({"name": "", "transform": [[2,0,0],[0,2,0],[0,0,-2],[4,-5,6]],
                              "object": {"kind": "helper", "classId": [8872500, 0]}})",
-                         RecordBytes(format::CvmHelper{"", {4, 6, -5}, {1, 0, 0}, {0, -1, 0}, {0, 0, 1}, std::nullopt})}),
+            RecordBytes(format::CvmHelper{"", {4, 6, -5}, {1, 0, 0}, {0, -1, 0}, {0, 0, 1}, std::nullopt})}),
     LabelName());
 
 TEST(HelperClasses, BothAcceptedClassesWriteIdenticalRecordsAndAThirdNone) {
   const std::string common = R"("name": "Marker", "userText": "spawn=1",
                                 "transform": [[0,0,3],[0,1,0],[-1,0,0],[7,8,9]])";
   const JsonExport e = ExportJson(SceneWithNodes(
-      "{" + common + R"(, "object": {"kind": "helper"}},)" +                                 // (0x2013, 0)
-      "{" + common + R"(, "object": {"kind": "helper", "classId": [4660, 0]}},)" +           // neither
-      "{" + common + R"(, "object": {"kind": "helper", "classId": [8872500, 0]}})"));        // (0x876234, 0)
+      "{" + common + R"(, "object": {"kind": "helper"}},)" +                           // (0x2013, 0)
+      "{" + common + R"(, "object": {"kind": "helper", "classId": [4660, 0]}},)" +     // neither
+      "{" + common + R"(, "object": {"kind": "helper", "classId": [8872500, 0]}})"));  // (0x876234, 0)
   ASSERT_NE(e.scene, nullptr);
   ASSERT_EQ(e.run.outcome.result, kExportDone) << e.run.outcome.error;
   EXPECT_EQ(U32At(e.run.bytes, 12), 2u);
@@ -64,7 +70,8 @@ TEST(HelperClasses, BothAcceptedClassesWriteIdenticalRecordsAndAThirdNone) {
   ASSERT_EQ(e.run.bytes.size(), kObjectRecordsStart + 2 * recordSize);
   const std::vector<uint8_t> first(e.run.bytes.begin() + kObjectRecordsStart,
                                    e.run.bytes.begin() + kObjectRecordsStart + recordSize);
-  EXPECT_EQ(first, RecordBytes(format::CvmHelper{"Marker", {7, 9, 8}, {0, 1, 0}, {-1, 0, 0}, {0, 0, 1}, "spawn=1"}));
+  EXPECT_EQ(first,
+            RecordBytes(format::CvmHelper{"Marker", {7, 9, 8}, {0, 1, 0}, {-1, 0, 0}, {0, 0, 1}, "spawn=1"}));
   EXPECT_EQ(Slice(e.run.bytes, kObjectRecordsStart + recordSize), first);
 }
 

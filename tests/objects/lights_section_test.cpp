@@ -11,15 +11,18 @@
 namespace cvm::test {
 namespace {
 
-std::string SceneWithNodes(const std::string& nodes) { return R"({"nodes": [)" + nodes + "]}"; }
+std::string SceneWithNodes(const std::string& nodes) {
+  return R"({"nodes": [)" + nodes + "]}";
+}
 
 struct LightRecordCase {
   const char* label;
   std::string node;  // one node of a scene document
   std::vector<uint8_t> expected;
 };
-void PrintTo(const LightRecordCase& c, std::ostream* os) { *os << c.label; }
-
+void PrintTo(const LightRecordCase& c, std::ostream* os) {
+  *os << c.label;
+}
 
 class LightRecords : public ::testing::TestWithParam<LightRecordCase> {};
 
@@ -41,23 +44,49 @@ INSTANTIATE_TEST_SUITE_P(
                         R"({"name": "Sun", "transform": [[1,0,0],[0,1,0],[0,0,1],[1,2,3]],
                             "object": {"kind": "light", "lightType": 1, "color": [0.5, 0.25, 1.0],
                                        "intensity": 2.5}})",
-                        RecordBytes(format::CvmLight{"Sun", 1, {1, 3, 2}, {1, 0, 0}, {0, 0, 1}, {kNegZero, -1, kNegZero}, {0.5f, 0.25f, 1.0f}, 2.5f, std::nullopt})},
+                        RecordBytes(format::CvmLight{"Sun",
+                                                     1,
+                                                     {1, 3, 2},
+                                                     {1, 0, 0},
+                                                     {0, 0, 1},
+                                                     {kNegZero, -1, kNegZero},
+                                                     {0.5f, 0.25f, 1.0f},
+                                                     2.5f,
+                                                     std::nullopt})},
         // X along host +Y, Y along host -X; colour and intensity at their defaults.
-        LightRecordCase{"RotatedAboutZWithUserText",
-                        R"({"name": "Spot", "userText": "abc",
+        LightRecordCase{
+            "RotatedAboutZWithUserText",
+            R"({"name": "Spot", "userText": "abc",
                             "transform": [[0,1,0],[-1,0,0],[0,0,1],[0,0,0]],
                             "object": {"kind": "light", "lightType": 4}})",
-                        RecordBytes(format::CvmLight{"Spot", 4, {0, 0, 0}, {0, 0, 1}, {-1, 0, 0}, {kNegZero, -1, kNegZero}, {1, 1, 1}, 1, "abc"})},
+            RecordBytes(format::CvmLight{
+                "Spot", 4, {0, 0, 0}, {0, 0, 1}, {-1, 0, 0}, {kNegZero, -1, kNegZero}, {1, 1, 1}, 1, "abc"})},
         // Scaled, mirrored along X: each axis is made unit length on its own and keeps its
         // sign; the position is not scaled.
         LightRecordCase{"ScaledAndMirroredWithEmptyName",
                         R"({"transform": [[-10,0,0],[0,3,0],[0,0,0.5],[5,6,7]],
                             "object": {"kind": "light", "color": [2, -1, 0], "intensity": -3}})",
-                        RecordBytes(format::CvmLight{"", 0, {5, 7, 6}, {-1, 0, 0}, {0, 0, 1}, {kNegZero, -1, kNegZero}, {2, -1, 0}, -3, std::nullopt})},
+                        RecordBytes(format::CvmLight{"",
+                                                     0,
+                                                     {5, 7, 6},
+                                                     {-1, 0, 0},
+                                                     {0, 0, 1},
+                                                     {kNegZero, -1, kNegZero},
+                                                     {2, -1, 0},
+                                                     -3,
+                                                     std::nullopt})},
         LightRecordCase{"ObliqueAxes",
                         R"({"name": "L", "transform": [[3,4,0],[0,0,2],[0,-5,0],[0,0,0]],
                             "object": {"kind": "light", "lightType": 2}})",
-                        RecordBytes(format::CvmLight{"L", 2, {0, 0, 0}, {0.6f, 0, 0.8f}, {0, 1, 0}, {kNegZero, kNegZero, 1}, {1, 1, 1}, 1, std::nullopt})}),
+                        RecordBytes(format::CvmLight{"L",
+                                                     2,
+                                                     {0, 0, 0},
+                                                     {0.6f, 0, 0.8f},
+                                                     {0, 1, 0},
+                                                     {kNegZero, kNegZero, 1},
+                                                     {1, 1, 1},
+                                                     1,
+                                                     std::nullopt})}),
     LabelName());
 
 TEST(LightRecordBytes, NegatedZeroComponentsAreNegativeZero) {
@@ -77,8 +106,9 @@ struct TypeCodeCase {
 class LightTypeCodes : public ::testing::TestWithParam<TypeCodeCase> {};
 
 TEST_P(LightTypeCodes, OnlyCodesZeroToFourPassThrough) {
-  const JsonExport e = ExportJson(SceneWithNodes(R"({"name": "L", "object": {"kind": "light", "lightType": )" +
-                                                 std::to_string(GetParam().hostCode) + "}}"));
+  const JsonExport e =
+      ExportJson(SceneWithNodes(R"({"name": "L", "object": {"kind": "light", "lightType": )" +
+                                std::to_string(GetParam().hostCode) + "}}"));
   ASSERT_NE(e.scene, nullptr);
   EXPECT_EQ(Decoded(e.run.bytes).lights.at(0).typeCode, GetParam().written);
 }

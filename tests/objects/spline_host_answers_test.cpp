@@ -98,12 +98,12 @@ TEST_P(OddHostAnswers, RecordStaysCompleteWithCountsMatchingTheEntries) {
 
 INSTANTIATE_TEST_SUITE_P(
     Answers, OddHostAnswers,
-    ::testing::Values(OddAnswerCase{"ConversionGivesNothing", true, false, 2, false, 1, {}},
-                      OddAnswerCase{"TemporaryWithoutShape", false, true, 2, false, 1, {}},
-                      OddAnswerCase{"NegativeSplineCount", false, false, -3, false, 1, {}},
-                      OddAnswerCase{"NegativeKnotCount", false, false, 1, false, INT_MIN, {{false, {}}}},
-                      OddAnswerCase{"MissingSplinesAreEmptyAndOpen", false, false, 2, true, 1,
-                                    {{false, {}}, {false, {}}}}),
+    ::testing::Values(
+        OddAnswerCase{"ConversionGivesNothing", true, false, 2, false, 1, {}},
+        OddAnswerCase{"TemporaryWithoutShape", false, true, 2, false, 1, {}},
+        OddAnswerCase{"NegativeSplineCount", false, false, -3, false, 1, {}},
+        OddAnswerCase{"NegativeKnotCount", false, false, 1, false, INT_MIN, {{false, {}}}},
+        OddAnswerCase{"MissingSplinesAreEmptyAndOpen", false, false, 2, true, 1, {{false, {}}, {false, {}}}}),
     LabelName());
 
 TEST(LightHostAnswers, LightThatNoLongerEvaluatesIsRefusedNamingTheNode) {

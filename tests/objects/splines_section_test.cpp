@@ -47,12 +47,15 @@ INSTANTIATE_TEST_SUITE_P(
         SplineRecordCase{"OpenSplineOfTwoKnots",
                          R"({"name": "P", "object": {"kind": "shape",
                              "splines": [{"closed": false, "knots": [[1,2,3],[-4,5.5,0.25]]}]}})",
-                         RecordBytes(format::CvmSplineObject{"P", {0, 0, 0}, {{false, {{1, 3, 2}, {-4, 0.25f, 5.5f}}}}, std::nullopt})},
-        SplineRecordCase{"ClosedAndOpenWithUserText",
-                         R"({"name": "Loop", "userText": "abc", "object": {"kind": "shape",
+                         RecordBytes(format::CvmSplineObject{
+                             "P", {0, 0, 0}, {{false, {{1, 3, 2}, {-4, 0.25f, 5.5f}}}}, std::nullopt})},
+        SplineRecordCase{
+            "ClosedAndOpenWithUserText",
+            R"({"name": "Loop", "userText": "abc", "object": {"kind": "shape",
                              "splines": [{"closed": true, "knots": [[0,0,0],[1,0,0],[0,1,0]]},
                                          {"closed": false, "knots": []}]}})",
-                         RecordBytes(format::CvmSplineObject{"Loop", {0, 0, 0}, {{true, {{0, 0, 0}, {1, 0, 0}, {0, 0, 1}}}, {false, {}}}, "abc"})},
+            RecordBytes(format::CvmSplineObject{
+                "Loop", {0, 0, 0}, {{true, {{0, 0, 0}, {1, 0, 0}, {0, 0, 1}}}, {false, {}}}, "abc"})},
         SplineRecordCase{"ShapeWithoutSplines",
                          R"({"name": "Empty", "transform": [[1,0,0],[0,1,0],[0,0,1],[1,2,3]],
                              "object": {"kind": "shape"}})",
@@ -68,13 +71,14 @@ INSTANTIATE_TEST_SUITE_P(
                          R"({"name": "R", "transform": [[0,1,0],[-1,0,0],[0,0,1],[0,0,5]],
                              "object": {"kind": "shape",
                                         "splines": [{"closed": true, "knots": [[1,0,0],[0,1,0]]}]}})",
-                         RecordBytes(format::CvmSplineObject{"R", {0, 5, 0}, {{true, {{0, 0, 1}, {-1, 0, 0}}}}, std::nullopt})},
+                         RecordBytes(format::CvmSplineObject{
+                             "R", {0, 5, 0}, {{true, {{0, 0, 1}, {-1, 0, 0}}}}, std::nullopt})},
         // The host's transform always adds the (cleared) translation row: -0 becomes +0.
-        SplineRecordCase{
-            "NegativeZeroKnotBecomesPositiveZero",
-            R"({"name": "Z", "object": {"kind": "shape",
+        SplineRecordCase{"NegativeZeroKnotBecomesPositiveZero",
+                         R"({"name": "Z", "object": {"kind": "shape",
                              "splines": [{"closed": false, "knots": [["-0","-0","-0"]]}]}})",
-            RecordBytes(format::CvmSplineObject{"Z", {0, 0, 0}, {{false, {{0, 0, 0}}}}, std::nullopt})}),
+                         RecordBytes(format::CvmSplineObject{
+                             "Z", {0, 0, 0}, {{false, {{0, 0, 0}}}}, std::nullopt})}),
     LabelName());
 
 TEST(SplineRecordBytes, ShapeThatAlsoConvertsToAMeshIsASplineOnly) {

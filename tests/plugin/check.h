@@ -13,8 +13,8 @@ void ReportFailure(const char* file, int line, const std::string& what);
 int FinishChecks(const char* program);
 
 template <typename A, typename B>
-void CheckEqual(const A& actual, const B& expected, const char* actualText, const char* expectedText, const char* file,
-                int line, const std::string& context) {
+void CheckEqual(const A& actual, const B& expected, const char* actualText, const char* expectedText,
+                const char* file, int line, const std::string& context) {
   if (actual == expected) return;
   std::ostringstream what;
   what << actualText << " == " << expectedText << ": got " << actual << ", want " << expected;

@@ -41,7 +41,8 @@ struct LightScene::LightNode final : public HostNode {
 };
 
 LightScene::LightScene(int lightCount) {
-  for (int i = 0; i < lightCount; ++i) nodes_.push_back(std::make_unique<LightNode>("Light" + std::to_string(i + 1)));
+  for (int i = 0; i < lightCount; ++i)
+    nodes_.push_back(std::make_unique<LightNode>("Light" + std::to_string(i + 1)));
 }
 
 LightScene::~LightScene() = default;

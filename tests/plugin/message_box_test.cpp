@@ -42,12 +42,16 @@ SeenBox ReadAndClose(HWND box) {
       ++seen.buttons;
       if (firstButton == nullptr) firstButton = child;
     } else if (_stricmp(kind.c_str(), "Static") == 0 && (style & WS_VISIBLE) != 0) {
-      if ((style & SS_TYPEMASK) == SS_ICON) seen.hasIcon = seen.hasIcon || SendMessageA(child, STM_GETICON, 0, 0) != 0;
-      else if (!WindowText(child).empty()) seen.text = WindowText(child);
+      if ((style & SS_TYPEMASK) == SS_ICON)
+        seen.hasIcon = seen.hasIcon || SendMessageA(child, STM_GETICON, 0, 0) != 0;
+      else if (!WindowText(child).empty())
+        seen.text = WindowText(child);
     }
   }
-  if (firstButton != nullptr) ClickButton(firstButton);
-  else PostMessageA(box, WM_CLOSE, 0, 0);
+  if (firstButton != nullptr)
+    ClickButton(firstButton);
+  else
+    PostMessageA(box, WM_CLOSE, 0, 0);
   return seen;
 }
 
@@ -89,12 +93,12 @@ int main() {
 
   struct Row {
     const char* name;
-    bool viaDialog;     // prompts on: the dialog is confirmed with "Show warning dialogs" = warnings
-    bool warnings;      // the value in force (set by the last confirmed dialog)
+    bool viaDialog;  // prompts on: the dialog is confirmed with "Show warning dialogs" = warnings
+    bool warnings;   // the value in force (set by the last confirmed dialog)
     cvm::HostScene* scene;
     const char* path;
     int result;
-    const char* box;    // caption of the box expected, or null
+    const char* box;  // caption of the box expected, or null
   };
   // In order: the option value carries over from row to row.
   const Row rows[] = {
@@ -113,11 +117,14 @@ int main() {
     exportInterface.theScene = row.scene;
     int result = -99;
     SeenBox seen;
-    RunDriven([&] { result = exporter->DoExport(row.path, &exportInterface, &app, row.viaDialog ? FALSE : TRUE, 0); },
-              [&] {
-                if (row.viaDialog) ConfirmDialog(row.warnings);
-                seen = WatchForBox(row.box != nullptr ? 10000 : 1000);
-              });
+    RunDriven(
+        [&] {
+          result = exporter->DoExport(row.path, &exportInterface, &app, row.viaDialog ? FALSE : TRUE, 0);
+        },
+        [&] {
+          if (row.viaDialog) ConfirmDialog(row.warnings);
+          seen = WatchForBox(row.box != nullptr ? 10000 : 1000);
+        });
     PumpMessages();
     CHECK_EQ_AT(result, row.result, row.name);
     CHECK_EQ_AT(seen.caption, std::string(row.box != nullptr ? row.box : ""), row.name);

@@ -37,11 +37,14 @@ const ControlRow kControls[] = {
     {IDC_SCALE, Kind::kEdit, nullptr, 34, 9, 34, 14},
     {-1, Kind::kLabel, "Scale", 7, 12, 19, 8},
     {IDC_EXPORT_NORMALS, Kind::kCheckBox, "Export Normals", 91, 11, 63, 10},
-    {IDC_PRESERVE_VERTEX_ORDERING, Kind::kCheckBox, "Preserve Vertex Ordering (for morphing)", 91, 23, 139, 10},
+    {IDC_PRESERVE_VERTEX_ORDERING, Kind::kCheckBox, "Preserve Vertex Ordering (for morphing)", 91, 23, 139,
+     10},
     {IDC_MERGE_VERTICES, Kind::kCheckBox, "Merge Vertices", 106, 33, 63, 10},
 };
 
-bool IsChecked(HWND dialog, int id) { return SendDlgItemMessageA(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+bool IsChecked(HWND dialog, int id) {
+  return SendDlgItemMessageA(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
 
 void CheckControl(HWND control, const ControlRow& row) {
   const std::string name = row.text != nullptr ? row.text : "edit " + std::to_string(row.id);
@@ -118,23 +121,29 @@ void CheckValues(HWND dialog, const char* scale, bool warnings, bool normals, bo
   CHECK_EQ_AT(WindowText(GetDlgItem(dialog, IDC_SCALE)), std::string(scale), context);
   CHECK_EQ_AT(IsChecked(dialog, IDC_SHOW_WARNINGS), warnings, context + ": Show warning dialogs");
   CHECK_EQ_AT(IsChecked(dialog, IDC_EXPORT_NORMALS), normals, context + ": Export Normals");
-  CHECK_EQ_AT(IsChecked(dialog, IDC_PRESERVE_VERTEX_ORDERING), preserve, context + ": Preserve Vertex Ordering");
+  CHECK_EQ_AT(IsChecked(dialog, IDC_PRESERVE_VERTEX_ORDERING), preserve,
+              context + ": Preserve Vertex Ordering");
   CHECK_EQ_AT(IsChecked(dialog, IDC_MERGE_VERTICES), merge, context + ": Merge Vertices");
   CHECK_EQ_AT(IsWindowEnabled(GetDlgItem(dialog, IDC_MERGE_VERTICES)) != 0, preserve,
               context + ": Merge Vertices enabled");
 }
 
-bool MergeEnabled(HWND dialog) { return IsWindowEnabled(GetDlgItem(dialog, IDC_MERGE_VERTICES)) != 0; }
+bool MergeEnabled(HWND dialog) {
+  return IsWindowEnabled(GetDlgItem(dialog, IDC_MERGE_VERTICES)) != 0;
+}
 
 // The header's first field, the scale, as bytes.
-std::string ScaleBytes() { return HexBytes(ReadFileBytes(kOutput), 0, 4); }
+std::string ScaleBytes() {
+  return HexBytes(ReadFileBytes(kOutput), 0, 4);
+}
 
 HHOOK rejectHook = nullptr;
 
 LRESULT CALLBACK RejectOptionsDialog(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HCBT_CREATEWND) {
     const CREATESTRUCTA* create = reinterpret_cast<CBT_CREATEWNDA*>(lParam)->lpcs;
-    if (HIWORD(reinterpret_cast<UINT_PTR>(create->lpszName)) != 0 && std::strcmp(create->lpszName, kCaption) == 0)
+    if (HIWORD(reinterpret_cast<UINT_PTR>(create->lpszName)) != 0 &&
+        std::strcmp(create->lpszName, kCaption) == 0)
       return 1;
   }
   return CallNextHookEx(rejectHook, code, wParam, lParam);
@@ -160,7 +169,8 @@ int main() {
     std::fprintf(stderr, "scenario %d\n", ++scenario);
     DeleteFileIfPresent(kOutput);
     int result = -99;
-    RunDriven([&] { result = exporter->DoExport(kOutput, &exportInterface, &app, suppressPrompts, 0); }, drive);
+    RunDriven([&] { result = exporter->DoExport(kOutput, &exportInterface, &app, suppressPrompts, 0); },
+              drive);
     PumpMessages();
     return result;
   };
@@ -200,7 +210,8 @@ int main() {
     CHECK(WaitUntil([&] { return CommandLog::Seen(dialog, IDCANCEL, 0); }));
     CHECK(IsWindowVisible(dialog));
     for (int id : {IDC_CANCEL_EXPORT, IDC_EXPORT_NOW})
-      SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_SETFOCUS), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+      SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_SETFOCUS),
+                   reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
     CHECK(IsWindowVisible(dialog));
     ClickButton(GetDlgItem(dialog, IDC_PRESERVE_VERTEX_ORDERING));
     CHECK(!MergeEnabled(dialog));
@@ -210,7 +221,8 @@ int main() {
   });
   CHECK_EQ(result, 1);
   CHECK_EQ(ScaleBytes(), std::string("00 00 00 3F"));
-  CHECK_EQ(HexBytes(ReadFileBytes(kOutput), 4, 16), std::string("00 00 00 00 01 00 00 00 00 00 00 00 00 00 00 00"));
+  CHECK_EQ(HexBytes(ReadFileBytes(kOutput), 4, 16),
+           std::string("00 00 00 00 01 00 00 00 00 00 00 00 00 00 00 00"));
 
   // The confirmed values come back; closing the window stores nothing.
   result = exportWith(FALSE, [&] {

@@ -17,9 +17,13 @@ using namespace cvm::wintest;
 
 namespace {
 
-std::string Text(const char* text) { return text != nullptr ? text : "(null)"; }
+std::string Text(const char* text) {
+  return text != nullptr ? text : "(null)";
+}
 
-DWORD WINAPI DoNothing(LPVOID) { return 0; }
+DWORD WINAPI DoNothing(LPVOID) {
+  return 0;
+}
 
 // Starts and ends a thread, which calls every loaded library's entry point twice more.
 void AttachAndDetachThread() {
@@ -32,7 +36,8 @@ std::string VersionString(const std::vector<char>& info, const char* name) {
   const std::string path = std::string("\\StringFileInfo\\040904b0\\") + name;
   char* value = nullptr;
   UINT length = 0;
-  if (!VerQueryValueA(info.data(), path.c_str(), reinterpret_cast<void**>(&value), &length) || value == nullptr)
+  if (!VerQueryValueA(info.data(), path.c_str(), reinterpret_cast<void**>(&value), &length) ||
+      value == nullptr)
     return "(missing)";
   return value;
 }
@@ -83,7 +88,8 @@ int main() {
   CHECK(first != nullptr);
   CHECK(plugin.libClassDesc(0) == first);
   CHECK(plugin.libClassDesc(0) == first);
-  for (int index : {1, -1, 2, 1000}) CHECK_EQ_AT(plugin.libClassDesc(index) == nullptr, true, std::to_string(index));
+  for (int index : {1, -1, 2, 1000})
+    CHECK_EQ_AT(plugin.libClassDesc(index) == nullptr, true, std::to_string(index));
   if (first == nullptr) return FinishChecks("plugin_registration_test");
 
   // Class descriptor.
@@ -115,7 +121,8 @@ int main() {
   CHECK(exporter != nullptr && other != nullptr && exporter != other);
   if (exporter == nullptr) return FinishChecks("plugin_registration_test");
   CHECK_EQ(exporter->ExtCount(), 1);
-  for (int index : {0, 1, -1, 7}) CHECK_EQ_AT(Text(exporter->Ext(index)), std::string("CVM"), std::to_string(index));
+  for (int index : {0, 1, -1, 7})
+    CHECK_EQ_AT(Text(exporter->Ext(index)), std::string("CVM"), std::to_string(index));
   CHECK_EQ(Text(exporter->LongDesc()), std::string("Corvane Model"));
   CHECK_EQ(Text(exporter->ShortDesc()), std::string("Corvane Model"));
   CHECK(std::strlen(exporter->AuthorName()) > 0);
@@ -133,7 +140,7 @@ int main() {
     BOOL supported;
     int assertions;
   };
-  const OptionsRow rows[] = {{0, 1, TRUE, 0}, {0, 0, FALSE, 0}, {0, 3, FALSE, 0}, {0, 2, FALSE, 0},
+  const OptionsRow rows[] = {{0, 1, TRUE, 0}, {0, 0, FALSE, 0},  {0, 3, FALSE, 0}, {0, 2, FALSE, 0},
                              {1, 1, TRUE, 1}, {-1, 0, FALSE, 1}, {2, 3, FALSE, 1}};
   for (const OptionsRow& row : rows) {
     const std::string context = std::to_string(row.ext) + "," + std::to_string(row.options);

@@ -37,7 +37,8 @@ HHOOK textHook = nullptr;
 HWND hostWindow = nullptr;
 
 bool IsCaption(const CREATESTRUCTA* create, const char* caption) {
-  return HIWORD(reinterpret_cast<UINT_PTR>(create->lpszName)) != 0 && std::strcmp(create->lpszName, caption) == 0;
+  return HIWORD(reinterpret_cast<UINT_PTR>(create->lpszName)) != 0 &&
+         std::strcmp(create->lpszName, caption) == 0;
 }
 
 LRESULT CALLBACK CbtHook(int code, WPARAM wParam, LPARAM lParam) {
@@ -48,7 +49,8 @@ LRESULT CALLBACK CbtHook(int code, WPARAM wParam, LPARAM lParam) {
       ++record.created;
       record.window = reinterpret_cast<HWND>(wParam);
     }
-  } else if (code == HCBT_DESTROYWND && record.window != nullptr && reinterpret_cast<HWND>(wParam) == record.window) {
+  } else if (code == HCBT_DESTROYWND && record.window != nullptr &&
+             reinterpret_cast<HWND>(wParam) == record.window) {
     ++record.destroyed;
   }
   return CallNextHookEx(cbtHook, code, wParam, lParam);
@@ -74,13 +76,14 @@ void CheckLayout(HWND window) {
 LRESULT CALLBACK TextHook(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HC_ACTION) {
     const auto* message = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
-    if (message->message == WM_SETTEXT && record.window != nullptr && GetParent(message->hwnd) == record.window &&
-        GetDlgCtrlID(message->hwnd) == IDC_PROGRESS_TEXT) {
+    if (message->message == WM_SETTEXT && record.window != nullptr &&
+        GetParent(message->hwnd) == record.window && GetDlgCtrlID(message->hwnd) == IDC_PROGRESS_TEXT) {
       record.texts.push_back(reinterpret_cast<const char*>(message->lParam));
       if (!record.imageSaved && record.texts.back() == "Exporting Lights\n") {
         // The export does not pump messages; let the window paint its frame and line now so
         // that the image shows what a person would see.
-        RedrawWindow(record.window, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        RedrawWindow(record.window, nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
         const DWORD start = GetTickCount();
         while (GetTickCount() - start < 300) {
           PumpMessages();
@@ -97,8 +100,8 @@ HHOOK beforeHook = nullptr;
 LRESULT CALLBACK BeforeTextHook(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HC_ACTION) {
     const auto* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
-    if (message->message == WM_SETTEXT && record.window != nullptr && GetParent(message->hwnd) == record.window &&
-        !record.layoutChecked) {
+    if (message->message == WM_SETTEXT && record.window != nullptr &&
+        GetParent(message->hwnd) == record.window && !record.layoutChecked) {
       record.layoutChecked = true;
       record.initialText = WindowText(message->hwnd);
       record.owner = GetWindow(record.window, GW_OWNER);
@@ -109,7 +112,8 @@ LRESULT CALLBACK BeforeTextHook(int code, WPARAM wParam, LPARAM lParam) {
 }
 
 // Runs one export with prompts suppressed under the hooks.
-int Export(SceneExport& exporter, cvm::HostScene& scene, const char* path, bool rejectCreation, Interface& app) {
+int Export(SceneExport& exporter, cvm::HostScene& scene, const char* path, bool rejectCreation,
+           Interface& app) {
   record = ProgressRecord();
   record.rejectCreation = rejectCreation;
   ExpInterface exportInterface;
@@ -135,7 +139,8 @@ int main() {
   CHECK(exporter != nullptr);
   if (exporter == nullptr) return FinishChecks("progress_window_test");
   const char* output = "progress_window_test.cvm";
-  const std::vector<std::string> sectionTexts = {"Exporting Lights\n", "Exporting Helpers\n", "Exporting Splines\n"};
+  const std::vector<std::string> sectionTexts = {"Exporting Lights\n", "Exporting Helpers\n",
+                                                 "Exporting Splines\n"};
 
   // A scene of two lights: the window is made once, shows "Starting Export" until the light
   // section replaces it, receives each section's text and is gone when DoExport returns.

@@ -34,8 +34,8 @@ HWND CreateHostWindow() {
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_APPWORKSPACE + 1);
   windowClass.lpszClassName = "CvmTestHostWindow";
   RegisterClassA(&windowClass);
-  HWND window = CreateWindowExA(0, "CvmTestHostWindow", "Test Host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 30, 720,
-                                520, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  HWND window = CreateWindowExA(0, "CvmTestHostWindow", "Test Host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 30,
+                                720, 520, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
   SetForegroundWindow(window);
   SetActiveWindow(window);
   PumpMessages();
@@ -52,14 +52,18 @@ void PumpMessages() {
 
 // ---- Files ----------------------------------------------------------------------------
 
-bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool FileExists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 std::vector<uint8_t> ReadFileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-void DeleteFileIfPresent(const std::string& path) { DeleteFileA(path.c_str()); }
+void DeleteFileIfPresent(const std::string& path) {
+  DeleteFileA(path.c_str());
+}
 
 std::string HexBytes(const std::vector<uint8_t>& bytes, size_t offset, size_t count) {
   std::string text;
@@ -159,7 +163,9 @@ HWND FocusOfThread(DWORD threadId) {
   return GetGUIThreadInfo(threadId, &info) ? info.hwndFocus : nullptr;
 }
 
-void ClickButton(HWND button) { SendMessageA(button, BM_CLICK, 0, 0); }
+void ClickButton(HWND button) {
+  SendMessageA(button, BM_CLICK, 0, 0);
+}
 
 void PostKey(HWND window, UINT virtualKey) {
   const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyA(virtualKey, MAPVK_VK_TO_VSC)) << 16;
@@ -190,8 +196,8 @@ bool SaveWindowImage(HWND window, const std::string& path, bool fromScreen) {
   info.biCompression = BI_RGB;
   const int stride = (width * 3 + 3) & ~3;
   std::vector<uint8_t> pixels(static_cast<size_t>(stride) * height);
-  const int rows =
-      GetDIBits(memory, bitmap, 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
+  const int rows = GetDIBits(memory, bitmap, 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(&info),
+                             DIB_RGB_COLORS);
   DeleteObject(bitmap);
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
@@ -256,7 +262,8 @@ LRESULT CALLBACK CommandHookProc(int code, WPARAM wParam, LPARAM lParam) {
 }  // namespace
 
 void RunDriven(const std::function<void()>& call, const std::function<void()>& drive) {
-  HANDLE thread = CreateThread(nullptr, 0, DriveThread, const_cast<std::function<void()>*>(&drive), 0, nullptr);
+  HANDLE thread =
+      CreateThread(nullptr, 0, DriveThread, const_cast<std::function<void()>*>(&drive), 0, nullptr);
   call();
   // The driver may still ask this thread's windows for their text; keep answering.
   const DWORD start = GetTickCount();
@@ -280,7 +287,8 @@ CommandLog::~CommandLog() {
 bool CommandLog::Seen(HWND window, int id, int code) {
   EnterCriticalSection(&logLock);
   bool seen = false;
-  for (const LoggedCommand& c : loggedCommands) seen = seen || (c.window == window && c.id == id && c.code == code);
+  for (const LoggedCommand& c : loggedCommands)
+    seen = seen || (c.window == window && c.id == id && c.code == code);
   LeaveCriticalSection(&logLock);
   return seen;
 }

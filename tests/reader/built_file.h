@@ -4,13 +4,13 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "format/record_sizes.h"
 #include "reader/cvm_reader.h"
+#include "tests/support/float_bits.h"
 
 namespace cvm::reader::test {
 
@@ -43,10 +43,6 @@ BuiltFile FullFile();
 // Header and empty material section: the smallest valid file.
 BuiltFile EmptyFile();
 
-inline uint32_t FloatBits(float f) {
-  uint32_t bits;
-  std::memcpy(&bits, &f, 4);
-  return bits;
-}
+using cvm::test::FloatBits;
 
 }  // namespace cvm::reader::test

@@ -1,9 +1,9 @@
 #include "tests/roundtrip/expected_file.h"
 
-#include "format/float_to_int.h"
-
 #include <cmath>
 #include <cstring>
+
+#include "format/float_to_int.h"
 
 namespace cvm::test {
 namespace {
@@ -71,18 +71,31 @@ void ReadFloat(const CustAttribModel& a, uint32_t id, float& value) {
 }
 
 void ReadParam(const CustAttribModel& a, const std::string& name, EngineValues& e) {
-  struct IntField { const char* name; uint32_t id; int32_t EngineValues::*field; };
-  struct FloatField { const char* name; uint32_t id; float EngineValues::*field; };
+  struct IntField {
+    const char* name;
+    uint32_t id;
+    int32_t EngineValues::*field;
+  };
+  struct FloatField {
+    const char* name;
+    uint32_t id;
+    float EngineValues::*field;
+  };
   // The table's order decides nothing here: one name matches at most one entry.
-  static const IntField ints[] = {
-      {"ColorKeyCheckbox", 1, &EngineValues::colorKeyCheckbox}, {"RenderLastCheckbox", 2, &EngineValues::renderLast},
-      {"RenderFirstCheckbox", 3, &EngineValues::renderFirst},   {"HFSpinner", 6, &EngineValues::hf},
-      {"VFSpinner", 7, &EngineValues::vf},                       {"Collideable", 9, &EngineValues::collideable},
-      {"Visible", 11, &EngineValues::visible},                   {"HFSpinner2", 14, &EngineValues::hf2},
-      {"VFSpinner2", 15, &EngineValues::vf2},                    {"DataIDSpinner", 10, &EngineValues::dataId}};
-  static const FloatField floats[] = {{"USpinner", 4, &EngineValues::u},      {"VSpinner", 5, &EngineValues::v},
-                                      {"TimeSpinner", 8, &EngineValues::time}, {"USpinner2", 12, &EngineValues::u2},
-                                      {"VSpinner2", 13, &EngineValues::v2},    {"TimeSpinner2", 16, &EngineValues::time2}};
+  static const IntField ints[] = {{"ColorKeyCheckbox", 1, &EngineValues::colorKeyCheckbox},
+                                  {"RenderLastCheckbox", 2, &EngineValues::renderLast},
+                                  {"RenderFirstCheckbox", 3, &EngineValues::renderFirst},
+                                  {"HFSpinner", 6, &EngineValues::hf},
+                                  {"VFSpinner", 7, &EngineValues::vf},
+                                  {"Collideable", 9, &EngineValues::collideable},
+                                  {"Visible", 11, &EngineValues::visible},
+                                  {"HFSpinner2", 14, &EngineValues::hf2},
+                                  {"VFSpinner2", 15, &EngineValues::vf2},
+                                  {"DataIDSpinner", 10, &EngineValues::dataId}};
+  static const FloatField floats[] = {
+      {"USpinner", 4, &EngineValues::u},       {"VSpinner", 5, &EngineValues::v},
+      {"TimeSpinner", 8, &EngineValues::time}, {"USpinner2", 12, &EngineValues::u2},
+      {"VSpinner2", 13, &EngineValues::v2},    {"TimeSpinner2", 16, &EngineValues::time2}};
   for (const IntField& f : ints) {
     if (SameNameIgnoringCase(name, f.name)) ReadInt(a, f.id, e.*(f.field));
   }
@@ -182,7 +195,8 @@ reader::CvmEngineSettings ExpectedEngineSettings(const MaterialModel& material) 
   }
   if (e.u2 != 0.0f || e.v2 != 0.0f) s.uv2 = reader::CvmUvAnimation{e.u2, e.v2};
   if (e.hf2 != 1 || e.vf2 != 1) {
-    s.frames2 = reader::CvmFrameAnimation{static_cast<uint16_t>(e.hf2), static_cast<uint16_t>(e.vf2), e.time2};
+    s.frames2 =
+        reader::CvmFrameAnimation{static_cast<uint16_t>(e.hf2), static_cast<uint16_t>(e.vf2), e.time2};
   }
   s.renderLast = static_cast<uint32_t>(e.renderLast);
   s.renderFirst = static_cast<uint32_t>(e.renderFirst);

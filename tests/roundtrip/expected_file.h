@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "standin/scene_model.h"
 #include "reader/cvm_reader.h"
+#include "standin/scene_model.h"
 
 namespace cvm::test {
 
@@ -29,7 +29,8 @@ struct ExpectedMaterials {
   std::vector<std::string> textures;
 };
 
-ExpectedMaterials ExpectedMaterialSection(const standin::SceneModel& model, const std::vector<size_t>& meshNodes);
+ExpectedMaterials ExpectedMaterialSection(const standin::SceneModel& model,
+                                          const std::vector<size_t>& meshNodes);
 
 // Position of model material index in the list, or 0xFFFFFFFF.
 uint32_t ExpectedMaterialIndex(const ExpectedMaterials& expected, int32_t material);

@@ -15,7 +15,9 @@ class Dice {
   // 0 .. n - 1 (n > 0).
   uint32_t Below(uint32_t n) { return static_cast<uint32_t>(engine_() % n); }
   bool Chance(uint32_t percent) { return Below(100) < percent; }
-  int32_t Between(int32_t lo, int32_t hi) { return lo + static_cast<int32_t>(Below(static_cast<uint32_t>(hi - lo + 1))); }
+  int32_t Between(int32_t lo, int32_t hi) {
+    return lo + static_cast<int32_t>(Below(static_cast<uint32_t>(hi - lo + 1)));
+  }
   // A float on a grid of 1/64 in [-range, range]: repeats happen, so merging gets exercised.
   float Coarse(int32_t range) { return static_cast<float>(Between(-range * 64, range * 64)) / 64.0f; }
   // Any float in [-range, range] with a full mantissa.
@@ -75,10 +77,13 @@ MeshModel RandomMesh(Dice& dice) {
   for (uint32_t f = 0; f < faceCount; ++f) {
     MeshFace face{};
     face.v[0] = dice.Below(vertexCount);
-    do face.v[1] = dice.Below(vertexCount); while (face.v[1] == face.v[0]);
-    do face.v[2] = dice.Below(vertexCount); while (face.v[2] == face.v[0] || face.v[2] == face.v[1]);
+    do face.v[1] = dice.Below(vertexCount);
+    while (face.v[1] == face.v[0]);
+    do face.v[2] = dice.Below(vertexCount);
+    while (face.v[2] == face.v[0] || face.v[2] == face.v[1]);
     face.smGroup = masks[dice.Below(7)];
-    face.flags = FlagsWithMaterialId(static_cast<uint16_t>(dice.Chance(80) ? dice.Below(4) : dice.Below(65536)));
+    face.flags =
+        FlagsWithMaterialId(static_cast<uint16_t>(dice.Chance(80) ? dice.Below(4) : dice.Below(65536)));
     mesh.faces.push_back(face);
   }
   if (dice.Chance(60)) {
@@ -109,7 +114,8 @@ MeshModel RandomMesh(Dice& dice) {
     for (uint32_t v = 0; v < vertexCount; ++v) {
       const uint32_t entries = dice.Below(4);
       normals.AddVertex(entries > 0 && dice.Chance(20));
-      for (uint32_t e = 0; e < entries; ++e) normals.AddEntry({Normalize(dice.Point(1)), masks[1 + dice.Below(6)]});
+      for (uint32_t e = 0; e < entries; ++e)
+        normals.AddEntry({Normalize(dice.Point(1)), masks[1 + dice.Below(6)]});
     }
     mesh.normals = normals;
   }
@@ -127,11 +133,12 @@ std::vector<SplineModel> RandomSplines(Dice& dice) {
 }
 
 const char* const kEngineParams[][2] = {
-    {"ColorKeyCheckbox", "i1"}, {"RenderLastCheckbox", "i2"}, {"RenderFirstCheckbox", "i3"}, {"ColorKey", "p0"},
-    {"USpinner", "f4"},         {"VSpinner", "f5"},           {"HFSpinner", "i6"},           {"VFSpinner", "i7"},
-    {"TimeSpinner", "f8"},      {"Collideable", "i9"},        {"Visible", "i11"},            {"USpinner2", "f12"},
-    {"VSpinner2", "f13"},       {"HFSpinner2", "i14"},        {"VFSpinner2", "i15"},         {"TimeSpinner2", "f16"},
-    {"DataIDSpinner", "i10"}};
+    {"ColorKeyCheckbox", "i1"}, {"RenderLastCheckbox", "i2"}, {"RenderFirstCheckbox", "i3"},
+    {"ColorKey", "p0"},         {"USpinner", "f4"},           {"VSpinner", "f5"},
+    {"HFSpinner", "i6"},        {"VFSpinner", "i7"},          {"TimeSpinner", "f8"},
+    {"Collideable", "i9"},      {"Visible", "i11"},           {"USpinner2", "f12"},
+    {"VSpinner2", "f13"},       {"HFSpinner2", "i14"},        {"VFSpinner2", "i15"},
+    {"TimeSpinner2", "f16"},    {"DataIDSpinner", "i10"}};
 
 CustAttribModel EngineAttribute(Dice& dice) {
   CustAttribModel attribute;
@@ -181,8 +188,9 @@ std::optional<std::vector<CustAttribModel>> RandomAttributes(Dice& dice) {
 }
 
 void AddMaterials(Dice& dice, SceneModel& scene) {
-  const char* const paths[] = {"C:\\maps\\brick.tga", "maps/stone.bmp", "dir\\sub/x.tga", "plain.png",
-                               "C:\\maps\\", "", "C:\\maps\\Brick.tga"};
+  const char* const paths[] = {"C:\\maps\\brick.tga", "maps/stone.bmp", "dir\\sub/x.tga",
+                               "plain.png",           "C:\\maps\\",     "",
+                               "C:\\maps\\Brick.tga"};
   for (const char* path : paths) scene.texmaps.push_back({kBitmapTexClassId, path});
   scene.texmaps.push_back({ClassId{0x1234, 0}, "not_a_bitmap.tga"});
 
@@ -214,7 +222,8 @@ void AddMaterials(Dice& dice, SceneModel& scene) {
     m.classId = ClassId{kMultiMaterialClassA, 0};
     const uint32_t subs = 1 + dice.Below(3);
     const uint32_t below = static_cast<uint32_t>(scene.materials.size());
-    for (uint32_t s = 0; s < subs; ++s) m.subMaterials.push_back(dice.Chance(15) ? -1 : static_cast<int32_t>(dice.Below(below)));
+    for (uint32_t s = 0; s < subs; ++s)
+      m.subMaterials.push_back(dice.Chance(15) ? -1 : static_cast<int32_t>(dice.Below(below)));
     m.customAttributes = RandomAttributes(dice);
     scene.materials.push_back(m);
   }
@@ -247,7 +256,8 @@ SceneModel RandomScene(uint32_t seed) {
       pivot.row[3] = dice.Point(100);
       node.pivot = pivot;
     }
-    if (dice.Chance(75)) node.material = static_cast<int32_t>(dice.Below(static_cast<uint32_t>(scene.materials.size())));
+    if (dice.Chance(75))
+      node.material = static_cast<int32_t>(dice.Below(static_cast<uint32_t>(scene.materials.size())));
     ObjectModel& object = node.object;
     switch (dice.Below(6)) {
       case 0:

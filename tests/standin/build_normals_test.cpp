@@ -9,20 +9,18 @@
 
 #include "import/scene_document.h"
 #include "standin/standin_scene.h"
+#include "tests/support/float_bits.h"
 
 namespace cvm::standin {
 namespace {
 
-uint32_t Bits(float f) {
-  uint32_t b = 0;
-  std::memcpy(&b, &f, sizeof b);
-  return b;
-}
-
 void ExpectSameBits(const Point3& actual, const Point3& expected, const std::string& what) {
-  EXPECT_EQ(Bits(actual.x), Bits(expected.x)) << what << " x: " << actual.x << " vs " << expected.x;
-  EXPECT_EQ(Bits(actual.y), Bits(expected.y)) << what << " y: " << actual.y << " vs " << expected.y;
-  EXPECT_EQ(Bits(actual.z), Bits(expected.z)) << what << " z: " << actual.z << " vs " << expected.z;
+  EXPECT_EQ(test::FloatBits(actual.x), test::FloatBits(expected.x))
+      << what << " x: " << actual.x << " vs " << expected.x;
+  EXPECT_EQ(test::FloatBits(actual.y), test::FloatBits(expected.y))
+      << what << " y: " << actual.y << " vs " << expected.y;
+  EXPECT_EQ(test::FloatBits(actual.z), test::FloatBits(expected.z))
+      << what << " z: " << actual.z << " vs " << expected.z;
 }
 
 // The arithmetic written out step by step, independently of the geometry library.

@@ -12,7 +12,9 @@ class RecordingUi : public ExportUi {
  public:
   int ShowOptionsDialog(ExportOptions& options) override;
   void ShowNoDataMessage() override { ++noDataMessages; }
-  void ShowExportError(const char* message, bool /*suppressPrompts*/) override { errors.emplace_back(message); }
+  void ShowExportError(const char* message, bool /*suppressPrompts*/) override {
+    errors.emplace_back(message);
+  }
   bool CreateProgressWindow() override;
   void SetProgressText(const char* text) override;
   void DestroyProgressWindow() override;

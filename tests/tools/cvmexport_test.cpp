@@ -36,7 +36,8 @@ TEST(Cvmexport, WritesTheFileAndExitsZero) {
   EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 4), (std::vector<uint8_t>{0, 0, 0, 0x3F}));
   // The same scene and options give the same bytes.
   const std::string again = dir.File("again.cvm");
-  ASSERT_EQ(RunProcess(CVMEXPORT_PATH, {EXAMPLE_SCENE, "-o", again, "--scale", "0.5", "--quiet"}).exitStatus, 0);
+  ASSERT_EQ(RunProcess(CVMEXPORT_PATH, {EXAMPLE_SCENE, "-o", again, "--scale", "0.5", "--quiet"}).exitStatus,
+            0);
   EXPECT_EQ(ReadBytes(again), bytes);
   EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"again.cvm", "example.cvm"}));
 }
@@ -52,10 +53,19 @@ struct FailureCase {
 
 TEST(Cvmexport, FailuresLeaveTheOutputAsItWas) {
   const std::vector<FailureCase> cases = {
-      {"nothing qualifies", R"({"nodes": [{"hidden": true, "object": {"kind": "light"}}]})", {}, "out.cvm", 3,
+      {"nothing qualifies",
+       R"({"nodes": [{"hidden": true, "object": {"kind": "light"}}]})",
+       {},
+       "out.cvm",
+       3,
        "No Data to Export."},
       {"nothing selected", kLightScene, {"--selected-only"}, "out.cvm", 3, "No Data to Export."},
-      {"invalid scene", R"({"nodes": [{"object": {"kind": "lamp"}}]})", {}, "out.cvm", 1, "nodes[0].object.kind"},
+      {"invalid scene",
+       R"({"nodes": [{"object": {"kind": "lamp"}}]})",
+       {},
+       "out.cvm",
+       1,
+       "nodes[0].object.kind"},
       {"broken JSON", R"({"nodes": [)", {}, "out.cvm", 1, "scene.json"},
       {"missing scene file", "", {}, "out.cvm", 1, "missing.json"},
       {"output in a missing folder", kLightScene, {}, "missing/out.cvm", 1, "missing/out.cvm"},
@@ -68,7 +78,8 @@ TEST(Cvmexport, FailuresLeaveTheOutputAsItWas) {
     std::filesystem::create_directory(dir.Path() / "folder");
     const std::string out = dir.File("out.cvm");
     WriteBytes(out, kOld);
-    const std::string scene = c.scene.empty() ? dir.File("missing.json") : WriteScene(dir, "scene.json", c.scene);
+    const std::string scene =
+        c.scene.empty() ? dir.File("missing.json") : WriteScene(dir, "scene.json", c.scene);
     std::vector<std::string> args = {scene, "-o", dir.File(c.outName)};
     args.insert(args.end(), c.extraArgs.begin(), c.extraArgs.end());
     const auto result = RunProcess(CVMEXPORT_PATH, args);
@@ -102,7 +113,8 @@ TEST(Cvmexport, UsageHelpAndVersion) {
   EXPECT_NE(noArgs.err.find("scene"), std::string::npos) << noArgs.err;
   const auto help = RunProcess(CVMEXPORT_PATH, {"--help"});
   EXPECT_EQ(help.exitStatus, 0);
-  for (const char* flag : {"--scale", "--no-normals", "--preserve-vertex-order", "--no-merge", "--selected-only", "--quiet"})
+  for (const char* flag :
+       {"--scale", "--no-normals", "--preserve-vertex-order", "--no-merge", "--selected-only", "--quiet"})
     EXPECT_NE(help.out.find(flag), std::string::npos) << flag;
   const auto version = RunProcess(CVMEXPORT_PATH, {"--version"});
   EXPECT_EQ(version.exitStatus, 0);

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "standin/standin_scene.h"
 #include "reader/cvm_reader.h"
+#include "standin/standin_scene.h"
 #include "tools/cvmexport/node_fates.h"
 
 namespace cvm::tools {

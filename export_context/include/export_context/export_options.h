@@ -8,12 +8,12 @@
 namespace cvm {
 
 struct ExportOptions {
-  float scale = 1.0f;                 // written to the header only, never applied to geometry
-  bool exportNormals = true;          // build, gather and write normals
+  float scale = 1.0f;                   // written to the header only, never applied to geometry
+  bool exportNormals = true;            // build, gather and write normals
   bool preserveVertexOrdering = false;  // positions in corner order instead of sorted
-  bool mergeVertices = true;          // with preserveVertexOrdering: merge equal positions
-  bool showWarningDialogs = true;     // message boxes for export failures (plug-in only)
-  uint32_t selectedOnly = 0;          // replaced from option bit 0 at the start of every export
+  bool mergeVertices = true;            // with preserveVertexOrdering: merge equal positions
+  bool showWarningDialogs = true;       // message boxes for export failures (plug-in only)
+  uint32_t selectedOnly = 0;            // replaced from option bit 0 at the start of every export
 };
 
 // The process-wide instance.

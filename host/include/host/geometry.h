@@ -14,10 +14,16 @@ struct Point3 {
   float z = 0.0f;
 };
 
-inline Point3 operator-(const Point3& a, const Point3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-inline Point3 operator+(const Point3& a, const Point3& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+inline Point3 operator-(const Point3& a, const Point3& b) {
+  return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+inline Point3 operator+(const Point3& a, const Point3& b) {
+  return {a.x + b.x, a.y + b.y, a.z + b.z};
+}
 // Component-wise unary minus: a zero component becomes -0.
-inline Point3 operator-(const Point3& a) { return {-a.x, -a.y, -a.z}; }
+inline Point3 operator-(const Point3& a) {
+  return {-a.x, -a.y, -a.z};
+}
 
 // Cross product (y1*z2 - z1*y2, z1*x2 - x1*z2, x1*y2 - y1*x2).
 inline Point3 CrossProd(const Point3& a, const Point3& b) {

@@ -16,8 +16,8 @@
 
 #include <string>
 
-#include "standin/scene_model.h"
 #include "import/import_scene.h"
+#include "standin/scene_model.h"
 
 struct aiScene;
 namespace Assimp {

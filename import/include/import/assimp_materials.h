@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "standin/scene_model.h"
 #include "import/import_scene.h"
+#include "standin/scene_model.h"
 
 namespace cvm::import {
 

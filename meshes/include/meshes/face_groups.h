@@ -28,6 +28,7 @@ int32_t SubMaterialCount(const HostMaterial* nodeMaterial);
 // the first group in ascending order, then those of the next, and so on; every face is in
 // exactly one group. Linear in the faces plus min(M, 65536).
 void BuildFaceGroups(const std::vector<uint16_t>& faceMaterialIds, HostMaterial* nodeMaterial,
-                     const MaterialList& materials, std::vector<FaceGroup>& groups, std::vector<uint32_t>& faceOrder);
+                     const MaterialList& materials, std::vector<FaceGroup>& groups,
+                     std::vector<uint32_t>& faceOrder);
 
 }  // namespace cvm

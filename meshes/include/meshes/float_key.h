@@ -27,7 +27,9 @@ inline uint32_t CanonicalFloatBits(float value) {
   return bits == 0x80000000u ? 0u : bits;
 }
 
-inline bool FloatBitsAreNaN(uint32_t bits) { return (bits & 0x7FFFFFFFu) > 0x7F800000u; }
+inline bool FloatBitsAreNaN(uint32_t bits) {
+  return (bits & 0x7FFFFFFFu) > 0x7F800000u;
+}
 
 // Unsigned key that orders like the float it comes from (canonical bits of a non-NaN float):
 // negative values have all bits flipped, the others only the sign bit.
@@ -49,10 +51,14 @@ inline bool PointKeyHasNaN(const PointKey& k) {
   return FloatBitsAreNaN(k.x) || FloatBitsAreNaN(k.y) || FloatBitsAreNaN(k.z);
 }
 
-inline bool PointHasNaN(const Point3& p) { return PointKeyHasNaN(MakePointKey(p)); }
+inline bool PointHasNaN(const Point3& p) {
+  return PointKeyHasNaN(MakePointKey(p));
+}
 
 // Equality of keys of NaN-free points; the same as SamePoint of the points they come from.
-inline bool PointKeysEqual(const PointKey& a, const PointKey& b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
+inline bool PointKeysEqual(const PointKey& a, const PointKey& b) {
+  return a.x == b.x && a.y == b.y && a.z == b.z;
+}
 
 // The one equality of the channels (see the top of this file).
 inline bool SamePoint(const Point3& a, const Point3& b) {

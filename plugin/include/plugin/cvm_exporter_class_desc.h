@@ -10,7 +10,7 @@ class CvmExporterClassDesc final : public ClassDesc2 {
  public:
   int IsPublic() override;
   void* Create(BOOL loading = FALSE) override;  // a new CvmExporter (as SceneExport*), or null
-  const char* ClassName() override;              // string resource, see LoadResourceString
+  const char* ClassName() override;             // string resource, see LoadResourceString
   SClass_ID SuperClassID() override;
   Class_ID ClassID() override;
   const char* Category() override;  // string resource, see LoadResourceString
