@@ -311,12 +311,15 @@ int main(int argc, char** argv) {
   bool holds = allSame && memoryHolds;
   char line[256];
   if (bigSorted != nullptr) {
-    const double speedup = bigSorted->literal.total / bigSorted->runExport;
-    const double overProxy = bigSorted->runExport / bigSorted->proxy.total;
+    // The export as the converter runs it, with its runner.
+    const double speedup = bigSorted->literal.total / bigSorted->runExportRunner;
+    const double overProxy = bigSorted->runExportRunner / bigSorted->proxy.total;
     const bool ok = speedup >= 8.0 && overProxy <= 5.0;
     holds = holds && ok;
-    std::snprintf(line, sizeof line, "%u faces sorted: %.1fx literal (>= 8), %.2fx proxy (<= 5) %s; ",
-                  bigSorted->faces, speedup, overProxy, ok ? "hold" : "FAIL");
+    std::snprintf(
+        line, sizeof line,
+        "%u faces sorted, with the converter's runner: %.1fx literal (>= 8), %.2fx proxy (<= 5) %s; ",
+        bigSorted->faces, speedup, overProxy, ok ? "hold" : "FAIL");
     verdict += line;
   }
   if (bigInOrder != nullptr && midInOrder != nullptr && bigInOrder != midInOrder) {
