@@ -50,7 +50,7 @@ json EntryToJson<format::TriangleElement>(const Triangle& t) {
 // key (a field without a key is the current value itself); counts and flags are left out, as
 // the lists and the nulls of absent parts say the same. Inside an absent block every field is
 // null.
-class JsonWriter {
+class JsonWriter : public format::IgnoresRules {
  public:
   explicit JsonWriter(json& root) : current_(&root) {}
 
@@ -95,10 +95,6 @@ class JsonWriter {
     absent_ = wasAbsent;
     return 0;
   }
-  void Context(const char*) {}
-  template <typename Rule>
-  void Check(const Rule&) {}
-  void Landmark(format::Landmark) {}
 
  private:
   template <typename Value>
@@ -126,7 +122,7 @@ class JsonWriter {
 // the nulls; a field the document leaves out keeps the record's default, so documents written
 // before a field was added still read. A value of the wrong kind stops the reading with the
 // field's path.
-class JsonReader {
+class JsonReader : public format::IgnoresRules {
  public:
   explicit JsonReader(const json& root) : current_(&root) {}
 
@@ -180,7 +176,7 @@ class JsonReader {
     if (list == nullptr) return 0;
     seq.resize(list->size());
     for (size_t i = 0; i < list->size(); ++i) {
-      Step step(*this, f.key, i);
+      format::FieldPath::Scope step(path_, f.key, i);
       Inside((*list)[i], [&] { describe(*this, seq[i], i); });
     }
     return 0;
@@ -189,7 +185,7 @@ class JsonReader {
   size_t Record(const Field& f, R& record, Describe describe) {
     const json* value = Find(f);
     if (value == nullptr) return 0;
-    Step step(*this, f.key);
+    format::FieldPath::Scope step(path_, f.key, std::nullopt);
     Inside(*value, [&] { describe(*this, record); });
     return 0;
   }
@@ -198,7 +194,7 @@ class JsonReader {
     const json* value = Find(f);
     out.reset();
     if (value == nullptr || value->is_null()) return 0;
-    Step step(*this, f.key);
+    format::FieldPath::Scope step(path_, f.key, std::nullopt);
     Inside(*value, [&] { describe(*this, out.emplace()); });
     return 0;
   }
@@ -209,29 +205,10 @@ class JsonReader {
     if (present) describe(*this);
     return 0;
   }
-  void Context(const char*) {}
-  template <typename Rule>
-  void Check(const Rule&) {}
-  void Landmark(format::Landmark) {}
 
  private:
-  struct Step {
-    Step(JsonReader& r, const char* key, std::optional<size_t> index = std::nullopt)
-        : reader(r), saved(r.path_) {
-      reader.path_ = Join(reader.path_, key);
-      if (index) reader.path_ += "[" + std::to_string(*index) + "]";
-    }
-    ~Step() { reader.path_ = saved; }
-    JsonReader& reader;
-    std::string saved;
-  };
-
-  static std::string Join(const std::string& path, const char* key) {
-    if (*key == '\0') return path;
-    return path.empty() ? std::string(key) : path + "." + key;
-  }
   [[noreturn]] void Refuse(const Field& f, const std::string& expected) const {
-    const std::string path = Join(path_, f.key);
+    const std::string path = path_.Of(f.key);
     throw std::runtime_error((path.empty() ? std::string("(document)") : path) + ": expected " + expected);
   }
   // The value of f in the current object, or null when the object leaves it out: the field
@@ -303,7 +280,7 @@ class JsonReader {
   }
 
   const json* current_;
-  std::string path_;
+  format::FieldPath path_;
 };
 
 }  // namespace

@@ -37,6 +37,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <type_traits>
 
@@ -128,6 +129,46 @@ struct TriangleElement {
   static uint8_t* Store(uint8_t* out, const Value& t) {
     return StoreU32(StoreU32(StoreU32(out, t[0]), t[1]), t[2]);
   }
+};
+
+// The operations of the layout that only the reader acts on, for the visitors that do not:
+// the part names of messages, the rules, the landmarks.
+struct IgnoresRules {
+  void Context(const char*) {}
+  template <typename Rule>
+  void Check(const Rule&) {}
+  void Landmark(Landmark) {}
+};
+
+// A field's path as the JSON form and FieldOffsets name it: keys joined by dots, the entries of
+// lists by their index ("meshes[0].groups[1].faces").
+class FieldPath {
+ public:
+  // The path of key inside the current one; an empty key is the current one itself.
+  std::string Of(const char* key) const {
+    if (key == nullptr || *key == '\0') return path_;
+    return path_.empty() ? std::string(key) : path_ + "." + key;
+  }
+  const std::string& Current() const { return path_; }
+
+  // Steps into key, and into entry `index` of it when given, until the scope ends.
+  class Scope {
+   public:
+    Scope(FieldPath& path, const char* key, std::optional<size_t> index) : path_(path), saved_(path.path_) {
+      path.path_ = path.Of(key);
+      if (index) path.path_ += "[" + std::to_string(*index) + "]";
+    }
+    ~Scope() { path_.path_ = std::move(saved_); }
+    Scope(const Scope&) = delete;
+    Scope& operator=(const Scope&) = delete;
+
+   private:
+    FieldPath& path_;
+    std::string saved_;
+  };
+
+ private:
+  std::string path_;
 };
 
 // The smallest encoding of a record of type R (record_sizes.h): every list empty, every string

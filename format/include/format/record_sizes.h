@@ -21,7 +21,7 @@ using FieldOffsets = std::map<std::string, size_t>;
 
 // The size visitor: adds up the bytes a writer would write for a record, and notes where each
 // field starts when given a FieldOffsets to fill.
-class SizeCounter {
+class SizeCounter : public IgnoresRules {
  public:
   explicit SizeCounter(FieldOffsets* offsets = nullptr) : offsets_(offsets) {}
 
@@ -74,7 +74,7 @@ class SizeCounter {
     const size_t start = Position();
     for (size_t i = 0; i < seq.size(); ++i) {
       Nest nest(*this, f.key, i);
-      Note(path_);
+      Note(path_.Current());
       describe(*this, seq[i], i);
     }
     return start;
@@ -83,7 +83,7 @@ class SizeCounter {
   size_t Record(const Field& f, R& record, Describe describe) {
     const size_t start = Position();
     Nest nest(*this, f.key);
-    Note(path_);
+    Note(path_.Current());
     describe(*this, record);
     return start;
   }
@@ -104,41 +104,27 @@ class SizeCounter {
     if (present) describe(*this);
     return start;
   }
-  void Context(const char*) {}
-  template <typename Rule>
-  void Check(const Rule&) {}
-  void Landmark(format::Landmark) {}
 
  private:
-  // Steps into a record of a list, or a named part, for the paths of its fields.
+  // Steps into a record of a list, or a named part, for the paths of its fields (only when the
+  // offsets are noted).
   struct Nest {
-    Nest(SizeCounter& c, const char* key, std::optional<size_t> index = std::nullopt) : counter(c) {
-      if (counter.offsets_ == nullptr) return;
-      saved = counter.path_;
-      counter.path_ = Join(counter.path_, key);
-      if (index) counter.path_ += "[" + std::to_string(*index) + "]";
+    Nest(SizeCounter& c, const char* key, std::optional<size_t> index = std::nullopt) {
+      if (c.offsets_ != nullptr) scope.emplace(c.path_, key, index);
     }
-    ~Nest() {
-      if (counter.offsets_ != nullptr) counter.path_ = saved;
-    }
-    SizeCounter& counter;
-    std::string saved;
+    std::optional<FieldPath::Scope> scope;
   };
 
-  static std::string Join(const std::string& path, const char* key) {
-    if (key == nullptr || *key == '\0') return path;
-    return path.empty() ? std::string(key) : path + "." + key;
-  }
   std::string FlagPath(const Field& f) const {
     if (offsets_ == nullptr) return std::string();
-    return Join(path_, f.auxKey != nullptr ? f.auxKey : (std::string(f.key) + "Flag").c_str());
+    return path_.Of(f.auxKey != nullptr ? f.auxKey : (std::string(f.key) + "Flag").c_str());
   }
   size_t Position() const { return static_cast<size_t>(size_); }
   void Note(const std::string& path) {
     if (offsets_ != nullptr) offsets_->emplace(path, Position());
   }
   size_t Add(const Field& f, uint64_t bytes) {
-    if (offsets_ != nullptr) Note(Join(path_, f.key));
+    if (offsets_ != nullptr) Note(path_.Of(f.key));
     return Advance(bytes);
   }
   size_t Add(const std::string& path, uint64_t bytes) {
@@ -152,7 +138,7 @@ class SizeCounter {
   }
 
   FieldOffsets* offsets_;
-  std::string path_;
+  FieldPath path_;
   uint64_t size_ = 0;
   bool variable_ = false;
 };
