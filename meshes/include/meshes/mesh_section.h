@@ -6,14 +6,12 @@
 
 namespace cvm {
 
-// For every node of ctx.lists.meshes: converts it to a triangle object, writes its pivot,
-// gathers, consolidates (normals, positions, texture coordinates) and writes the rest of its
-// record, then releases the temporary the conversion made, if any. Face groups look their
-// materials up in materials. A node whose conversion now gives no mesh, or a mesh without
-// faces, still gets a complete empty record, since the header already counts it. Refuses
-// the export (ctx.Refuse, naming the node) when a mesh has more corners than a u32 can count
-// or the host's mesh arrays are missing or hold an index out of range; no further node is
-// written then.
+// WriteMeshNode for every node of ctx.lists.meshes, with ctx's options, progress window and
+// runner; face groups look their materials up in materials. A node whose conversion now gives
+// no mesh, or a mesh without faces, still gets a complete empty record, since the header
+// already counts it. Refuses the export (ctx.Refuse, naming the node) when a mesh has more
+// corners than a u32 can count or the host's mesh arrays are missing or hold an index out of
+// range; no further node is written then.
 void WriteMeshSection(ExportContext& ctx, const MaterialList& materials);
 
 }  // namespace cvm
