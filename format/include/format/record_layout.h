@@ -220,10 +220,12 @@ template <typename V, typename H>
 void DescribeHeader(V& v, H& h) {
   v.F32({"scale", "scale"}, h.scale);
   uint64_t needed = 8;  // the material section's counts
-  const auto count = [&v, &needed](const Field& f, auto& value, uint64_t (*minimumRecord)()) {
+  // The record type comes as the type of a null pointer, so that only the reader, which runs
+  // the rule, needs the record sizes.
+  const auto count = [&v, &needed](const Field& f, auto& value, auto* record) {
     const size_t at = v.U32(f, value);
-    v.Check([&needed, &value, f, at, minimumRecord](auto& s) {
-      needed += uint64_t{value} * minimumRecord();
+    v.Check([&needed, &value, f, at, record](auto& s) {
+      needed += uint64_t{value} * MinimumSize<std::remove_pointer_t<decltype(record)>>();
       const uint64_t available = s.Size() - 20;
       if (value == 0 || needed <= available) return true;
       return s.Fail(at, std::string(f.label) + " " + std::to_string(value) + ": the records need at least " +
@@ -231,10 +233,10 @@ void DescribeHeader(V& v, H& h) {
                             " remain");
     });
   };
-  count({"meshCount", "mesh count"}, h.meshCount, &MinimumSize<CvmMesh>);
-  count({"lightCount", "light count"}, h.lightCount, &MinimumSize<CvmLight>);
-  count({"helperCount", "helper count"}, h.helperCount, &MinimumSize<CvmHelper>);
-  count({"splineCount", "spline count"}, h.splineCount, &MinimumSize<CvmSplineObject>);
+  count({"meshCount", "mesh count"}, h.meshCount, static_cast<CvmMesh*>(nullptr));
+  count({"lightCount", "light count"}, h.lightCount, static_cast<CvmLight*>(nullptr));
+  count({"helperCount", "helper count"}, h.helperCount, static_cast<CvmHelper*>(nullptr));
+  count({"splineCount", "spline count"}, h.splineCount, static_cast<CvmSplineObject*>(nullptr));
 }
 
 // The material and texture counts that open the material section.
