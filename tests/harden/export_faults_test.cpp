@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "output/atomic_file_target.h"
 #include "reader/cvm_reader.h"
 #include "tests/support/run_process.h"
 #include "tests/support/temp_dir.h"
@@ -119,7 +120,7 @@ TEST(ExportFaults, AConverterKilledWhileWritingChangesNothing) {
 
   const pid_t pid = StartConverter({scene, "-o", out, "--quiet"});
   ASSERT_GT(pid, 0);
-  const std::string temporary = dir.File(".out.cvm.cvmtmp-" + std::to_string(pid));
+  const std::string temporary = TemporaryPathFor(out, static_cast<unsigned long>(pid));
   // Kill it once the temporary holds part of the file.
   bool caught = false;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
