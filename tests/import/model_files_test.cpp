@@ -92,8 +92,9 @@ TEST_P(ModelFiles, ReadBackAsAssimpReadsThem) {
   const reader::CvmFile& file = imported.file;
 
   Assimp::Importer importer;
-  const aiScene* scene = import::ReadModelWithAssimp(importer, path);
-  ASSERT_NE(scene, nullptr) << importer.GetErrorString();
+  std::string error;
+  const aiScene* scene = import::ReadModelWithAssimp(importer, path, error);
+  ASSERT_NE(scene, nullptr) << error;
   std::vector<SourceMeshNode> sources;
   CollectMeshNodes(*scene, *scene->mRootNode, scene->mRootNode->mTransformation, sources);
 

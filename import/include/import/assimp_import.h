@@ -31,12 +31,20 @@ namespace cvm::import {
 // the exporter's consolidation already merges equal vertices.
 unsigned AssimpImportSteps();
 
-// Reads path with importer, set up and post-processed as ImportModelFile reads it: the scene
-// (owned by importer) or null with importer's error string set.
-const aiScene* ReadModelWithAssimp(Assimp::Importer& importer, const std::string& path);
+// Whether every mesh of a scene as read holds what its counts promise: vertex positions and
+// faces, every face with corners and every corner's vertex index in range. The post-processing
+// steps trust this and crash where it fails. False with error naming the mesh and the face.
+bool CheckMeshFaces(const aiScene& scene, std::string& error);
+
+// Reads path with importer as ImportModelFile reads it: as the file stands, then checked
+// (CheckMeshFaces), then post-processed. The scene (owned by importer), or null with error
+// naming assimp's reader, what went wrong and what it likely means, without the path.
+const aiScene* ReadModelWithAssimp(Assimp::Importer& importer, const std::string& path, std::string& error);
 
 // Reads the model file at path into out. Fails (false, out empty, error set without the path)
-// when assimp cannot read the file or gives data out of range. Thread-safe: every call has its
+// when assimp cannot read the file or gives data out of range. Whatever the file holds that no
+// node of its scene reaches (child slots left empty, meshes no node uses, lights no node
+// places) is dropped with a warning. Thread-safe: every call has its
 // own assimp importer and no global logger is used. With leftovers, the importer and its
 // scene are handed over there instead of being freed here (see ImportScene).
 bool ImportModelFile(const std::string& path, standin::SceneModel& out, ImportWarnings& warnings,
