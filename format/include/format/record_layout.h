@@ -223,9 +223,10 @@ void DescribeHeader(V& v, H& h) {
   // The record type comes as the type of a null pointer, so that only the reader, which runs
   // the rule, needs the record sizes.
   const auto count = [&v, &needed](const Field& f, auto& value, auto* record) {
+    using Record = std::remove_pointer_t<decltype(record)>;
     const size_t at = v.U32(f, value);
-    v.Check([&needed, &value, f, at, record](auto& s) {
-      needed += uint64_t{value} * MinimumSize<std::remove_pointer_t<decltype(record)>>();
+    v.Check([&needed, &value, f, at](auto& s) {
+      needed += uint64_t{value} * MinimumSize<Record>();
       const uint64_t available = s.Size() - 20;
       if (value == 0 || needed <= available) return true;
       return s.Fail(at, std::string(f.label) + " " + std::to_string(value) + ": the records need at least " +
