@@ -229,6 +229,12 @@ AtomicFileTarget::~AtomicFileTarget() {
   Abort();
 }
 
+std::string FileBehindLinks(const std::string& path) {
+  std::string file;
+  std::string error;
+  return ResolveLinks(path, file, error) ? file : path;
+}
+
 std::string TemporaryPathFor(const std::string& file, unsigned long pid) {
   const auto [folder, name] = SplitPath(file);
   return folder + TemporaryStem(name) + HostName() + "-" + std::to_string(pid);

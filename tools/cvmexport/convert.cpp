@@ -13,6 +13,7 @@
 #include "reader/cvm_reader.h"
 #include "standin/standin_scene.h"
 #include "tools/cvmexport/checked_file_target.h"
+#include "tools/cvmexport/child_conversion.h"
 #include "tools/cvmexport/console_ui.h"
 #include "tools/cvmexport/export_report.h"
 #include "tools/cvmexport/node_fates.h"
@@ -137,6 +138,8 @@ ConvertResult Convert(const ConvertRequest& request) {
 }  // namespace
 
 ConvertResult ConvertScene(const ConvertRequest& request) {
+  if (!request.childProgram.empty() && !import::IsSceneDocumentPath(request.scenePath))
+    return ConvertInChild(request);
   ConvertResult result;
   try {
     result = Convert(request);

@@ -24,6 +24,11 @@ struct ConvertRequest {
   bool showProgress = false;
   bool wantReport = false;  // fill ConvertResult::report
   bool strict = false;      // any warning fails the conversion and no file is written
+  // When set, a model file is converted by a child process of this program (child_conversion.h),
+  // under the limits below (0: none); scene documents are always converted in this process.
+  std::string childProgram;
+  double timeoutSeconds = 0;
+  uint64_t maxMemoryBytes = 0;
 };
 
 struct ConvertResult {

@@ -1,10 +1,15 @@
 // cvmexport: exports scene documents and model files to Corvane Model files.
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "tools/cvmexport/child_conversion.h"
 #include "tools/cvmexport/console_ui.h"
 #include "tools/cvmexport/convert.h"
 #include "tools/cvmexport/convert_many.h"
@@ -16,10 +21,21 @@ int Usage(const std::string& message) {
   return cvm::tools::kExitUsage;
 }
 
+// The default memory limit of one input's child: half the machine's memory shared by the
+// conversions that run at once, and not under 512 MiB.
+uint64_t DefaultMaxMemoryMiB(unsigned jobs) {
+  const long pages = sysconf(_SC_PHYS_PAGES);
+  const long pageSize = sysconf(_SC_PAGESIZE);
+  const uint64_t machine =
+      pages > 0 && pageSize > 0 ? uint64_t(pages) * uint64_t(pageSize) : uint64_t{8} << 30;
+  return std::max<uint64_t>(512, machine / 2 / std::max(jobs, 1u) >> 20);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   using namespace cvm::tools;
+  if (argc == 2 && std::string(argv[1]) == kChildArgument) return RunConversionChild();
   CLI::App app{
       "Exports scene documents (.json) and model files (glTF/GLB, FBX, OBJ, 3DS, ASE, DAE, PLY, STL and "
       "every other "
@@ -53,6 +69,21 @@ int main(int argc, char** argv) {
   app.add_flag("--no-merge", noMerge, "With --preserve-vertex-order: give every corner its own position");
   app.add_flag("--selected-only", selectedOnly, "Export the selected nodes only");
   app.add_flag("-q,--quiet", quiet, "Show no progress");
+  double timeoutSeconds = kDefaultTimeoutSeconds;
+  uint64_t maxMemoryMiB = 0;
+  bool inProcess = false;
+  app.add_option("--timeout", timeoutSeconds,
+                 "Seconds a model file's conversion may take before it is stopped and fails (0: no limit)")
+      ->capture_default_str()
+      ->check(CLI::NonNegativeNumber);
+  auto* maxMemoryOption = app.add_option(
+      "--max-memory", maxMemoryMiB,
+      "MiB of memory a model file's conversion may use before it is stopped and fails (0: no limit; "
+      "default: half the machine's memory, shared by the -j conversions, at least 512)");
+  app.add_flag(
+      "--in-process", inProcess,
+      "Convert model files in this process instead of a child each (no protection against a reader that "
+      "crashes or hangs; no limits)");
 
   try {
     app.parse(argc, argv);
@@ -76,6 +107,15 @@ int main(int argc, char** argv) {
   request.options.mergeVertices = !noMerge;
   request.optionBits = selectedOnly ? 1u : 0u;
   request.showProgress = !quiet && inputs.size() == 1 && StderrIsTerminal();
+  if (!inProcess) {
+    request.childProgram = ThisProgram();
+    if (request.childProgram.empty())
+      return Usage("cannot find this program's own file to convert model files in a child; use --in-process");
+    request.timeoutSeconds = timeoutSeconds;
+    const uint64_t limit =
+        maxMemoryOption->count() > 0 ? maxMemoryMiB : DefaultMaxMemoryMiB(outDir.empty() ? 1 : jobs);
+    request.maxMemoryBytes = limit << 20;
+  }
   request.wantReport = !reportPath.empty();
 
   std::vector<ConvertResult> results;

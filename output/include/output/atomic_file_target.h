@@ -42,6 +42,10 @@ class AtomicFileTarget final : public OutputTarget, private ByteSink {
   uint64_t flushed_ = 0;  // bytes whose writing to the disk has been started
 };
 
+// The file path stands for: path itself, or the file its symbolic links lead to (which need not
+// exist yet); path itself for a loop of links.
+std::string FileBehindLinks(const std::string& path);
+
 // The temporary that process pid of this machine writes for file (a path whose links are
 // followed already): for removing what a writer that was killed left behind.
 std::string TemporaryPathFor(const std::string& file, unsigned long pid);

@@ -1,0 +1,41 @@
+// A conversion run by a child process of the converter, so that a crash or a hang inside a
+// reader of model files ends the child and not the converter with its other inputs.
+//
+// The child is this program started anew (posix_spawn) with kChildArgument alone; the request
+// goes to its standard input and its result comes back on its standard output, both as JSON.
+// Its standard error comes back on a third pipe: passed on when the progress line is shown,
+// otherwise kept, so that the last thing a crashing reader said can go into the message.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "tools/cvmexport/convert.h"
+
+namespace cvm::tools {
+
+// A model file's conversion that takes longer is stopped, unless --timeout says otherwise: far
+// more than the largest real model needs (a million triangles take half a second), little
+// enough that a reader caught in a loop does not stall a build for long.
+constexpr double kDefaultTimeoutSeconds = 300;
+
+// The one argument that makes cvmexport the child of a conversion.
+constexpr const char* kChildArgument = "--run-conversion-child";
+
+// Runs ConvertScene(request) in a child of request.childProgram, the child converting in its own
+// process, with request.timeoutSeconds (wall time from the child's start) and
+// request.maxMemoryBytes (the child's resident memory) as limits, 0 for none. The child's
+// result, or, when the child was ended by a signal, went past a limit (the converter then ends
+// it) or gave no result: status kExitError and a message that names the input and what
+// happened; the outputs the child was writing are then left as they were (their temporaries
+// removed). Never throws.
+ConvertResult ConvertInChild(const ConvertRequest& request);
+
+// The child's side: reads the request from standard input, converts and writes the result to
+// standard output. Returns the child's exit status.
+int RunConversionChild();
+
+// This program's own file, for starting children of it; empty when it cannot be told.
+std::string ThisProgram();
+
+}  // namespace cvm::tools
