@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -50,7 +51,8 @@ Json RequestToJson(const ConvertRequest& r) {
           {"optionBits", r.optionBits},
           {"showProgress", r.showProgress},
           {"wantReport", r.wantReport},
-          {"strict", r.strict}};
+          {"strict", r.strict},
+          {"maxMemoryBytes", r.maxMemoryBytes}};
 }
 
 ConvertRequest RequestFromJson(const Json& j) {
@@ -66,6 +68,7 @@ ConvertRequest RequestFromJson(const Json& j) {
   r.showProgress = j.at("showProgress").get<bool>();
   r.wantReport = j.at("wantReport").get<bool>();
   r.strict = j.at("strict").get<bool>();
+  r.maxMemoryBytes = j.at("maxMemoryBytes").get<uint64_t>();
   return r;
 }
 
@@ -159,6 +162,21 @@ bool WriteAll(int fd, const std::string& text) {
 
 }  // namespace
 
+uint64_t PeakResidentBytes() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::strtoull(line.c_str() + 6, nullptr, 10) << 10;  // in kB
+  }
+  return 0;
+}
+
+std::string MemoryLimitReason(uint64_t limitBytes) {
+  return "went past " + std::to_string(limitBytes >> 20) +
+         " MiB, the memory limit per input (--max-memory): a count in the file is probably corrupt, or the "
+         "model needs a higher limit";
+}
+
 std::string ThisProgram() {
   std::string path(4096, '\0');
   const ssize_t length = readlink("/proc/self/exe", path.data(), path.size() - 1);
@@ -233,10 +251,7 @@ ConvertResult ConvertInChild(const ConvertRequest& request) {
         stopped =
             "stopped after " + Seconds(request.timeoutSeconds) + " s, the time limit per input (--timeout)";
       } else if (request.maxMemoryBytes > 0 && ResidentBytes(pid) > request.maxMemoryBytes) {
-        stopped =
-            "stopped at " + std::to_string(request.maxMemoryBytes >> 20) +
-            " MiB, the memory limit per input (--max-memory): a count in the file is probably corrupt, or "
-            "the model needs a higher limit";
+        stopped = "the conversion " + MemoryLimitReason(request.maxMemoryBytes);
       }
       if (!stopped.empty()) {
         kill(pid, SIGKILL);

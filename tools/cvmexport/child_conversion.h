@@ -35,6 +35,15 @@ ConvertResult ConvertInChild(const ConvertRequest& request);
 // standard output. Returns the child's exit status.
 int RunConversionChild();
 
+// The largest resident memory of this process since it started, in bytes (0 when it cannot be
+// told). The child checks it before its output replaces the target, so that a conversion that
+// went past the limit between two of the parent's looks fails all the same: whether an input
+// fits its limit does not depend on timing.
+uint64_t PeakResidentBytes();
+
+// Why a conversion that went past limitBytes fails.
+std::string MemoryLimitReason(uint64_t limitBytes);
+
 // This program's own file, for starting children of it; empty when it cannot be told.
 std::string ThisProgram();
 

@@ -54,6 +54,29 @@ class ReleaseBeside {
   std::thread thread_;
 };
 
+// A target that is committed only while the process's peak memory is within a limit.
+class PeakMemoryLimitedTarget final : public OutputTarget {
+ public:
+  PeakMemoryLimitedTarget(OutputTarget& file, uint64_t limitBytes, const std::string& input)
+      : file_(file), limitBytes_(limitBytes), input_(input) {}
+  bool Open(std::string& error) override { return file_.Open(error); }
+  ByteSink& Sink() override { return file_.Sink(); }
+  bool Commit(std::string& error) override {
+    if (PeakResidentBytes() > limitBytes_) {
+      file_.Abort();
+      error = input_ + ": the conversion " + MemoryLimitReason(limitBytes_) + "; no file written";
+      return false;
+    }
+    return file_.Commit(error);
+  }
+  void Abort() override { file_.Abort(); }
+
+ private:
+  OutputTarget& file_;
+  uint64_t limitBytes_;
+  const std::string& input_;
+};
+
 ConvertResult Convert(const ConvertRequest& request) {
   ConvertResult result;
   standin::SceneModel model;
@@ -105,13 +128,19 @@ ConvertResult Convert(const ConvertRequest& request) {
 
   ExportOutcome outcome;
   ThreadRunner runner;
+  const auto exportTo = [&](OutputTarget& output) {
+    if (request.maxMemoryBytes == 0)
+      return RunExport(output, scene, ui, options, request.optionBits, true, &runner);
+    PeakMemoryLimitedTarget target(output, request.maxMemoryBytes, request.scenePath);
+    return RunExport(target, scene, ui, options, request.optionBits, true, &runner);
+  };
   if (request.wantReport || request.strict) {
     CheckedFileTarget target(request.outputPath, check);
-    outcome = RunExport(target, scene, ui, options, request.optionBits, true, &runner);
+    outcome = exportTo(target);
   } else {
     // Nothing to check: the bytes stream to the file without a copy in memory.
     AtomicFileTarget target(request.outputPath);
-    outcome = RunExport(target, scene, ui, options, request.optionBits, true, &runner);
+    outcome = exportTo(target);
   }
   if (!readBack && (outcome.noData || request.wantReport)) {
     fates = NodeFates(scene, selectedOnly);
@@ -138,8 +167,15 @@ ConvertResult Convert(const ConvertRequest& request) {
 }  // namespace
 
 ConvertResult ConvertScene(const ConvertRequest& request) {
-  if (!request.childProgram.empty() && !import::IsSceneDocumentPath(request.scenePath))
-    return ConvertInChild(request);
+  if (!request.childProgram.empty()) {
+    if (!import::IsSceneDocumentPath(request.scenePath)) return ConvertInChild(request);
+    // A scene document in the converter's own process: the limits are a child's.
+    ConvertRequest here = request;
+    here.childProgram.clear();
+    here.timeoutSeconds = 0;
+    here.maxMemoryBytes = 0;
+    return ConvertScene(here);
+  }
   ConvertResult result;
   try {
     result = Convert(request);

@@ -25,7 +25,9 @@ struct ConvertRequest {
   bool wantReport = false;  // fill ConvertResult::report
   bool strict = false;      // any warning fails the conversion and no file is written
   // When set, a model file is converted by a child process of this program (child_conversion.h),
-  // under the limits below (0: none); scene documents are always converted in this process.
+  // under the limits below (0: none); scene documents are always converted in this process, with
+  // no limits. Without a child program, a memory limit is checked against this process's peak
+  // before the output replaces the target (the child's side of the limit).
   std::string childProgram;
   double timeoutSeconds = 0;
   uint64_t maxMemoryBytes = 0;
