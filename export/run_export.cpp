@@ -1,5 +1,9 @@
 #include "export/run_export.h"
 
+#include <exception>
+#include <new>
+#include <string>
+
 #include "export/scene_node_collector.h"
 #include "export_context/export_context.h"
 #include "format/binary_writer.h"
@@ -36,10 +40,9 @@ std::string WriteFile(ExportContext& ctx) {
   return std::string();
 }
 
-}  // namespace
-
-ExportOutcome RunExport(OutputTarget& target, HostScene& scene, ExportUi& ui, ExportOptions& options,
-                        uint32_t optionBits, bool suppressPrompts, TaskRunner* runner) {
+// RunExport up to the progress window's end and the error's display, which are the caller's.
+ExportOutcome ExportScene(OutputTarget& target, HostScene& scene, ExportUi& ui, ExportOptions& options,
+                          uint32_t optionBits, TaskRunner* runner, ProgressWindow& progress, bool& opened) {
   ExportOutcome outcome;
   options.selectedOnly = (optionBits & kExportSelectedOnly) ? 1 : 0;
 
@@ -52,15 +55,11 @@ ExportOutcome RunExport(OutputTarget& target, HostScene& scene, ExportUi& ui, Ex
     return outcome;
   }
 
-  ProgressWindow progress;
   if (ui.CreateProgressWindow()) progress.ui = &ui;
   const KindLists lists = ClassifyNodes(collector.nodes);
 
-  if (!target.Open(outcome.error)) {
-    if (progress.ui != nullptr) ui.DestroyProgressWindow();
-    ui.ShowExportError(outcome.error.c_str(), suppressPrompts);
-    return outcome;
-  }
+  if (!target.Open(outcome.error)) return outcome;
+  opened = true;
   OutputStream stream(target.Sink());
   ExportContext ctx{stream, options, progress, collector.nodes, lists, runner, std::string()};
   outcome.error = WriteFile(ctx);
@@ -70,6 +69,28 @@ ExportOutcome RunExport(OutputTarget& target, HostScene& scene, ExportUi& ui, Ex
   } else {
     target.Abort();
   }
+  return outcome;
+}
+
+}  // namespace
+
+ExportOutcome RunExport(OutputTarget& target, HostScene& scene, ExportUi& ui, ExportOptions& options,
+                        uint32_t optionBits, bool suppressPrompts, TaskRunner* runner) {
+  ProgressWindow progress;
+  bool opened = false;
+  ExportOutcome outcome;
+  // Nothing may escape into the host that called: a failure of any kind fails the export and
+  // leaves the target as it was.
+  try {
+    outcome = ExportScene(target, scene, ui, options, optionBits, runner, progress, opened);
+  } catch (const std::bad_alloc&) {
+    outcome = ExportOutcome();
+    outcome.error = "out of memory: the export needed more memory than it could get";
+  } catch (const std::exception& e) {
+    outcome = ExportOutcome();
+    outcome.error = std::string("the export failed: ") + e.what();
+  }
+  if (outcome.result == kExportFailed && opened) target.Abort();
   if (progress.ui != nullptr) ui.DestroyProgressWindow();
   if (outcome.result == kExportFailed) ui.ShowExportError(outcome.error.c_str(), suppressPrompts);
   return outcome;

@@ -1,5 +1,7 @@
 #include "export/scene_node_collector.h"
 
+#include "host/temporary_object.h"
+
 namespace cvm {
 
 int32_t SceneNodeCollector::callback(HostNode* node) {
@@ -30,11 +32,10 @@ KindLists ClassifyNodes(const std::vector<HostNode*>& nodes) {
     } else if (object->ObjectCanConvertTo(kSplineShapeClassId)) {
       lists.splines.push_back(p);
     } else {
-      const TriObjectResult tri = node->ConvertNodeToTriangleObject(0);
-      if (tri.triObject == nullptr) continue;
-      const HostMesh* mesh = tri.triObject->TriObjectMesh();
+      const TemporaryObject tri(node->ConvertNodeToTriangleObject(0));
+      if (tri.get() == nullptr) continue;
+      const HostMesh* mesh = tri.get()->TriObjectMesh();
       if (mesh != nullptr && mesh->MeshFaceCount() > 0) lists.meshes.push_back(p);
-      if (tri.isTemporary) tri.triObject->ReleaseTemporaryObject();
     }
   }
   return lists;

@@ -14,7 +14,7 @@ bool MemoryTarget::Commit(std::string& /*error*/) {
 }
 
 void MemoryTarget::Abort() {
-  sink_.bytes.clear();
+  sink_.bytes = std::vector<uint8_t>();  // the memory too
   committed = false;
 }
 

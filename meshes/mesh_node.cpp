@@ -1,5 +1,6 @@
 #include "meshes/mesh_node.h"
 
+#include "host/temporary_object.h"
 #include "meshes/gather_mesh.h"
 #include "meshes/mesh_record.h"
 
@@ -8,15 +9,8 @@ namespace cvm {
 bool WriteMeshNode(HostNode& node, const ExportOptions& options, const MaterialList& materials,
                    const ProgressWindow& progress, TaskRunner* runner, MeshWork& work, OutputStream& stream,
                    std::string& error) {
-  const TriObjectResult tri = node.ConvertNodeToTriangleObject(0);
-  HostMesh* mesh = tri.triObject != nullptr ? tri.triObject->TriObjectMesh() : nullptr;
-  // The temporary is released on every way out, once its mesh is no longer read.
-  struct Release {
-    const TriObjectResult& tri;
-    ~Release() {
-      if (tri.isTemporary && tri.triObject != nullptr) tri.triObject->ReleaseTemporaryObject();
-    }
-  } release{tri};
+  const TemporaryObject tri(node.ConvertNodeToTriangleObject(0));
+  HostMesh* mesh = tri.get() != nullptr ? tri.get()->TriObjectMesh() : nullptr;
 
   const char* name = node.NodeName();
   SetProgressText(progress, "Exporting %s\n", name);

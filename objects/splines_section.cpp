@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "export_context/file_axes.h"
+#include "host/temporary_object.h"
 #include "format/record_writer.h"
 #include "objects/node_user_text.h"
 
@@ -75,9 +76,13 @@ void WriteSplinesSection(ExportContext& ctx) {
     HostNode* node = ctx.NodeAt(position);
     const Matrix3 m = node->ObjectToWorldTransform(0);
     HostObject* evaluated = node->EvaluateNodeObject(0);
-    HostObject* converted =
+    HostObject* convertedObject =
         evaluated != nullptr ? evaluated->ObjectConvertTo(kSplineShapeClassId, 0) : nullptr;
-    const HostBezierShape* shape = converted != nullptr ? converted->ShapeObjectBezierShape() : nullptr;
+    // The shape's splines are read through entries until the record is written, so the
+    // temporary lives to the end of this node.
+    const TemporaryObject converted(convertedObject, convertedObject != evaluated);
+    const HostBezierShape* shape =
+        converted.get() != nullptr ? converted.get()->ShapeObjectBezierShape() : nullptr;
 
     std::vector<SplineEntry> entries;
     const std::string problem = CollectSplines(shape, entries);
@@ -86,8 +91,6 @@ void WriteSplinesSection(ExportContext& ctx) {
     } else {
       ctx.Refuse("node '" + std::string(node->NodeName()) + "': " + problem);
     }
-    // The shape's splines are read through entries until here, so the temporary goes last.
-    if (converted != nullptr && converted != evaluated) converted->ReleaseTemporaryObject();
     if (ctx.Refused()) return;
   }
 }

@@ -2,6 +2,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
@@ -249,14 +251,26 @@ class RecordReader {
   std::vector<Name> entry_;  // the entries of nested lists being read
 };
 
+bool OutOfMemory(CvmFile& file, ReadError& error) {
+  file = CvmFile{};
+  error = ReadError{};
+  error.kind = ReadErrorKind::Memory;
+  error.message = "out of memory";
+  return false;
+}
+
 }  // namespace
 
 bool ReadCvm(const uint8_t* data, size_t size, CvmFile& file, ReadError& error) {
-  file = CvmFile{};
-  error = ReadError{};
-  RecordReader reader(data, size, error);
-  format::DescribeFile(reader, file);
-  return reader.Ok();
+  try {
+    file = CvmFile{};
+    error = ReadError{};
+    RecordReader reader(data, size, error);
+    format::DescribeFile(reader, file);
+    return reader.Ok();
+  } catch (const std::bad_alloc&) {
+    return OutOfMemory(file, error);
+  }
 }
 
 bool ReadCvmFile(const std::string& path, CvmFile& file, ReadError& error) {
@@ -266,30 +280,30 @@ bool ReadCvmFile(const std::string& path, CvmFile& file, ReadError& error) {
     error.message = what;
     return false;
   };
-  std::FILE* stream = std::fopen(path.c_str(), "rb");
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> stream(std::fopen(path.c_str(), "rb"), &std::fclose);
   if (stream == nullptr) return ioError(std::string("cannot open: ") + std::strerror(errno));
 
   std::vector<uint8_t> bytes;
-  uint8_t chunk[1 << 16];
-  size_t got = 0;
-  while ((got = std::fread(chunk, 1, sizeof chunk, stream)) > 0) {
-    // A device or pipe that never ends must not take all memory.
-    if (bytes.size() + got > kMaxCvmFileBytes) {
-      std::fclose(stream);
-      return ioError("cannot read: the input is larger than " + std::to_string(kMaxCvmFileBytes) +
-                     " bytes, the most this reader takes");
+  try {
+    uint8_t chunk[1 << 16];
+    size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, stream.get())) > 0) {
+      // A device or pipe that never ends must not take all memory.
+      if (bytes.size() + got > kMaxCvmFileBytes) {
+        return ioError("cannot read: the input is larger than " + std::to_string(kMaxCvmFileBytes) +
+                       " bytes, the most this reader takes");
+      }
+      bytes.insert(bytes.end(), chunk, chunk + got);
     }
-    bytes.insert(bytes.end(), chunk, chunk + got);
+  } catch (const std::bad_alloc&) {
+    return OutOfMemory(file, error);
   }
-  const bool failed = std::ferror(stream) != 0;
-  const int readErrno = errno;
-  std::fclose(stream);
-  if (failed) return ioError(std::string("cannot read: ") + std::strerror(readErrno));
+  if (std::ferror(stream.get()) != 0) return ioError(std::string("cannot read: ") + std::strerror(errno));
   return ReadCvm(bytes.data(), bytes.size(), file, error);
 }
 
 std::string FormatReadError(const ReadError& error) {
-  if (error.kind == ReadErrorKind::Io) return error.message;
+  if (error.kind != ReadErrorKind::Format) return error.message;
   return "offset " + std::to_string(error.offset) + ": " + error.message;
 }
 

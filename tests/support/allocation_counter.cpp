@@ -31,6 +31,18 @@ std::atomic<uint64_t> gPeak{0};
 std::atomic<size_t> gLargest{0};
 std::atomic<uint64_t> gCount{0};
 std::atomic<int> gMeters{0};
+// AllocationFailure: allocations left before the one that fails; negative when none is to fail.
+std::atomic<int64_t> gUntilFailure{-1};
+std::atomic<bool> gFailed{false};
+std::atomic<int> gFailures{0};
+
+// Whether the allocation being made is the one to fail.
+bool FailThisOne() {
+  if (gUntilFailure.load(std::memory_order_relaxed) < 0) return false;
+  if (gUntilFailure.fetch_sub(1, std::memory_order_relaxed) != 0) return false;
+  gFailed.store(true, std::memory_order_relaxed);
+  return true;
+}
 
 template <typename T>
 void RaiseTo(std::atomic<T>& value, T candidate) {
@@ -96,6 +108,7 @@ void Release(void* p, size_t alignment) {
 #endif
 
 void* AllocateOrThrow(size_t size, size_t alignment) {
+  if (FailThisOne()) throw std::bad_alloc();
   for (;;) {
     if (void* p = Allocate(size, alignment)) return p;
     const std::new_handler handler = std::get_new_handler();
@@ -105,6 +118,7 @@ void* AllocateOrThrow(size_t size, size_t alignment) {
 }
 
 void* AllocateOrNull(size_t size, size_t alignment) noexcept {
+  if (FailThisOne()) return nullptr;
   try {
     return AllocateOrThrow(size, alignment);
   } catch (...) {
@@ -144,6 +158,24 @@ size_t AllocationMeter::Largest() const {
 
 uint64_t AllocationMeter::Count() const {
   return gCount.load(std::memory_order_relaxed) - countMark_;
+}
+
+AllocationFailure::AllocationFailure(uint64_t which) {
+  if (gFailures.fetch_add(1) != 0) {
+    std::fputs("AllocationFailure: a second one while one is alive\n", stderr);
+    std::abort();
+  }
+  gFailed.store(false, std::memory_order_relaxed);
+  gUntilFailure.store(static_cast<int64_t>(which), std::memory_order_relaxed);
+}
+
+AllocationFailure::~AllocationFailure() {
+  gUntilFailure.store(-1, std::memory_order_relaxed);
+  gFailures.fetch_sub(1);
+}
+
+bool AllocationFailure::Happened() const {
+  return gFailed.load(std::memory_order_relaxed);
 }
 
 }  // namespace cvm::test

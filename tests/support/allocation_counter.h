@@ -45,4 +45,19 @@ class AllocationMeter {
   uint64_t countMark_;
 };
 
+// Makes one allocation fail: the one that is number `which` (0 for the first) among those made
+// after construction, on any thread; operator new then throws std::bad_alloc (the nothrow forms
+// return null) as when memory runs out. The allocations after it succeed again. One at a time,
+// like the meter.
+class AllocationFailure {
+ public:
+  explicit AllocationFailure(uint64_t which);
+  ~AllocationFailure();
+  AllocationFailure(const AllocationFailure&) = delete;
+  AllocationFailure& operator=(const AllocationFailure&) = delete;
+
+  // Whether that allocation was asked for (and failed) yet.
+  bool Happened() const;
+};
+
 }  // namespace cvm::test

@@ -163,6 +163,28 @@ TEST(AllocationCounter, ARequestTooLargeForTheHeaderFailsInsteadOfWrapping) {
   EXPECT_EQ(LiveHeapBytes(), before);
 }
 
+TEST(AllocationFailure, OnlyTheChosenAllocationFailsInEveryForm) {
+  std::vector<void*> blocks;
+  blocks.reserve(3);  // no allocation of the vector's own among those counted
+  {
+    const AllocationFailure failure(2);
+    blocks.push_back(::operator new(8));
+    blocks.push_back(::operator new[](8, kWide));
+    EXPECT_FALSE(failure.Happened());
+    EXPECT_THROW(static_cast<void>(::operator new(8)), std::bad_alloc);
+    EXPECT_TRUE(failure.Happened());
+    blocks.push_back(::operator new(8));
+  }
+  {
+    const AllocationFailure failure(0);
+    EXPECT_EQ(::operator new(8, std::nothrow), nullptr);
+    EXPECT_TRUE(failure.Happened());
+  }
+  ::operator delete(blocks[0]);
+  ::operator delete[](blocks[1], kWide);
+  ::operator delete(blocks[2]);
+}
+
 TEST(AllocationCounterDeathTest, ASecondMeterWhileOneIsAliveStopsTheProgram) {
   EXPECT_DEATH(
       {

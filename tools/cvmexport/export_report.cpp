@@ -4,6 +4,7 @@
 #include <cmath>
 #include <filesystem>
 
+#include "host/temporary_object.h"
 #include "meshes/gather_mesh.h"
 
 namespace cvm::tools {
@@ -55,8 +56,8 @@ std::vector<TextureCheck> CheckTextures(const standin::SceneModel& model, const 
 
 double LargestNormalErrorDegrees(HostNode& node, const reader::CvmMesh& record) {
   if (!record.hasNormals) return 0.0;
-  const TriObjectResult tri = node.ConvertNodeToTriangleObject(0);
-  HostMesh* mesh = tri.triObject != nullptr ? tri.triObject->TriObjectMesh() : nullptr;
+  const TemporaryObject tri(node.ConvertNodeToTriangleObject(0));
+  HostMesh* mesh = tri.get() != nullptr ? tri.get()->TriObjectMesh() : nullptr;
   double largest = 0.0;
   if (mesh != nullptr && mesh->MeshFaceCount() > 0) {
     mesh->buildNormals();
@@ -77,7 +78,6 @@ double LargestNormalErrorDegrees(HostNode& node, const reader::CvmMesh& record) 
       largest = std::max(largest, std::acos(std::clamp(cosine, -1.0, 1.0)) * 180.0 / M_PI);
     }
   }
-  if (tri.isTemporary) tri.triObject->ReleaseTemporaryObject();
   return largest;
 }
 

@@ -35,8 +35,8 @@ int DoExport(OutputTarget& target, HostScene& scene, ExportUi& ui, int suppressP
 // The target is opened only when there is something to export, and committed only when the
 // whole file was written; it is written on the calling thread. options.selectedOnly is
 // replaced from bit 0 of optionBits. runner, when given, takes work beside the export's own
-// (sorts of large meshes). Failures are shown through ui.ShowExportError and leave the target
-// as it was.
+// (sorts of large meshes). Failures, memory running out among them, are shown through
+// ui.ShowExportError and leave the target as it was; nothing is thrown to the caller.
 ExportOutcome RunExport(OutputTarget& target, HostScene& scene, ExportUi& ui, ExportOptions& options,
                         uint32_t optionBits, bool suppressPrompts, TaskRunner* runner = nullptr);
 

@@ -51,6 +51,7 @@ using format::Vec3;
 enum class ReadErrorKind {
   Format,  // the bytes are not a valid file; offset says where
   Io,      // the file could not be opened or read; offset is 0
+  Memory,  // memory ran out while reading or decoding; offset is 0
 };
 
 struct ReadError {
@@ -66,8 +67,9 @@ struct ReadError {
 // allocated), a string without its 0 byte, an index or reference out of range, a flag other
 // than 0/1, a record index not equal to its position, group face counts that do not add up to
 // the face count, or bytes after the last spline record. Never reads outside the buffer; memory
-// use is bounded by a small multiple of `size`. `file` is overwritten; on failure it holds
-// whatever was decoded before the error.
+// use is bounded by a small multiple of `size`; when even that cannot be had, the result is a
+// Memory error, not an exception. `file` is overwritten; on failure it holds whatever was
+// decoded before the error.
 bool ReadCvm(const uint8_t* data, size_t size, CvmFile& file, ReadError& error);
 
 // The largest input ReadCvmFile takes (1 GiB): a device or pipe that never ends is refused
@@ -78,7 +80,7 @@ constexpr size_t kMaxCvmFileBytes = size_t{1} << 30;
 // input larger than kMaxCvmFileBytes, gives an Io error naming the cause.
 bool ReadCvmFile(const std::string& path, CvmFile& file, ReadError& error);
 
-// "offset N: message" for a format error, the bare message for an I/O error.
+// "offset N: message" for a format error, the bare message for an I/O or memory error.
 std::string FormatReadError(const ReadError& error);
 
 // Swaps y and z: turns a stored position, axis or knot into the host's z-up frame, and back.
