@@ -7,6 +7,7 @@
 #include <assimp/Importer.hpp>
 #include <unordered_map>
 
+#include "import/assimp_io_system.h"
 #include "import/assimp_materials.h"
 #include "import/assimp_meshes.h"
 #include "import/assimp_objects.h"
@@ -115,20 +116,19 @@ unsigned AssimpImportSteps() {
   return aiProcess_Triangulate | aiProcess_GenSmoothNormals;
 }
 
-const aiScene* ReadModelWithAssimp(Assimp::Importer& importer, const std::string& path) {
+namespace {
+
+void SetUpImporter(Assimp::Importer& importer) {
   // FBX pivots and pre-rotations folded into the node transforms, not extra "$AssimpFbx$" nodes.
   importer.SetPropertyBool(AI_CONFIG_IMPORT_FBX_PRESERVE_PIVOTS, false);
-  return importer.ReadFile(path, AssimpImportSteps());
 }
 
-bool ImportModelFile(const std::string& path, standin::SceneModel& out, ImportWarnings& warnings,
-                     std::string& error, ImportLeftovers* leftovers) {
-  out = standin::SceneModel();
-  auto reader = std::make_shared<Assimp::Importer>();
-  Assimp::Importer& importer = *reader;
-  const aiScene* scene = ReadModelWithAssimp(importer, path);
+// Turns the scene that reader read (null when it failed) into out.
+bool ConvertReadScene(std::shared_ptr<Assimp::Importer> reader, const aiScene* scene,
+                      standin::SceneModel& out, ImportWarnings& warnings, std::string& error,
+                      ImportLeftovers* leftovers) {
   if (scene == nullptr) {
-    error = importer.GetErrorString();
+    error = reader->GetErrorString();
     if (error.empty()) error = "not a model file that can be read";
     return false;
   }
@@ -162,6 +162,57 @@ bool ImportModelFile(const std::string& path, standin::SceneModel& out, ImportWa
   }
   if (leftovers != nullptr) *leftovers = std::move(reader);
   return true;
+}
+
+}  // namespace
+
+const aiScene* ReadModelWithAssimp(Assimp::Importer& importer, const std::string& path) {
+  SetUpImporter(importer);
+  return importer.ReadFile(path, AssimpImportSteps());
+}
+
+bool ImportModelFile(const std::string& path, standin::SceneModel& out, ImportWarnings& warnings,
+                     std::string& error, ImportLeftovers* leftovers, FilesRead* filesRead) {
+  out = standin::SceneModel();
+  auto reader = std::make_shared<Assimp::Importer>();
+  auto* files = new RecordingIOSystem(false);
+  reader->SetIOHandler(files);  // the importer owns it from here
+  const aiScene* scene = ReadModelWithAssimp(*reader, path);
+  FilesRead opened = {path};
+  for (const std::string& file : files->Opened()) {
+    if (file != path) opened.push_back(file);
+  }
+  if (!ConvertReadScene(std::move(reader), scene, out, warnings, error, leftovers)) return false;
+  if (filesRead != nullptr) *filesRead = std::move(opened);
+  return true;
+}
+
+bool ImportModelBytes(std::string_view bytes, standin::SceneModel& out, ImportWarnings& warnings,
+                      std::string& error, ImportLeftovers* leftovers) {
+  out = standin::SceneModel();
+  if (bytes.empty()) {
+    error = "no bytes to read";
+    return false;
+  }
+  auto reader = std::make_shared<Assimp::Importer>();
+  auto* files = new RecordingIOSystem(true);
+  reader->SetIOHandler(files);  // the importer owns it from here
+  SetUpImporter(*reader);
+  // assimp tells most formats by their contents, but takes a binary glTF only under its extension.
+  const char* hint = bytes.substr(0, 4) == "glTF" ? "glb" : "";
+  const aiScene* scene = reader->ReadFileFromMemory(bytes.data(), bytes.size(), AssimpImportSteps(), hint);
+  if (!files->Refused().empty()) {
+    // Even when assimp carries on without them (an OBJ without its materials), the model would
+    // not be the one its file gives.
+    std::string names;
+    for (const std::string& name : files->Refused()) names += (names.empty() ? "'" : ", '") + name + "'";
+    error = "the model refers to files beside it, which a model read from memory cannot have (" + names +
+            "); give the model file's path instead";
+    const std::string assimpError = reader->GetErrorString();
+    if (scene == nullptr && !assimpError.empty()) error += " (" + assimpError + ")";
+    return false;
+  }
+  return ConvertReadScene(std::move(reader), scene, out, warnings, error, leftovers);
 }
 
 }  // namespace cvm::import
