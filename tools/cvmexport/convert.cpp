@@ -91,7 +91,7 @@ ConvertResult Convert(const ConvertRequest& request) {
     }
     readBack = true;
     fates = NodeFates(scene, selectedOnly);
-    textures = CheckTextures(scene.Model(), file, request.scenePath);
+    textures = CheckTextures(scene.Model(), file, request.scenePath, request.texturePaths);
     warnings = ExportWarnings(importWarnings, scene.Model(), fates, textures);
     if (request.strict && !warnings.empty()) {
       checkError = request.scenePath + ": " + std::to_string(warnings.size()) +

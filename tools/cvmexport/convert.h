@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <vector>
 
 #include "export_context/export_options.h"
 
@@ -18,7 +19,8 @@ constexpr int kExitNoData = 3;  // nothing qualified; no file created or touched
 struct ConvertRequest {
   std::string scenePath;  // a scene document (.json) or any model file assimp reads
   std::string outputPath;
-  std::string dumpScenePath;  // when set, the scene as read is written there as a document
+  std::string dumpScenePath;              // when set, the scene as read is written there as a document
+  std::vector<std::string> texturePaths;  // further folders to look for textures in
   ExportOptions options;
   uint32_t optionBits = 0;
   bool showProgress = false;

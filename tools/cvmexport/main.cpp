@@ -39,6 +39,9 @@ int main(int argc, char** argv) {
   auto* outDirOption =
       app.add_option("--out-dir", outDir, "Folder for the outputs: INPUT-NAME.cvm for each input");
   output->excludes(outDirOption);
+  app.add_option("--texture-path", request.texturePaths,
+                 "A further folder to look for textures in (for the report and --strict); repeatable")
+      ->allow_extra_args(false);
   app.add_option("-j,--jobs", jobs, "Conversions run at once (with --out-dir)")->check(CLI::Range(1u, 256u));
   app.add_option("--dump-scene", request.dumpScenePath,
                  "Write the scene as read to this scene document (.json)");
