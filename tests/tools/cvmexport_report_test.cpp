@@ -133,6 +133,20 @@ TEST(CvmexportReport, AnUnreadableSceneGivesAReportThatSaysSo) {
   EXPECT_NE(report["error"].get<std::string>().find("missing.glb"), std::string::npos);
 }
 
+TEST(CvmexportReport, AFailedWriteSaysWhyInTheReport) {
+  TempDir dir;
+  const std::string scene = WriteText(dir, "scene.json", R"({"nodes": [{"object": {"kind": "light"}}]})");
+  const auto result = RunProcess(CVMEXPORT_PATH, {scene, "-o", dir.File("missing/out.cvm"), "--report", "-"});
+  EXPECT_EQ(result.exitStatus, 1);
+  const Json report = Json::parse(result.out);
+  EXPECT_EQ(report["status"], "failed");
+  EXPECT_TRUE(report["output"].is_null());
+  EXPECT_EQ(report["nodes"].size(), 1u);
+  EXPECT_NE(report["error"].get<std::string>().find("cannot create a file in the folder of"),
+            std::string::npos)
+      << report["error"];
+}
+
 // The places a texture is looked for, in order: the scene's path for it, its name beside the
 // scene, then its name in each --texture-path folder.
 TEST(CvmexportReport, TexturesListThePlacesTriedAndTheOneFound) {
