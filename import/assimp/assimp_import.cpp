@@ -12,6 +12,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "import/assimp_io_system.h"
 #include "import/assimp_materials.h"
 #include "import/assimp_meshes.h"
 #include "import/assimp_objects.h"
@@ -242,31 +243,35 @@ bool CheckMeshFaces(const aiScene& scene, std::string& error) {
   return true;
 }
 
-const aiScene* ReadModelWithAssimp(Assimp::Importer& importer, const std::string& path, std::string& error) {
+namespace {
+
+void SetUpImporter(Assimp::Importer& importer) {
   // FBX pivots and pre-rotations folded into the node transforms, not extra "$AssimpFbx$" nodes.
   importer.SetPropertyBool(AI_CONFIG_IMPORT_FBX_PRESERVE_PIVOTS, false);
-  // Read as it stands, checked, and only then post-processed: the steps trust the faces they get.
-  const aiScene* read = importer.ReadFile(path, 0);
+}
+
+// The second stage of a read: the scene as read (read, null when the reader failed) checked,
+// then post-processed, since the steps trust the faces they get. source names the file's kind
+// (its path or a name with its extension) for the messages.
+const aiScene* CheckAndPostProcess(Assimp::Importer& importer, const aiScene* read, const std::string& source,
+                                   std::string& error) {
   if (read == nullptr) {
-    error = ReadFailure(importer, path);
+    error = ReadFailure(importer, source);
     return nullptr;
   }
   if (!CheckMeshFaces(*read, error)) {
-    error = ReaderName(importer, path) + " read a broken mesh: " + error;
+    error = ReaderName(importer, source) + " read a broken mesh: " + error;
     return nullptr;
   }
   const aiScene* processed = importer.ApplyPostProcessing(AssimpImportSteps());
-  if (processed == nullptr) error = ReadFailure(importer, path);
+  if (processed == nullptr) error = ReadFailure(importer, source);
   return processed;
 }
 
-bool ImportModelFile(const std::string& path, standin::SceneModel& out, ImportWarnings& warnings,
-                     std::string& error, ImportLeftovers* leftovers) {
-  out = standin::SceneModel();
-  auto reader = std::make_shared<Assimp::Importer>();
-  Assimp::Importer& importer = *reader;
-  const aiScene* scene = ReadModelWithAssimp(importer, path, error);
-  if (scene == nullptr) return false;
+// Turns the scene that reader read, checked and post-processed, into out.
+bool ConvertReadScene(std::shared_ptr<Assimp::Importer> reader, const aiScene* scene,
+                      standin::SceneModel& out, ImportWarnings& warnings, std::string& error,
+                      ImportLeftovers* leftovers) {
   if (scene->mRootNode == nullptr) {
     error = "the file holds no scene";
     return false;
@@ -299,6 +304,63 @@ bool ImportModelFile(const std::string& path, standin::SceneModel& out, ImportWa
   }
   if (leftovers != nullptr) *leftovers = std::move(reader);
   return true;
+}
+
+}  // namespace
+
+const aiScene* ReadModelWithAssimp(Assimp::Importer& importer, const std::string& path, std::string& error) {
+  SetUpImporter(importer);
+  // Read as it stands, checked, and only then post-processed.
+  return CheckAndPostProcess(importer, importer.ReadFile(path, 0), path, error);
+}
+
+bool ImportModelFile(const std::string& path, standin::SceneModel& out, ImportWarnings& warnings,
+                     std::string& error, ImportLeftovers* leftovers, FilesRead* filesRead) {
+  out = standin::SceneModel();
+  auto reader = std::make_shared<Assimp::Importer>();
+  auto* files = new RecordingIOSystem(false);
+  reader->SetIOHandler(files);  // the importer owns it from here
+  const aiScene* scene = ReadModelWithAssimp(*reader, path, error);
+  if (scene == nullptr) return false;
+  FilesRead opened = {path};
+  for (const std::string& file : files->Opened()) {
+    if (file != path) opened.push_back(file);
+  }
+  if (!ConvertReadScene(std::move(reader), scene, out, warnings, error, leftovers)) return false;
+  if (filesRead != nullptr) *filesRead = std::move(opened);
+  return true;
+}
+
+bool ImportModelBytes(std::string_view bytes, standin::SceneModel& out, ImportWarnings& warnings,
+                      std::string& error, ImportLeftovers* leftovers) {
+  out = standin::SceneModel();
+  if (bytes.empty()) {
+    error = "no bytes to read";
+    return false;
+  }
+  auto reader = std::make_shared<Assimp::Importer>();
+  auto* files = new RecordingIOSystem(true);
+  reader->SetIOHandler(files);  // the importer owns it from here
+  SetUpImporter(*reader);
+  // assimp tells most formats by their contents, but takes a binary glTF only under its extension.
+  const char* hint = bytes.substr(0, 4) == "glTF" ? "glb" : "";
+  const aiScene* read = reader->ReadFileFromMemory(bytes.data(), bytes.size(), 0, hint);
+  if (!files->Refused().empty()) {
+    // Even when assimp carries on without them (an OBJ without its materials), the model would
+    // not be the one its file gives.
+    std::string names;
+    for (const std::string& name : files->Refused()) names += (names.empty() ? "'" : ", '") + name + "'";
+    error = "the model refers to files beside it, which a model read from memory cannot have (" + names +
+            "); give the model file's path instead";
+    const std::string assimpError = reader->GetErrorString();
+    if (read == nullptr && !assimpError.empty()) error += " (" + assimpError + ")";
+    return false;
+  }
+  // The messages name the reader from the kind of file the contents were taken for.
+  const std::string source = std::string("model.") + (*hint != '\0' ? hint : "bin");
+  const aiScene* scene = CheckAndPostProcess(*reader, read, source, error);
+  if (scene == nullptr) return false;
+  return ConvertReadScene(std::move(reader), scene, out, warnings, error, leftovers);
 }
 
 }  // namespace cvm::import

@@ -34,9 +34,9 @@ int AddVec3Accessor(const std::vector<std::array<float, 3>>& values, std::vector
   return static_cast<int>(doc["accessors"].size()) - 1;
 }
 
-}  // namespace
-
-std::string WriteGltf(const std::string& dir, const std::string& name, const GltfScene& scene) {
+// The glTF document of scene, its binary data in buffer (referred to as buffer 0, which the
+// caller adds).
+Json BuildGltf(const GltfScene& scene, std::vector<uint8_t>& buffer) {
   Json doc = {{"asset", {{"version", "2.0"}}},
               {"scene", 0},
               {"scenes", {{{"nodes", Json::array()}}}},
@@ -44,7 +44,6 @@ std::string WriteGltf(const std::string& dir, const std::string& name, const Glt
               {"meshes", Json::array()},
               {"accessors", Json::array()},
               {"bufferViews", Json::array()}};
-  std::vector<uint8_t> buffer;
   for (const std::string& material : scene.materialNames) doc["materials"].push_back({{"name", material}});
   if (!scene.lightsJson.empty()) {
     doc["extensionsUsed"] = {"KHR_lights_punctual"};
@@ -76,11 +75,48 @@ std::string WriteGltf(const std::string& dir, const std::string& name, const Glt
   if (doc["meshes"].empty()) doc.erase("meshes");
   if (doc["accessors"].empty()) doc.erase("accessors");
   if (doc["bufferViews"].empty()) doc.erase("bufferViews");
+  return doc;
+}
+
+void AppendU32(std::vector<uint8_t>& bytes, size_t value) {
+  for (int shift = 0; shift < 32; shift += 8) bytes.push_back(static_cast<uint8_t>(value >> shift));
+}
+
+}  // namespace
+
+std::string WriteGltf(const std::string& dir, const std::string& name, const GltfScene& scene) {
+  std::vector<uint8_t> buffer;
+  Json doc = BuildGltf(scene, buffer);
   if (!buffer.empty()) doc["buffers"] = {{{"byteLength", buffer.size()}, {"uri", name + ".bin"}}};
   WriteBytes(dir + "/" + name + ".bin", buffer);
   const std::string text = doc.dump(1);
   const std::string path = dir + "/" + name + ".gltf";
   WriteBytes(path, std::vector<uint8_t>(text.begin(), text.end()));
+  return path;
+}
+
+std::string WriteGlb(const std::string& dir, const std::string& name, const GltfScene& scene) {
+  std::vector<uint8_t> buffer;
+  Json doc = BuildGltf(scene, buffer);
+  if (!buffer.empty()) doc["buffers"] = {{{"byteLength", buffer.size()}}};
+  std::string json = doc.dump();
+  json.resize((json.size() + 3) / 4 * 4, ' ');
+  buffer.resize((buffer.size() + 3) / 4 * 4, 0);
+  // Header (magic "glTF", version 2, length), then the JSON chunk and the binary chunk.
+  std::vector<uint8_t> bytes;
+  AppendU32(bytes, 0x46546C67);
+  AppendU32(bytes, 2);
+  AppendU32(bytes, 12 + 8 + json.size() + (buffer.empty() ? 0 : 8 + buffer.size()));
+  AppendU32(bytes, json.size());
+  AppendU32(bytes, 0x4E4F534A);
+  bytes.insert(bytes.end(), json.begin(), json.end());
+  if (!buffer.empty()) {
+    AppendU32(bytes, buffer.size());
+    AppendU32(bytes, 0x004E4942);
+    bytes.insert(bytes.end(), buffer.begin(), buffer.end());
+  }
+  const std::string path = dir + "/" + name + ".glb";
+  WriteBytes(path, bytes);
   return path;
 }
 

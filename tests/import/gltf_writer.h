@@ -33,4 +33,7 @@ struct GltfScene {
 // Writes dir/name.gltf and dir/name.bin; returns the .gltf path.
 std::string WriteGltf(const std::string& dir, const std::string& name, const GltfScene& scene);
 
+// Writes the same scene as one binary glTF, dir/name.glb; returns its path.
+std::string WriteGlb(const std::string& dir, const std::string& name, const GltfScene& scene);
+
 }  // namespace cvm::test

@@ -26,7 +26,7 @@ std::string ReadAll(int fd) {
 }  // namespace
 
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
-                         const ProcessLimits& limits) {
+                         const ProcessSetup& setup) {
   ProcessResult result;
   // Output goes to temporary files rather than pipes, so a chatty child cannot block.
   FILE* out = std::tmpfile();
@@ -34,13 +34,14 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   if (out == nullptr || err == nullptr) return result;
   const pid_t pid = fork();
   if (pid == 0) {
-    const int devnull = open("/dev/null", O_RDONLY);
-    dup2(devnull, 0);
+    const int input = open(setup.stdinPath.empty() ? "/dev/null" : setup.stdinPath.c_str(), O_RDONLY);
+    if (input < 0) _exit(126);
+    dup2(input, 0);
     dup2(fileno(out), 1);
     dup2(fileno(err), 2);
-    if (limits.maxFileSize >= 0) {
+    if (setup.maxFileSize >= 0) {
       signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails with EFBIG, like a full disk
-      const rlimit limit{static_cast<rlim_t>(limits.maxFileSize), static_cast<rlim_t>(limits.maxFileSize)};
+      const rlimit limit{static_cast<rlim_t>(setup.maxFileSize), static_cast<rlim_t>(setup.maxFileSize)};
       setrlimit(RLIMIT_FSIZE, &limit);
     }
     std::vector<char*> argv;

@@ -12,12 +12,13 @@ struct ProcessResult {
   std::string err;
 };
 
-struct ProcessLimits {
+struct ProcessSetup {
   long long maxFileSize = -1;  // RLIMIT_FSIZE in bytes (-1: unlimited); a write beyond fails
+  std::string stdinPath;       // the file read as standard input; empty: none (/dev/null)
 };
 
-// Runs program with args (without argv[0]), no standard input.
+// Runs program with args (without argv[0]).
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
-                         const ProcessLimits& limits = ProcessLimits());
+                         const ProcessSetup& setup = ProcessSetup());
 
 }  // namespace cvm::test

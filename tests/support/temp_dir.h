@@ -26,5 +26,8 @@ class TempDir {
 
 std::vector<uint8_t> ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+std::string ReadText(const std::string& path);
+// Writes text to path and returns path.
+std::string WriteText(const std::string& path, const std::string& text);
 
 }  // namespace cvm::test

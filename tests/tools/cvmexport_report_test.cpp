@@ -1,6 +1,7 @@
 // The export report, the reasons of the No Data message and --strict.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -130,6 +131,65 @@ TEST(CvmexportReport, AnUnreadableSceneGivesAReportThatSaysSo) {
   const Json report = Json::parse(result.out);
   EXPECT_EQ(report["status"], "failed");
   EXPECT_NE(report["error"].get<std::string>().find("missing.glb"), std::string::npos);
+}
+
+TEST(CvmexportReport, AFailedWriteSaysWhyInTheReport) {
+  TempDir dir;
+  const std::string scene = WriteText(dir, "scene.json", R"({"nodes": [{"object": {"kind": "light"}}]})");
+  const auto result = RunProcess(CVMEXPORT_PATH, {scene, "-o", dir.File("missing/out.cvm"), "--report", "-"});
+  EXPECT_EQ(result.exitStatus, 1);
+  const Json report = Json::parse(result.out);
+  EXPECT_EQ(report["status"], "failed");
+  EXPECT_TRUE(report["output"].is_null());
+  EXPECT_EQ(report["nodes"].size(), 1u);
+  EXPECT_NE(report["error"].get<std::string>().find("cannot create a file in the folder of"),
+            std::string::npos)
+      << report["error"];
+}
+
+// The places a texture is looked for, in order: the scene's path for it, its name beside the
+// scene, then its name in each --texture-path folder.
+TEST(CvmexportReport, TexturesListThePlacesTriedAndTheOneFound) {
+  TempDir dir;
+  std::filesystem::create_directories(dir.Path() / "scenes" / "maps");
+  for (const char* folder : {"first", "second"}) std::filesystem::create_directory(dir.Path() / folder);
+  const std::string scene =
+      WriteText(dir, "scenes/scene.json", R"({"materials": [{"maps": {"diffuse": {"texmap": 0}}}],
+      "texmaps": [{"fileName": "maps/brick.png"}],
+      "nodes": [{"material": 0, "object": {"kind": "mesh", "vertices": [[0,0,0],[1,0,0],[0,1,0]], "faces": [[0,1,2]]}}]})");
+  const std::vector<std::string> places = {dir.File("scenes/maps/brick.png"), dir.File("scenes/brick.png"),
+                                           dir.File("first/brick.png"), dir.File("second/brick.png")};
+  const std::vector<std::string> searchFolders = {"--texture-path", dir.File("first"), "--texture-path",
+                                                  dir.File("second")};
+  const struct {
+    const char* what;
+    int placed;  // index into places, -1 for nowhere
+    bool searchPath;
+    size_t tried;
+    int exitStatus;  // under --strict: 0 when found, as the texture is the only warning
+  } cases[] = {
+      {"at the scene's path", 0, true, 1, 0},
+      {"beside the scene", 1, false, 2, 0},
+      {"in the second search folder", 3, true, 4, 0},
+      {"in a folder not searched", 3, false, 2, 1},
+      {"nowhere", -1, true, 4, 1},
+  };
+  for (const auto& c : cases) {
+    for (const std::string& place : places) std::filesystem::remove(place);
+    if (c.placed >= 0) WriteText(dir, places[c.placed].substr(dir.Path().string().size() + 1), "png");
+    std::vector<std::string> args = {scene,      "-o",       dir.File("out.cvm"),
+                                     "--strict", "--report", dir.File("report.json")};
+    if (c.searchPath) args.insert(args.end(), searchFolders.begin(), searchFolders.end());
+    const auto result = RunProcess(CVMEXPORT_PATH, args);
+    EXPECT_EQ(result.exitStatus, c.exitStatus) << c.what << ": " << result.err;
+    const Json texture = ReadJson(dir.File("report.json"))["textures"][0];
+    EXPECT_EQ(texture["name"], "brick.png") << c.what;
+    EXPECT_EQ(texture["found"], c.exitStatus == 0) << c.what;
+    EXPECT_EQ(texture["tried"].get<std::vector<std::string>>(),
+              std::vector<std::string>(places.begin(), places.begin() + c.tried))
+        << c.what;
+    EXPECT_EQ(texture["foundAt"], c.exitStatus == 0 ? Json(places[c.placed]) : Json()) << c.what;
+  }
 }
 
 TEST(CvmexportStrict, WarningsFailTheRunAndLeaveTheOutputAsItWas) {

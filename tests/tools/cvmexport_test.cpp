@@ -97,7 +97,7 @@ TEST(Cvmexport, AWriteThatFailsPartWayKeepsTheOldFile) {
   const std::string out = dir.File("out.cvm");
   WriteBytes(out, kOld);
   // The file-size limit makes writes fail part-way as a full disk would.
-  test::ProcessLimits limits;
+  test::ProcessSetup limits;
   limits.maxFileSize = 100;
   const auto result = RunProcess(CVMEXPORT_PATH, {EXAMPLE_SCENE, "-o", out}, limits);
   EXPECT_EQ(result.exitStatus, 1) << result.err;

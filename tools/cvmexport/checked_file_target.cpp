@@ -4,24 +4,24 @@ namespace cvm::tools {
 
 bool CheckedFileTarget::Open(std::string& error) {
   bytes_.clear();
-  return file_.Open(error);
+  return output_.Open(error);
 }
 
 bool CheckedFileTarget::Append(const uint8_t* data, size_t size, std::string& error) {
   bytes_.insert(bytes_.end(), data, data + size);
-  return file_.Sink().Append(data, size, error);
+  return output_.Sink().Append(data, size, error);
 }
 
 bool CheckedFileTarget::Commit(std::string& error) {
   if (!check_(bytes_, error)) {
-    file_.Abort();
+    output_.Abort();
     return false;
   }
-  return file_.Commit(error);
+  return output_.Commit(error);
 }
 
 void CheckedFileTarget::Abort() {
-  file_.Abort();
+  output_.Abort();
   bytes_.clear();
 }
 

@@ -1,15 +1,15 @@
-// An output file written atomically that is made the output only when a check of its bytes
-// approves them: the converter reads the written file back for its report and for --strict
-// before the file replaces the target. The bytes still go to disk as they are written.
+// An export's output that is made the output only when a check of its bytes approves them:
+// the converter reads the written file back for its report and for --strict before the file
+// replaces the target. The bytes still go on to the output as they are written.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "format/output_target.h"
-#include "output/atomic_file_target.h"
 
 namespace cvm::tools {
 
@@ -18,7 +18,8 @@ class CheckedFileTarget final : public OutputTarget, private ByteSink {
   // check gets every byte written; returning false (with error set) aborts instead of committing.
   using Check = std::function<bool(const std::vector<uint8_t>& bytes, std::string& error)>;
 
-  CheckedFileTarget(std::string path, Check check) : file_(std::move(path)), check_(std::move(check)) {}
+  // output (a file, the standard output) must outlive the target.
+  CheckedFileTarget(OutputTarget& output, Check check) : output_(output), check_(std::move(check)) {}
 
   bool Open(std::string& error) override;
   ByteSink& Sink() override { return *this; }
@@ -28,7 +29,7 @@ class CheckedFileTarget final : public OutputTarget, private ByteSink {
  private:
   bool Append(const uint8_t* data, size_t size, std::string& error) override;
 
-  AtomicFileTarget file_;
+  OutputTarget& output_;
   Check check_;
   std::vector<uint8_t> bytes_;
 };

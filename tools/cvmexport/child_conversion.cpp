@@ -13,8 +13,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <iostream>
-#include <iterator>
 #include <sstream>
 #include <string>
 
@@ -44,6 +42,9 @@ Json RequestToJson(const ConvertRequest& r) {
   return {{"scenePath", r.scenePath},
           {"outputPath", r.outputPath},
           {"dumpScenePath", r.dumpScenePath},
+          {"depfilePath", r.depfilePath},
+          {"depfileBesideOutput", r.depfileBesideOutput},
+          {"texturePaths", r.texturePaths},
           {"scaleBits", FloatBits(r.options.scale)},
           {"exportNormals", r.options.exportNormals},
           {"preserveVertexOrdering", r.options.preserveVertexOrdering},
@@ -60,6 +61,9 @@ ConvertRequest RequestFromJson(const Json& j) {
   r.scenePath = j.at("scenePath").get<std::string>();
   r.outputPath = j.at("outputPath").get<std::string>();
   r.dumpScenePath = j.at("dumpScenePath").get<std::string>();
+  r.depfilePath = j.at("depfilePath").get<std::string>();
+  r.depfileBesideOutput = j.at("depfileBesideOutput").get<bool>();
+  r.texturePaths = j.at("texturePaths").get<std::vector<std::string>>();
   r.options.scale = FloatOfBits(j.at("scaleBits").get<uint32_t>());
   r.options.exportNormals = j.at("exportNormals").get<bool>();
   r.options.preserveVertexOrdering = j.at("preserveVertexOrdering").get<bool>();
@@ -107,23 +111,27 @@ std::string Seconds(double seconds) {
 
 // What the child left: its temporaries of the outputs it did not finish.
 void RemoveTemporaries(const ConvertRequest& request, pid_t pid) {
-  for (const std::string* path : {&request.outputPath, &request.dumpScenePath}) {
-    if (path->empty() || *path == "-") continue;
+  const std::string besideOutput = request.depfileBesideOutput ? request.outputPath + ".d" : std::string();
+  for (const std::string* path : {&request.outputPath, &request.dumpScenePath, &request.depfilePath, &besideOutput}) {
+    if (path->empty() || *path == kStandardStream) continue;
     std::remove(TemporaryPathFor(FileBehindLinks(*path), static_cast<unsigned long>(pid)).c_str());
   }
 }
 
 // Both ends of a pipe, closed on the way out; neither is inherited by children (the child gets
-// copies of the ends it needs as its standard streams).
+// copies of the ends it needs as the descriptors it knows). The ends are above the descriptors
+// the child is given, so that no copy lands on its own number and keeps its close-on-exec.
 struct Pipe {
   int read = -1;
   int write = -1;
   bool Open() {
     int ends[2];
     if (pipe2(ends, O_CLOEXEC) != 0) return false;
-    read = ends[0];
-    write = ends[1];
-    return true;
+    read = fcntl(ends[0], F_DUPFD_CLOEXEC, kChildResultFd + 1);
+    write = fcntl(ends[1], F_DUPFD_CLOEXEC, kChildResultFd + 1);
+    close(ends[0]);
+    close(ends[1]);
+    return read >= 0 && write >= 0;
   }
   void CloseRead() { Close(read); }
   void CloseWrite() { Close(write); }
@@ -192,8 +200,8 @@ ConvertResult ConvertInChild(const ConvertRequest& request) {
       return Failure(request, std::string("cannot start a child: ") + std::strerror(errno));
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, toChild.read, STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, fromChild.write, STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, toChild.read, kChildRequestFd);
+    posix_spawn_file_actions_adddup2(&actions, fromChild.write, kChildResultFd);
     posix_spawn_file_actions_adddup2(&actions, childErrors.write, STDERR_FILENO);
     std::string program = request.childProgram;
     std::string argument = kChildArgument;
@@ -280,6 +288,7 @@ ConvertResult ConvertInChild(const ConvertRequest& request) {
     }
     ConvertResult converted;
     converted.status = result.at("status").get<int>();
+    converted.unchanged = result.at("unchanged").get<bool>();
     converted.message = result.at("message").get<std::string>();
     converted.report = result.at("report");
     return converted;
@@ -289,7 +298,16 @@ ConvertResult ConvertInChild(const ConvertRequest& request) {
 }
 
 int RunConversionChild() {
-  std::string text((std::istreambuf_iterator<char>(std::cin)), std::istreambuf_iterator<char>());
+  std::string text;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = read(kChildRequestFd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return 1;
+    if (n == 0) break;
+    text.append(buffer, static_cast<size_t>(n));
+  }
+  close(kChildRequestFd);
   const Json requestJson = Json::parse(text, nullptr, false);
   ConvertRequest request;
   try {
@@ -298,10 +316,11 @@ int RunConversionChild() {
     return 1;
   }
   const ConvertResult result = ConvertScene(request);
-  const Json out = {{"status", result.status}, {"message", result.message}, {"report", result.report}};
-  std::cout << out.dump(-1, ' ', false, Json::error_handler_t::replace);
-  std::cout.flush();
-  return std::cout ? 0 : 1;
+  const Json out = {{"status", result.status},
+                    {"unchanged", result.unchanged},
+                    {"message", result.message},
+                    {"report", result.report}};
+  return WriteAll(kChildResultFd, out.dump(-1, ' ', false, Json::error_handler_t::replace)) ? 0 : 1;
 }
 
 }  // namespace cvm::tools

@@ -2,8 +2,9 @@
 // reader of model files ends the child and not the converter with its other inputs.
 //
 // The child is this program started anew (posix_spawn) with kChildArgument alone; the request
-// goes to its standard input and its result comes back on its standard output, both as JSON.
-// Its standard error comes back on a third pipe: passed on when the progress line is shown,
+// goes to it on descriptor 3 and its result comes back on descriptor 4, both as JSON. It shares
+// the converter's standard input and output, which "-" as the input or output names. Its
+// standard error comes back on a third pipe: passed on when the progress line is shown,
 // otherwise kept, so that the last thing a crashing reader said can go into the message.
 #pragma once
 
@@ -21,6 +22,8 @@ constexpr double kDefaultTimeoutSeconds = 300;
 
 // The one argument that makes cvmexport the child of a conversion.
 constexpr const char* kChildArgument = "--run-conversion-child";
+constexpr int kChildRequestFd = 3;
+constexpr int kChildResultFd = 4;
 
 // Runs ConvertScene(request) in a child of request.childProgram, the child converting in its own
 // process, with request.timeoutSeconds (wall time from the child's start) and
@@ -31,8 +34,8 @@ constexpr const char* kChildArgument = "--run-conversion-child";
 // removed). Never throws.
 ConvertResult ConvertInChild(const ConvertRequest& request);
 
-// The child's side: reads the request from standard input, converts and writes the result to
-// standard output. Returns the child's exit status.
+// The child's side: reads the request from descriptor 3, converts and writes the result to
+// descriptor 4. Returns the child's exit status.
 int RunConversionChild();
 
 // The largest resident memory of this process since it started, in bytes (0 when it cannot be

@@ -10,13 +10,16 @@
 #include "import/import_scene.h"
 #include "import/scene_document.h"
 #include "output/atomic_file_target.h"
+#include "output/replace_if_changed_target.h"
 #include "reader/cvm_reader.h"
 #include "standin/standin_scene.h"
 #include "tools/cvmexport/checked_file_target.h"
 #include "tools/cvmexport/child_conversion.h"
 #include "tools/cvmexport/console_ui.h"
+#include "tools/cvmexport/depfile.h"
 #include "tools/cvmexport/export_report.h"
 #include "tools/cvmexport/node_fates.h"
+#include "tools/cvmexport/standard_streams.h"
 #include "tools/cvmexport/thread_runner.h"
 
 namespace cvm::tools {
@@ -77,19 +80,43 @@ class PeakMemoryLimitedTarget final : public OutputTarget {
   const std::string& input_;
 };
 
+// The input's name in messages.
+std::string InputName(const std::string& scenePath) {
+  return scenePath == kStandardStream ? "standard input" : scenePath;
+}
+
+bool ImportInput(const std::string& scenePath, standin::SceneModel& model, import::ImportWarnings& warnings,
+                 std::string& error, import::ImportLeftovers& leftovers, import::FilesRead& filesRead) {
+  if (scenePath != kStandardStream)
+    return import::ImportScene(scenePath, model, warnings, error, &leftovers, &filesRead);
+  std::string bytes;
+  return ReadStandardInput(bytes, error) &&
+         import::ImportSceneBytes(bytes, model, warnings, error, &leftovers);
+}
+
 ConvertResult Convert(const ConvertRequest& request) {
   ConvertResult result;
+  const std::string input = InputName(request.scenePath);
   standin::SceneModel model;
   import::ImportWarnings importWarnings;
   import::ImportLeftovers leftovers;
+  import::FilesRead filesRead;
   std::string error;
-  if (!import::ImportScene(request.scenePath, model, importWarnings, error, &leftovers)) {
-    result.message = request.scenePath + ": " + error;
+  if (!ImportInput(request.scenePath, model, importWarnings, error, leftovers, filesRead)) {
+    result.message = input + ": " + error;
     return result;
   }
   const ReleaseBeside release(std::move(leftovers));
   if (!request.dumpScenePath.empty() &&
       !WriteTextOutput(request.dumpScenePath, import::WriteSceneDocument(model), error)) {
+    result.message = error;
+    return result;
+  }
+  // Staged before the export, so that a dependency file that cannot be written fails the
+  // conversion before anything changed; it replaces the old one only with the output.
+  AtomicFileTarget depfile(request.depfileBesideOutput ? request.outputPath + ".d" : request.depfilePath);
+  const bool wantDepfile = request.depfileBesideOutput || !request.depfilePath.empty();
+  if (wantDepfile && !StageDepfile(depfile, request.outputPath, filesRead, error)) {
     result.message = error;
     return result;
   }
@@ -109,16 +136,15 @@ ConvertResult Convert(const ConvertRequest& request) {
   const auto check = [&](const std::vector<uint8_t>& bytes, std::string& checkError) {
     reader::ReadError readError;
     if (!reader::ReadCvm(bytes.data(), bytes.size(), file, readError)) {
-      checkError =
-          request.scenePath + ": the exported file does not read back: " + FormatReadError(readError);
+      checkError = input + ": the exported file does not read back: " + FormatReadError(readError);
       return false;
     }
     readBack = true;
     fates = NodeFates(scene, selectedOnly);
-    textures = CheckTextures(scene.Model(), file, request.scenePath);
+    textures = CheckTextures(scene.Model(), file, request.scenePath, request.texturePaths);
     warnings = ExportWarnings(importWarnings, scene.Model(), fates, textures);
     if (request.strict && !warnings.empty()) {
-      checkError = request.scenePath + ": " + std::to_string(warnings.size()) +
+      checkError = input + ": " + std::to_string(warnings.size()) +
                    (warnings.size() == 1 ? " warning" : " warnings") +
                    " (strict), no file written: " + warnings[0];
       return false;
@@ -128,19 +154,19 @@ ConvertResult Convert(const ConvertRequest& request) {
 
   ExportOutcome outcome;
   ThreadRunner runner;
-  const auto exportTo = [&](OutputTarget& output) {
-    if (request.maxMemoryBytes == 0)
-      return RunExport(output, scene, ui, options, request.optionBits, true, &runner);
-    PeakMemoryLimitedTarget target(output, request.maxMemoryBytes, request.scenePath);
-    return RunExport(target, scene, ui, options, request.optionBits, true, &runner);
-  };
+  // The bytes stream to the file, which is left alone when it holds them already; the standard
+  // output gets them once they are whole.
+  StandardOutputTarget toStdout;
+  ReplaceIfChangedTarget toFile(request.outputPath);
+  const bool useStdout = request.outputPath == kStandardStream;
+  OutputTarget& output = useStdout ? static_cast<OutputTarget&>(toStdout) : toFile;
+  PeakMemoryLimitedTarget limited(output, request.maxMemoryBytes, input);
+  OutputTarget& checkedOutput = request.maxMemoryBytes == 0 ? output : limited;
   if (request.wantReport || request.strict) {
-    CheckedFileTarget target(request.outputPath, check);
-    outcome = exportTo(target);
+    CheckedFileTarget target(checkedOutput, check);
+    outcome = RunExport(target, scene, ui, options, request.optionBits, true, &runner);
   } else {
-    // Nothing to check: the bytes stream to the file without a copy in memory.
-    AtomicFileTarget target(request.outputPath);
-    outcome = exportTo(target);
+    outcome = RunExport(checkedOutput, scene, ui, options, request.optionBits, true, &runner);
   }
   if (!readBack && (outcome.noData || request.wantReport)) {
     fates = NodeFates(scene, selectedOnly);
@@ -152,14 +178,19 @@ ConvertResult Convert(const ConvertRequest& request) {
     result.message = "No Data to Export. " + NothingExportedMessage(scene.Model(), fates);
   } else if (outcome.result != kExportDone) {
     result.message = outcome.error;
+  } else if (wantDepfile && !depfile.Commit(error)) {
+    result.message = error;
   } else {
     result.status = kExitWritten;
+    result.unchanged = !useStdout && toFile.Unchanged();
   }
   if (request.wantReport) {
     static const char* const kStatusNames[] = {"written", "failed", "usage", "no data"};
-    result.report = BuildReport(
-        request.scenePath, result.status == kExitWritten ? request.outputPath : std::string(),
-        kStatusNames[result.status], scene, fates, readBack ? &file : nullptr, textures, warnings);
+    const bool written = result.status == kExitWritten;
+    result.report = BuildReport(request.scenePath, written ? request.outputPath : std::string(),
+                                result.unchanged ? "unchanged" : kStatusNames[result.status], scene, fates,
+                                readBack ? &file : nullptr, textures, warnings);
+    if (result.status == kExitError) result.report["error"] = result.message;
   }
   return result;
 }
@@ -181,26 +212,26 @@ ConvertResult ConvertScene(const ConvertRequest& request) {
     result = Convert(request);
   } catch (const std::exception& e) {
     // Allocation failures and the like: the output is untouched, as for any failure.
-    result = ConvertResult();
-    result.message = request.scenePath + ": " + e.what();
+    return FailedConversion(request, InputName(request.scenePath) + ": " + e.what());
   }
-  if (request.wantReport && result.report.is_null()) {
-    // The scene could not be read or exported: the report says so and holds nothing else.
+  // Nothing was exported (the scene could not be read, or an output not prepared): the report
+  // says so and holds nothing else.
+  if (request.wantReport && result.report.is_null()) return FailedConversion(request, result.message);
+  return result;
+}
+
+ConvertResult FailedConversion(const ConvertRequest& request, const std::string& message) {
+  ConvertResult result;
+  result.message = message;
+  if (request.wantReport) {
     result.report = {
-        {"input", request.scenePath}, {"output", nullptr}, {"status", "failed"}, {"error", result.message}};
+        {"input", request.scenePath}, {"output", nullptr}, {"status", "failed"}, {"error", message}};
   }
   return result;
 }
 
 bool WriteTextOutput(const std::string& path, const std::string& text, std::string& error) {
-  if (path == "-") {
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    if (std::fflush(stdout) != 0) {
-      error = "cannot write to the standard output";
-      return false;
-    }
-    return true;
-  }
+  if (path == kStandardStream) return WriteStandardOutput(text.data(), text.size(), error);
   return WriteBytesAtomically(path, reinterpret_cast<const uint8_t*>(text.data()), text.size(), error);
 }
 

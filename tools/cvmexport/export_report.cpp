@@ -28,7 +28,8 @@ bool IsFile(const fs::path& path) {
 }  // namespace
 
 std::vector<TextureCheck> CheckTextures(const standin::SceneModel& model, const reader::CvmFile& file,
-                                        const std::string& scenePath) {
+                                        const std::string& scenePath,
+                                        const std::vector<std::string>& searchFolders) {
   const fs::path folder = fs::path(scenePath).parent_path();
   std::vector<TextureCheck> checks;
   for (const reader::CvmTexture& texture : file.textures) {
@@ -38,6 +39,11 @@ std::vector<TextureCheck> CheckTextures(const standin::SceneModel& model, const 
     }
     TextureCheck check;
     check.name = texture.name;
+    const auto tryPlace = [&check](const fs::path& place) {
+      if (check.found) return;
+      check.tried.push_back(place.string());
+      check.found = IsFile(place);
+    };
     for (const standin::TexmapModel& texmap : model.texmaps) {
       if (texmap.classId != kBitmapTexClassId || TextureNameOf(texmap.fileName) != texture.name) continue;
       if (std::find(check.paths.begin(), check.paths.end(), texmap.fileName) != check.paths.end()) continue;
@@ -46,9 +52,10 @@ std::vector<TextureCheck> CheckTextures(const standin::SceneModel& model, const 
       std::string portable = texmap.fileName;
       std::replace(portable.begin(), portable.end(), '\\', '/');
       const fs::path path(portable);
-      check.found = check.found || IsFile(path.is_absolute() ? path : folder / path);
+      tryPlace(path.is_absolute() ? path : folder / path);
     }
-    check.found = check.found || IsFile(folder / texture.name);
+    tryPlace(folder / texture.name);
+    for (const std::string& searchFolder : searchFolders) tryPlace(fs::path(searchFolder) / texture.name);
     checks.push_back(std::move(check));
   }
   return checks;
@@ -144,7 +151,11 @@ nlohmann::ordered_json BuildReport(const std::string& input, const std::string& 
 
   Json textureList = Json::array();
   for (const TextureCheck& texture : textures) {
-    textureList.push_back({{"name", texture.name}, {"paths", texture.paths}, {"found", texture.found}});
+    textureList.push_back({{"name", texture.name},
+                           {"paths", texture.paths},
+                           {"found", texture.found},
+                           {"tried", texture.tried},
+                           {"foundAt", texture.found ? Json(texture.tried.back()) : Json()}});
   }
   report["textures"] = std::move(textureList);
   report["warnings"] = warnings;

@@ -13,6 +13,7 @@
 #include "tools/cvmexport/console_ui.h"
 #include "tools/cvmexport/convert.h"
 #include "tools/cvmexport/convert_many.h"
+#include "tools/cvmexport/output_folder.h"
 
 namespace {
 
@@ -29,6 +30,21 @@ uint64_t DefaultMaxMemoryMiB(unsigned jobs) {
   const uint64_t machine =
       pages > 0 && pageSize > 0 ? uint64_t(pages) * uint64_t(pageSize) : uint64_t{8} << 30;
   return std::max<uint64_t>(512, machine / 2 / std::max(jobs, 1u) >> 20);
+}
+
+// What keeps the standard input and output ("-") from being used as asked; empty when nothing.
+std::string StandardStreamClash(const std::vector<std::string>& inputs,
+                                const cvm::tools::ConvertRequest& request, const std::string& outDir,
+                                const std::string& reportPath) {
+  using cvm::tools::kStandardStream;
+  const bool fromStdin = std::find(inputs.begin(), inputs.end(), kStandardStream) != inputs.end();
+  const bool toStdout = request.outputPath == kStandardStream;
+  if (fromStdin && (inputs.size() > 1 || !outDir.empty())) return "'-' (the standard input) takes -o";
+  if (int(toStdout) + int(reportPath == kStandardStream) + int(request.dumpScenePath == kStandardStream) > 1)
+    return "only one of -o, --report and --dump-scene can write to the standard output";
+  if ((!request.depfilePath.empty() || request.depfileBesideOutput) && (fromStdin || toStdout))
+    return "a dependency file needs an input and an output that are files, not '-'";
+  return std::string();
 }
 
 }  // namespace
@@ -50,11 +66,21 @@ int main(int argc, char** argv) {
   std::string outDir, reportPath;
   unsigned jobs = 1;
   bool noNormals = false, preserveOrder = false, noMerge = false, selectedOnly = false, quiet = false;
-  app.add_option("scenes", inputs, "Scene documents or model files to export")->required();
-  auto* output = app.add_option("-o,--output", request.outputPath, "Output file (.cvm), for a single input");
-  auto* outDirOption =
-      app.add_option("--out-dir", outDir, "Folder for the outputs: INPUT-NAME.cvm for each input");
+  app.add_option("scenes", inputs, "Scene documents or model files to export ('-' for stdin)")->required();
+  auto* output = app.add_option("-o,--output", request.outputPath,
+                                "Output file (.cvm), for a single input ('-' for stdout)");
+  auto* outDirOption = app.add_option(
+      "--out-dir", outDir, "Folder for the outputs, made when missing: INPUT-NAME.cvm for each input");
   output->excludes(outDirOption);
+  auto* depfile =
+      app.add_option("--depfile", request.depfilePath,
+                     "Write a make rule naming every file read (a dependency file), for a single input");
+  depfile->excludes(outDirOption);
+  app.add_flag("--depfiles", request.depfileBesideOutput,
+               "Write the dependency file OUTPUT.d beside each output");
+  app.add_option("--texture-path", request.texturePaths,
+                 "A further folder to look for textures in (for the report and --strict); repeatable")
+      ->allow_extra_args(false);
   app.add_option("-j,--jobs", jobs, "Conversions run at once (with --out-dir)")->check(CLI::Range(1u, 256u));
   app.add_option("--dump-scene", request.dumpScenePath,
                  "Write the scene as read to this scene document (.json)");
@@ -101,6 +127,8 @@ int main(int argc, char** argv) {
     const std::string clash = FirstOutputClash(inputs, outDir);
     if (!clash.empty()) return Usage(clash);
   }
+  const std::string streamClash = StandardStreamClash(inputs, request, outDir, reportPath);
+  if (!streamClash.empty()) return Usage(streamClash);
 
   request.options.exportNormals = !noNormals;
   request.options.preserveVertexOrdering = preserveOrder;
@@ -119,9 +147,15 @@ int main(int argc, char** argv) {
   request.wantReport = !reportPath.empty();
 
   std::vector<ConvertResult> results;
+  std::string folderError;
   if (outDir.empty()) {
     request.scenePath = inputs[0];
     results.push_back(ConvertScene(request));
+  } else if (!MakeOutputFolder(outDir, folderError)) {
+    for (const std::string& input : inputs) {
+      request.scenePath = input;
+      results.push_back(FailedConversion(request, folderError));
+    }
   } else {
     results = ConvertMany(inputs, outDir, request, jobs);
   }

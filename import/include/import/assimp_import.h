@@ -15,6 +15,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "import/import_scene.h"
 #include "standin/scene_model.h"
@@ -46,8 +47,15 @@ const aiScene* ReadModelWithAssimp(Assimp::Importer& importer, const std::string
 // node of its scene reaches (child slots left empty, meshes no node uses, lights no node
 // places) is dropped with a warning. Thread-safe: every call has its
 // own assimp importer and no global logger is used. With leftovers, the importer and its
-// scene are handed over there instead of being freed here (see ImportScene).
+// scene are handed over there instead of being freed here (see ImportScene). With filesRead,
+// every file assimp opened for reading is listed there on success (see FilesRead).
 bool ImportModelFile(const std::string& path, standin::SceneModel& out, ImportWarnings& warnings,
-                     std::string& error, ImportLeftovers* leftovers = nullptr);
+                     std::string& error, ImportLeftovers* leftovers = nullptr,
+                     FilesRead* filesRead = nullptr);
+
+// ImportModelFile on a model file's bytes: assimp picks its reader from the contents alone and
+// opens no file; a model that refers to files beside it fails with an error naming them.
+bool ImportModelBytes(std::string_view bytes, standin::SceneModel& out, ImportWarnings& warnings,
+                      std::string& error, ImportLeftovers* leftovers = nullptr);
 
 }  // namespace cvm::import

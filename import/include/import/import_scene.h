@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "standin/scene_model.h"
@@ -24,13 +25,29 @@ bool IsSceneDocumentPath(const std::string& path);
 // faces). Freed when the last owner lets go, on whichever thread that is.
 using ImportLeftovers = std::shared_ptr<void>;
 
+// The files an import read: the scene document or model file itself, then every file the model
+// file led to (a glTF's buffers, an OBJ's material library), each once, named as opened.
+using FilesRead = std::vector<std::string>;
+
 // Reads the scene at path into out (which is overwritten). Scene documents are read strictly
 // (LoadSceneFile) and give no warnings; model files go through ImportModelFile. On failure
 // returns false, leaves out empty and sets error to a message that does not repeat the path
 // (the caller puts it in front). The model passes ValidateSceneModel on success. Safe to call
 // from several threads at once. With leftovers, a model file's assimp copy is handed over
-// there instead of being freed before the call returns (a scene document leaves none).
+// there instead of being freed before the call returns (a scene document leaves none). With
+// filesRead, the files read are listed there on success.
 bool ImportScene(const std::string& path, standin::SceneModel& out, ImportWarnings& warnings,
-                 std::string& error, ImportLeftovers* leftovers = nullptr);
+                 std::string& error, ImportLeftovers* leftovers = nullptr, FilesRead* filesRead = nullptr);
+
+// True when bytes hold a scene document: a JSON object (after white space and a UTF-8 byte
+// order mark) without the top-level "asset" key that every glTF file has.
+bool IsSceneDocument(std::string_view bytes);
+
+// ImportScene on a whole file in memory (the converter's standard input): a scene document
+// when IsSceneDocument, else any format assimp recognises from its contents (GLB, FBX, PLY,
+// ...), without a file name and without opening any file. A model that needs files beside it
+// (a glTF's external buffers, an OBJ's material library) fails, naming them.
+bool ImportSceneBytes(std::string_view bytes, standin::SceneModel& out, ImportWarnings& warnings,
+                      std::string& error, ImportLeftovers* leftovers = nullptr);
 
 }  // namespace cvm::import
