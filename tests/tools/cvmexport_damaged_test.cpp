@@ -84,9 +84,7 @@ TEST(CvmexportDamagedFiles, EachFailsWithOneLineAndLeavesTheOldTarget) {
       {"box.3mf", {"3MF/box.3mf", Damage::kFlip, 1034}, "the conversion crashed (signal 6 (Aborted))"},
       {"cube.ase", {"ASE/RotatingCube.ASE", Damage::kFlip, 2399}, kSegmentationFault},
       {"molecule.cob", {"COB/molecule.cob", Damage::kCut, 10918}, "the conversion crashed (signal 6"},
-      {"sphere.mdl",
-       {"MDL/MDL (HL1)/chrome_sphere.mdl", Damage::kCut, 5604},
-       kSegmentationFault},
+      {"sphere.mdl", {"MDL/MDL (HL1)/chrome_sphere.mdl", Damage::kCut, 5604}, kSegmentationFault},
       {"loop.ply",
        {"PLY/cube.ply", Damage::kCut, 98},
        "stopped after 1 s, the time limit per input (--timeout)"},
@@ -110,6 +108,28 @@ TEST(CvmexportDamagedFiles, EachFailsWithOneLineAndLeavesTheOldTarget) {
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(dir.Entries(), expected) << c.name << ": nothing left behind";
   }
+}
+
+// A model file on the standard input is converted in a child too, which reads the converter's
+// standard input and writes its standard output ("-o -") only once the file is whole.
+TEST(CvmexportDamagedFiles, TheStandardInputIsIsolatedLikeAFile) {
+  if (!HaveModels()) GTEST_SKIP() << "assimp-testmodels is not installed";
+  TempDir dir;
+  const std::string loop = WriteDamaged(dir, "loop.ply", {"PLY/cube.ply", Damage::kCut, 98});
+  test::ProcessSetup fromLoop;
+  fromLoop.stdinPath = loop;
+  const auto stopped = RunProcess(CVMEXPORT_PATH, {"-", "-o", "-", "--timeout", "1"}, fromLoop);
+  EXPECT_EQ(stopped.exitStatus, 1) << stopped.err;
+  EXPECT_EQ(stopped.err.find("standard input: stopped after 1 s"), 0u) << stopped.err;
+  EXPECT_EQ(stopped.out, "") << "nothing of a failed export on the standard output";
+
+  test::ProcessSetup fromGood;
+  fromGood.stdinPath = Model("PLY/cube.ply");
+  const auto good = RunProcess(CVMEXPORT_PATH, {"-", "-o", "-"}, fromGood);
+  ASSERT_EQ(good.exitStatus, 0) << good.err;
+  ASSERT_EQ(RunProcess(CVMEXPORT_PATH, {Model("PLY/cube.ply"), "-o", dir.File("cube.cvm")}).exitStatus, 0);
+  const std::vector<uint8_t> fromFile = ReadBytes(dir.File("cube.cvm"));
+  EXPECT_EQ(std::vector<uint8_t>(good.out.begin(), good.out.end()), fromFile);
 }
 
 // Good inputs beside a crashing and a hanging one, two at a time: the good ones are written, the

@@ -78,14 +78,7 @@ ConvertRequest RequestFromJson(const Json& j) {
 
 // The failure of one input whose child gave no result, as the report and stderr tell it.
 ConvertResult Failure(const ConvertRequest& request, const std::string& what) {
-  ConvertResult result;
-  result.status = kExitError;
-  result.message = request.scenePath + ": " + what + "; no file written";
-  if (request.wantReport) {
-    result.report = {
-        {"input", request.scenePath}, {"output", nullptr}, {"status", "failed"}, {"error", result.message}};
-  }
-  return result;
+  return FailedConversion(request, InputName(request.scenePath) + ": " + what + "; no file written");
 }
 
 // The child's resident memory in bytes, or 0 when it cannot be read.
@@ -112,7 +105,8 @@ std::string Seconds(double seconds) {
 // What the child left: its temporaries of the outputs it did not finish.
 void RemoveTemporaries(const ConvertRequest& request, pid_t pid) {
   const std::string besideOutput = request.depfileBesideOutput ? request.outputPath + ".d" : std::string();
-  for (const std::string* path : {&request.outputPath, &request.dumpScenePath, &request.depfilePath, &besideOutput}) {
+  for (const std::string* path :
+       {&request.outputPath, &request.dumpScenePath, &request.depfilePath, &besideOutput}) {
     if (path->empty() || *path == kStandardStream) continue;
     std::remove(TemporaryPathFor(FileBehindLinks(*path), static_cast<unsigned long>(pid)).c_str());
   }

@@ -80,11 +80,6 @@ class PeakMemoryLimitedTarget final : public OutputTarget {
   const std::string& input_;
 };
 
-// The input's name in messages.
-std::string InputName(const std::string& scenePath) {
-  return scenePath == kStandardStream ? "standard input" : scenePath;
-}
-
 bool ImportInput(const std::string& scenePath, standin::SceneModel& model, import::ImportWarnings& warnings,
                  std::string& error, import::ImportLeftovers& leftovers, import::FilesRead& filesRead) {
   if (scenePath != kStandardStream)
@@ -218,6 +213,10 @@ ConvertResult ConvertScene(const ConvertRequest& request) {
   // says so and holds nothing else.
   if (request.wantReport && result.report.is_null()) return FailedConversion(request, result.message);
   return result;
+}
+
+std::string InputName(const std::string& scenePath) {
+  return scenePath == kStandardStream ? "standard input" : scenePath;
 }
 
 ConvertResult FailedConversion(const ConvertRequest& request, const std::string& message) {

@@ -55,6 +55,9 @@ struct ConvertResult {
 // Never throws; safe to run several at once (each has its own options and scene).
 ConvertResult ConvertScene(const ConvertRequest& request);
 
+// The input's name in messages: its path, or "standard input" for "-".
+std::string InputName(const std::string& scenePath);
+
 // The result of a conversion that failed with message before its scene was read: the message,
 // and with wantReport a report of input, output, status and error.
 ConvertResult FailedConversion(const ConvertRequest& request, const std::string& message);
