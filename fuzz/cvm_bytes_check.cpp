@@ -71,7 +71,8 @@ std::string CheckDecoding(const uint8_t* data, size_t size, CvmFile& file, bool&
   ReadError error;
   accepted = ReadCvm(data, size, file, error);
   if (!accepted) {
-    if (error.kind != ReadErrorKind::Format) return "refused with an error that is not about the bytes: " + error.message;
+    if (error.kind != ReadErrorKind::Format)
+      return "refused with an error that is not about the bytes: " + error.message;
     if (error.message.empty()) return "refused without a message";
     if (error.offset > size) return "error offset past the end: " + FormatReadError(error);
     return std::string();

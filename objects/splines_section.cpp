@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "export_context/file_axes.h"
-#include "host/temporary_object.h"
 #include "format/record_writer.h"
+#include "host/temporary_object.h"
 #include "objects/node_user_text.h"
 
 namespace cvm {
