@@ -44,7 +44,8 @@ struct RenderMesh {
   std::vector<uint16_t> colors;  // r, g, b as stored (Color16: round(c * 255), not clamped)
   // Three vertex numbers per face, as the record stores the face's corners. In the file frame
   // (v1 - v0) x (v2 - v0), computed as in a right-handed frame, points out of the face's front,
-  // the side its normals point to.
+  // the side its normals point to (against them for a node whose transform mirrors, which the
+  // exporter passes on as it is).
   std::vector<uint32_t> indices;
   std::vector<RenderFaceGroup> groups;  // one per face group of the record, in record order
 };
