@@ -7,7 +7,8 @@ packages=(
   nlohmann-json3-dev libcli11-dev libgtest-dev libassimp-dev libpng-dev libkainjow-mustache-dev
 )
 if [[ "${1:-}" == "--tests" ]]; then
-  packages+=(mingw-w64 wine wine64 xvfb xauth imagemagick clang clang-format libclang-rt-14-dev assimp-testmodels)
+  packages+=(mingw-w64 wine wine64 xvfb xauth imagemagick clang clang-format libclang-rt-14-dev assimp-testmodels
+    chromium)
 fi
 missing=()
 for p in "${packages[@]}"; do
