@@ -16,7 +16,7 @@ constexpr int64_t kDepthMax = (int64_t{1} << 24) - 1;
 constexpr uint32_t kEmptyDepth = std::numeric_limits<uint32_t>::max();
 constexpr double kMarginShare = 0.05;  // of the picture, on each side
 
-using Rgb = std::array<int, 3>;
+using Rgb = std::array<uint8_t, 3>;
 constexpr Rgb kPalette[] = {{200, 200, 200}, {222, 120, 96},  {110, 180, 228}, {140, 204, 110},
                             {226, 190, 90},  {176, 128, 214}, {90, 200, 190},  {230, 140, 180}};
 constexpr Rgb kSplineColor = {255, 150, 40};
@@ -246,11 +246,14 @@ void FillTriangle(Canvas& canvas, ShadedCorner c0, ShadedCorner c1, ShadedCorner
     int64_t w0 = e0.At(c1.at, px, py), w1 = e1.At(c2.at, px, py), w2 = e2.At(c0.at, px, py);
     for (int64_t x = firstX; x <= lastX; ++x) {
       if (w0 + e0.bias >= 0 && w1 + e1.bias >= 0 && w2 + e2.bias >= 0) {
+        const size_t at = size_t(y) * canvas.width + x;
         const int64_t depth = (w0 * c0.at.depth + w1 * c1.at.depth + w2 * c2.at.depth) / area;
-        Rgb rgb;
-        for (int k = 0; k < 3; ++k)
-          rgb[k] = static_cast<int>((w0 * c0.color[k] + w1 * c1.color[k] + w2 * c2.color[k]) / area / 256);
-        canvas.Plot(static_cast<int>(x), static_cast<int>(y), depth, rgb);
+        if (depth < canvas.depth[at]) {
+          canvas.depth[at] = static_cast<uint32_t>(depth);
+          for (int k = 0; k < 3; ++k)
+            canvas.color[at][k] =
+                static_cast<uint8_t>((w0 * c0.color[k] + w1 * c1.color[k] + w2 * c2.color[k]) / area / 256);
+        }
       }
       w0 += e0.stepX * kSubpixel;
       w1 += e1.stepX * kSubpixel;
@@ -301,7 +304,8 @@ void DrawMarker(Canvas& canvas, const ScreenPoint& at, MarkerShape shape, const 
 Rgb GroupColor(const reader::CvmFile& file, uint16_t materialIndex, size_t paletteSlot) {
   if (materialIndex != reader::kNoMaterial && materialIndex < file.materials.size()) {
     const reader::Color16& c = file.materials[materialIndex].diffuse;
-    return {std::min<int>(c.r, 255), std::min<int>(c.g, 255), std::min<int>(c.b, 255)};
+    const auto clamped = [](uint16_t value) { return static_cast<uint8_t>(std::min<uint16_t>(value, 255)); };
+    return {clamped(c.r), clamped(c.g), clamped(c.b)};
   }
   return kPalette[paletteSlot % (sizeof kPalette / sizeof kPalette[0])];
 }

@@ -1,9 +1,12 @@
 #include "tools/cvmexport/html_page.h"
 
+#include <algorithm>
+#include <atomic>
 #include <exception>
 #include <filesystem>
 #include <kainjow/mustache.hpp>
 #include <system_error>
+#include <thread>
 
 #include "reader/cvm_reader.h"
 #include "tools/cvmdump/render_scene.h"
@@ -183,7 +186,8 @@ std::string Summary(const std::vector<ConvertResult>& results) {
 
 }  // namespace
 
-std::string BuildHtmlPage(const std::vector<std::string>& inputs, const std::vector<ConvertResult>& results) {
+std::string BuildHtmlPage(const std::vector<std::string>& inputs, const std::vector<ConvertResult>& results,
+                          unsigned jobs) {
   Data page;
   page.set("summary", Summary(results));
   page.set("width", std::to_string(kThumbnailWidth));
@@ -191,19 +195,28 @@ std::string BuildHtmlPage(const std::vector<std::string>& inputs, const std::vec
   page.set("background", std::to_string(render::kBackground[0]) + ", " +
                              std::to_string(render::kBackground[1]) + ", " +
                              std::to_string(render::kBackground[2]));
+  // Reading the outputs back and drawing them is most of the work; each input is on its own.
+  std::vector<Data> described(std::min(inputs.size(), results.size()));
+  std::atomic<size_t> next{0};
+  const auto work = [&] {
+    for (size_t i = next++; i < described.size(); i = next++) described[i] = InputItem(inputs[i], results[i]);
+  };
+  std::vector<std::thread> workers;
+  for (size_t t = 1; t < std::clamp<size_t>(jobs, 1, described.size()); ++t) workers.emplace_back(work);
+  work();
+  for (std::thread& worker : workers) worker.join();
   Data items(Data::type::list);
-  for (size_t i = 0; i < results.size() && i < inputs.size(); ++i)
-    items.push_back(InputItem(inputs[i], results[i]));
+  for (const Data& item : described) items.push_back(item);
   page.set("inputs", items);
   kainjow::mustache::mustache tmpl(kPageTemplate);
   return tmpl.render(page);
 }
 
 bool WriteHtmlPage(const std::string& path, const std::vector<std::string>& inputs,
-                   const std::vector<ConvertResult>& results, std::string& error) {
+                   const std::vector<ConvertResult>& results, unsigned jobs, std::string& error) {
   std::string page;
   try {
-    page = BuildHtmlPage(inputs, results);
+    page = BuildHtmlPage(inputs, results, jobs);
   } catch (const std::exception& e) {
     error = path + ": cannot build the page: " + e.what();
     return false;

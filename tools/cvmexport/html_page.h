@@ -18,12 +18,14 @@ constexpr uint32_t kThumbnailHeight = 180;
 // reports (ConvertRequest::wantReport): the page takes each input's output and warnings from
 // it. Each written output is read back from the disk for its counts, its size and its picture.
 // The page is self-contained: its styles and pictures (PNG data URIs) are inside it, it loads
-// nothing and runs no script; every text from the inputs is HTML-escaped.
-std::string BuildHtmlPage(const std::vector<std::string>& inputs, const std::vector<ConvertResult>& results);
+// nothing and runs no script; every text from the inputs is HTML-escaped. Up to `jobs` inputs
+// are read back and drawn at once, each on its own thread.
+std::string BuildHtmlPage(const std::vector<std::string>& inputs, const std::vector<ConvertResult>& results,
+                          unsigned jobs);
 
 // Builds the page and writes it to path atomically (see WriteTextOutput); false with error set
 // when it cannot be written, and then nothing at path has changed.
 bool WriteHtmlPage(const std::string& path, const std::vector<std::string>& inputs,
-                   const std::vector<ConvertResult>& results, std::string& error);
+                   const std::vector<ConvertResult>& results, unsigned jobs, std::string& error);
 
 }  // namespace cvm::tools

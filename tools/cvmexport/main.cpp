@@ -114,7 +114,7 @@ int main(int argc, char** argv) {
   }
   if (!htmlPath.empty()) {
     std::string error;
-    if (!WriteHtmlPage(htmlPath, inputs, results, error)) {
+    if (!WriteHtmlPage(htmlPath, inputs, results, jobs, error)) {
       std::fprintf(stderr, "%s\n", error.c_str());
       status = kExitError;
     }
