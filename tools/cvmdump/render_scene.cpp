@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 
 #include "reader/render_mesh.h"
@@ -45,8 +46,9 @@ Vec3d Normalized(const Vec3d& v) {
   return {v.x / length, v.y / length, v.z / length};
 }
 
-// Rows of the view's rotation: the picture's right and up, and the direction of sight. Each
-// basis is right-handed in the file's frame as the engine takes it, so nothing is mirrored.
+// Rows of the view's rotation: the picture's right and up, and the direction of sight. Each is
+// a rotation of the file's frame (x right, y up, z away from the eye), never a reflection, so
+// nothing is mirrored.
 struct Basis {
   Vec3d right, up, forward;
 };
@@ -97,16 +99,21 @@ ScreenPoint Project(const Framing& f, const Vec3d& p) {
   // pictures of it, which keeps it out of sight and every product of the rasteriser in range.
   const double sx = std::clamp(f.width / 2.0 + (v.x - f.centerX) * f.scale, -2.0 * f.width, 3.0 * f.width);
   const double sy = std::clamp(f.height / 2.0 - (v.y - f.centerY) * f.scale, -2.0 * f.height, 3.0 * f.height);
-  const double depth = kDepthMax / 2.0 + (v.z - f.centerZ) * f.depthScale;
-  return {Snap(sx * kSubpixel), Snap(sy * kSubpixel), std::clamp<int64_t>(Snap(depth), 0, kDepthMax)};
+  const double depth = std::clamp(kDepthMax / 2.0 + (v.z - f.centerZ) * f.depthScale, 0.0, double{kDepthMax});
+  return {Snap(sx * kSubpixel), Snap(sy * kSubpixel), Snap(depth)};
 }
 
 bool IsFinite(const reader::Vec3& v) {
   return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
 }
 
-Vec3d Sum(const reader::Vec3& a, const reader::Vec3& b) {
-  return {double{a.x} + b.x, double{a.y} + b.y, double{a.z} + b.z};
+Vec3d Widened(const reader::Vec3& v) {
+  return {v.x, v.y, v.z};
+}
+
+// A point given by its offset from an origin (a pivot, a spline record's position).
+Vec3d Placed(const reader::Vec3& origin, const reader::Vec3& offset) {
+  return {double{origin.x} + offset.x, double{origin.y} + offset.y, double{origin.z} + offset.z};
 }
 
 struct Bounds {
@@ -128,22 +135,22 @@ void ForEachModelPoint(const reader::CvmFile& file, Visit visit) {
   for (const reader::CvmMesh& mesh : file.meshes) {
     if (!IsFinite(mesh.pivot)) continue;
     for (const reader::Vec3& p : mesh.positions)
-      if (IsFinite(p)) visit(Sum(mesh.pivot, p));
+      if (IsFinite(p)) visit(Placed(mesh.pivot, p));
   }
   for (const reader::CvmSplineObject& object : file.splines) {
     if (!IsFinite(object.position)) continue;
     for (const reader::CvmSpline& spline : object.splines)
       for (const reader::Vec3& knot : spline.knots)
-        if (IsFinite(knot)) visit(Sum(object.position, knot));
+        if (IsFinite(knot)) visit(Placed(object.position, knot));
   }
 }
 
 template <typename Visit>
 void ForEachMarkerPoint(const reader::CvmFile& file, Visit visit) {
   for (const reader::CvmLight& light : file.lights)
-    if (IsFinite(light.position)) visit(Vec3d{light.position.x, light.position.y, light.position.z});
+    if (IsFinite(light.position)) visit(Widened(light.position));
   for (const reader::CvmHelper& helper : file.helpers)
-    if (IsFinite(helper.position)) visit(Vec3d{helper.position.x, helper.position.y, helper.position.z});
+    if (IsFinite(helper.position)) visit(Widened(helper.position));
 }
 
 // The framing of the model's bounds in the view, or of the markers when there is no model.
@@ -331,7 +338,7 @@ void DrawMesh(Canvas& canvas, const Framing& f, const reader::CvmFile& file, siz
     const reader::Vec3 p = {mesh.positions[3 * v], mesh.positions[3 * v + 1], mesh.positions[3 * v + 2]};
     finite[v] = IsFinite(p);
     if (!finite[v]) continue;
-    const Vec3d world = Sum(record.pivot, p);
+    const Vec3d world = Placed(record.pivot, p);
     view[v] = ToView(f, world);
     screen[v] = Project(f, world);
   }
@@ -345,15 +352,12 @@ void DrawMesh(Canvas& canvas, const Framing& f, const reader::CvmFile& file, siz
       if (!finite[v[0]] || !finite[v[1]] || !finite[v[2]]) continue;
       // Without normals the face is lit by its winding: out of its front, as the record
       // stores it.
-      const Vec3d faceNormal = Normalized(Cross(view[v[1]] - view[v[0]], view[v[2]] - view[v[0]]));
+      const Vec3d faceNormal =
+          smooth ? Vec3d() : Normalized(Cross(view[v[1]] - view[v[0]], view[v[2]] - view[v[0]]));
       ShadedCorner corners[3];
       for (int k = 0; k < 3; ++k) {
-        Vec3d normal = faceNormal;
-        if (smooth) {
-          const Vec3d n = {mesh.normals[3 * v[k]], mesh.normals[3 * v[k] + 1], mesh.normals[3 * v[k] + 2]};
-          normal = ToView(f, n);
-        }
-        corners[k] = {screen[v[k]], Shade(base, normal)};
+        const float* n = smooth ? &mesh.normals[3 * v[k]] : nullptr;
+        corners[k] = {screen[v[k]], Shade(base, smooth ? ToView(f, {n[0], n[1], n[2]}) : faceNormal)};
       }
       FillTriangle(canvas, corners[0], corners[1], corners[2]);
     }
@@ -406,19 +410,17 @@ Image RenderCvm(const reader::CvmFile& file, uint32_t width, uint32_t height, Vi
           const reader::Vec3& a = spline.knots[k];
           const reader::Vec3& b = spline.knots[(k + 1) % n];
           if (!IsFinite(a) || !IsFinite(b)) continue;
-          DrawLine(canvas, Project(f, Sum(object.position, a)), Project(f, Sum(object.position, b)),
+          DrawLine(canvas, Project(f, Placed(object.position, a)), Project(f, Placed(object.position, b)),
                    kSplineColor);
         }
       }
     }
     for (const reader::CvmLight& light : file.lights)
       if (IsFinite(light.position))
-        DrawMarker(canvas, Project(f, Vec3d{light.position.x, light.position.y, light.position.z}),
-                   MarkerShape::Diamond, kLightColor);
+        DrawMarker(canvas, Project(f, Widened(light.position)), MarkerShape::Diamond, kLightColor);
     for (const reader::CvmHelper& helper : file.helpers)
       if (IsFinite(helper.position))
-        DrawMarker(canvas, Project(f, Vec3d{helper.position.x, helper.position.y, helper.position.z}),
-                   MarkerShape::Cross, kHelperColor);
+        DrawMarker(canvas, Project(f, Widened(helper.position)), MarkerShape::Cross, kHelperColor);
   }
   return Downsample(canvas, width, height);
 }
