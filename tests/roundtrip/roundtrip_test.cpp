@@ -368,6 +368,22 @@ TEST(RoundTrip, SelectedOnlyExportsReadBackAsTheSelection) {
   }
 }
 
+// Exports model with the default options and reads the bytes back into file.
+::testing::AssertionResult ExportAndRead(const SceneModel& model, reader::CvmFile& file) {
+  std::string sceneError;
+  std::unique_ptr<standin::StandinScene> scene = standin::MakeStandinScene(model, sceneError);
+  if (scene == nullptr) return ::testing::AssertionFailure() << sceneError;
+  RecordingUi ui;
+  MemoryTarget target;
+  ExportOptions options;
+  const ExportOutcome outcome = RunExport(target, *scene, ui, options, 0, true);
+  if (outcome.result != kExportDone) return ::testing::AssertionFailure() << "export: " << outcome.error;
+  reader::ReadError error;
+  if (!reader::ReadCvm(target.Bytes().data(), target.Bytes().size(), file, error))
+    return ::testing::AssertionFailure() << reader::FormatReadError(error);
+  return ::testing::AssertionSuccess();
+}
+
 // A multi-material without sub-materials leaves no sub-material number for the faces; they
 // must still reach the file, and the file must stay readable.
 TEST(RoundTrip, MeshUnderEmptyMultiMaterialKeepsItsFaces) {
@@ -383,18 +399,8 @@ TEST(RoundTrip, MeshUnderEmptyMultiMaterialKeepsItsFaces) {
   node.object.mesh.vertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
   node.object.mesh.faces = {MeshFace{{0, 1, 2}, 1, 0}};
   model.nodes.push_back(node);
-  std::string sceneError;
-  std::unique_ptr<standin::StandinScene> scene = standin::MakeStandinScene(model, sceneError);
-  ASSERT_NE(scene, nullptr) << sceneError;
-
-  RecordingUi ui;
-  MemoryTarget target;
-  ExportOptions options;
-  ASSERT_EQ(RunExport(target, *scene, ui, options, 0, true).result, kExportDone);
   reader::CvmFile file;
-  reader::ReadError error;
-  ASSERT_TRUE(reader::ReadCvm(target.Bytes().data(), target.Bytes().size(), file, error))
-      << reader::FormatReadError(error);
+  ASSERT_TRUE(ExportAndRead(model, file));
   ASSERT_EQ(file.meshes.size(), 1u);
   size_t written = 0;
   for (const reader::CvmFaceGroup& group : file.meshes[0].groups) written += group.faces.size();
@@ -441,18 +447,8 @@ TEST(RoundTrip, RenderMeshFacesAreWoundTowardsTheirNormals) {
   for (const Case& c : {Case{"unmoved", Matrix3(), true}, Case{"turned and moved", turned, true},
                         Case{"mirrored", mirrored, false}}) {
     SCOPED_TRACE(c.what);
-    std::string sceneError;
-    std::unique_ptr<standin::StandinScene> scene =
-        standin::MakeStandinScene(BoxUnder(c.transform), sceneError);
-    ASSERT_NE(scene, nullptr) << sceneError;
-    RecordingUi ui;
-    MemoryTarget target;
-    ExportOptions options;
-    ASSERT_EQ(RunExport(target, *scene, ui, options, 0, true).result, kExportDone);
     reader::CvmFile file;
-    reader::ReadError error;
-    ASSERT_TRUE(reader::ReadCvm(target.Bytes().data(), target.Bytes().size(), file, error))
-        << reader::FormatReadError(error);
+    ASSERT_TRUE(ExportAndRead(BoxUnder(c.transform), file));
     ASSERT_EQ(file.meshes.size(), 1u);
     const reader::RenderMesh mesh = reader::BuildRenderMesh(file.meshes[0]);
     ASSERT_EQ(mesh.indices.size(), 36u);
