@@ -13,7 +13,6 @@ namespace cvm {
 namespace {
 
 using test::ReadBytes;
-using test::RunProcess;
 using test::TempDir;
 using test::WriteBytes;
 
@@ -65,7 +64,7 @@ struct Batch {
     for (const std::string& a :
          {std::string("--out-dir"), outDir, std::string("--html"), pagePath, std::string("-q")})
       args.push_back(a);
-    return RunProcess(CVMEXPORT_PATH, args);
+    return test::RunProcess(CVMEXPORT_PATH, args);
   }
 };
 
@@ -162,7 +161,7 @@ test::ProcessResult RunChromium(const std::string& chromium, const TempDir& prof
                                   "--disable-sync",
                                   "--user-data-dir=" + profile.Path().string()};
   all.insert(all.end(), args.begin(), args.end());
-  return RunProcess(FindOnPath("timeout"), all);
+  return test::RunProcess(FindOnPath("timeout"), all);
 }
 
 TEST(CvmexportHtml, OpensFromDiskInChromiumWithEveryPictureDecoded) {
