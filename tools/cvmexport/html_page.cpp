@@ -198,13 +198,22 @@ std::string BuildHtmlPage(const std::vector<std::string>& inputs, const std::vec
   // Reading the outputs back and drawing them is most of the work; each input is on its own.
   std::vector<Data> described(std::min(inputs.size(), results.size()));
   std::atomic<size_t> next{0};
+  std::vector<std::exception_ptr> failures(described.size());
   const auto work = [&] {
-    for (size_t i = next++; i < described.size(); i = next++) described[i] = InputItem(inputs[i], results[i]);
+    for (size_t i = next++; i < described.size(); i = next++) {
+      try {
+        described[i] = InputItem(inputs[i], results[i]);
+      } catch (...) {
+        failures[i] = std::current_exception();
+      }
+    }
   };
   std::vector<std::thread> workers;
-  for (size_t t = 1; t < std::clamp<size_t>(jobs, 1, described.size()); ++t) workers.emplace_back(work);
+  for (size_t t = 1; t < std::min<size_t>(jobs, described.size()); ++t) workers.emplace_back(work);
   work();
   for (std::thread& worker : workers) worker.join();
+  for (const std::exception_ptr& failure : failures)
+    if (failure) std::rethrow_exception(failure);
   Data items(Data::type::list);
   for (const Data& item : described) items.push_back(item);
   page.set("inputs", items);

@@ -19,7 +19,8 @@ constexpr uint32_t kThumbnailHeight = 180;
 // it. Each written output is read back from the disk for its counts, its size and its picture.
 // The page is self-contained: its styles and pictures (PNG data URIs) are inside it, it loads
 // nothing and runs no script; every text from the inputs is HTML-escaped. Up to `jobs` inputs
-// are read back and drawn at once, each on its own thread.
+// are read back and drawn at once, each on its own thread. Throws when memory or a thread cannot
+// be had; WriteHtmlPage reports that as an error instead.
 std::string BuildHtmlPage(const std::vector<std::string>& inputs, const std::vector<ConvertResult>& results,
                           unsigned jobs);
 
