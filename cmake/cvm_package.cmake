@@ -10,6 +10,7 @@ set_target_properties(cvm_format PROPERTIES EXPORT_NAME format)
 install(TARGETS cvm_reader cvm_format EXPORT cvmTargets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(TARGETS cvmexport cvmdump EXPORT cvmTargets RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/reader/include/reader/cvm_reader.h
+  ${PROJECT_SOURCE_DIR}/reader/include/reader/render_mesh.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/cvm/reader)
 install(FILES ${PROJECT_SOURCE_DIR}/format/include/format/records.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/cvm/format)

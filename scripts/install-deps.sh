@@ -4,11 +4,11 @@
 set -euo pipefail
 packages=(
   build-essential cmake pkg-config
-  nlohmann-json3-dev libcli11-dev libgtest-dev libassimp-dev
+  nlohmann-json3-dev libcli11-dev libgtest-dev libassimp-dev libpng-dev libkainjow-mustache-dev
 )
 if [[ "${1:-}" == "--tests" ]]; then
   packages+=(mingw-w64 wine wine64 xvfb xauth imagemagick clang clang-format libclang-rt-14-dev assimp-testmodels
-    ninja-build)
+    ninja-build chromium)
 fi
 missing=()
 for p in "${packages[@]}"; do

@@ -50,8 +50,8 @@ for file in bin/cvmexport bin/cvmdump include/cvm/reader/cvm_reader.h include/cv
   [[ -f "$prefix/$file" ]] || fail "the prefix lacks $file"
 done
 
-expected_reads=("tile.cvm: 1 meshes \(2 faces\), 1 materials, 0 lights, 0 helpers, 0 splines"
-  "street_lamp.cvm: 1 meshes \(4 faces\), 0 materials, 1 lights, 1 helpers, 0 splines")
+expected_reads=("tile.cvm: 1 meshes \(2 faces, 4 vertices to draw\), 1 materials, 0 lights, 0 helpers, 0 splines"
+  "street_lamp.cvm: 1 meshes \(4 faces, 4 vertices to draw\), 0 materials, 1 lights, 1 helpers, 0 splines")
 
 for generator in Ninja "Unix Makefiles"; do
   project="$work/consumer-${generator// /-}"

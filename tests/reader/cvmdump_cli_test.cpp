@@ -1,8 +1,10 @@
 // cvmdump as a program: its exit codes, its error line on stderr, and its two output forms.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #ifndef _WIN32
@@ -94,6 +96,102 @@ TEST_F(CvmdumpTest, ProblemsGoToStderrWithOffsetAndExitOne) {
   run = RunCvmdump("\"" + missing + "\"");
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.output.rfind(missing + ": cannot open: ", 0), 0u) << run.output;
+}
+
+// The width and height in a PNG's header, or 0 x 0 when the bytes do not start like a PNG.
+std::pair<uint32_t, uint32_t> PngSize(const std::string& bytes) {
+  static const std::string kSignature = "\x89PNG\r\n\x1a\n";
+  if (bytes.size() < 24 || bytes.compare(0, 8, kSignature) != 0 || bytes.compare(12, 4, "IHDR") != 0)
+    return {0, 0};
+  const auto be32 = [&](size_t at) {
+    return uint32_t{uint8_t(bytes[at])} << 24 | uint32_t{uint8_t(bytes[at + 1])} << 16 |
+           uint32_t{uint8_t(bytes[at + 2])} << 8 | uint8_t(bytes[at + 3]);
+  };
+  return {be32(16), be32(20)};
+}
+
+// A folder of the test's own, so that a stray temporary file shows.
+class CvmdumpRenderTest : public CvmdumpTest {
+ protected:
+  void SetUp() override {
+    CvmdumpTest::SetUp();
+    std::filesystem::create_directory(folder);
+    WriteFile(empty, EmptyFile().bytes);
+  }
+  void TearDown() override {
+    std::filesystem::remove_all(folder);
+    std::remove(empty.c_str());
+    CvmdumpTest::TearDown();
+  }
+  std::vector<std::string> Entries() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+      names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  std::string folder = UniqueTempPath("cvmdump_render");
+  std::string out = folder + "/out.png";
+  std::string empty = UniqueTempPath("cvmdump_empty.cvm");
+};
+
+TEST_F(CvmdumpRenderTest, WritesAPngOfTheAskedSizeTheSameEveryRun) {
+  struct Case {
+    std::string file, options;
+    uint32_t width, height;
+  };
+  const std::vector<Case> cases = {{valid, "", 640, 480},
+                                   {valid, "--size 64x48 --view front", 64, 48},
+                                   {valid, "--view top --size 7x1", 7, 1},
+                                   {empty, "--size 2048x16", 2048, 16}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.options);
+    const std::string command = "\"" + c.file + "\" --render \"" + out + "\" " + c.options;
+    const ToolRun run = RunCvmdump(command);
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(run.output, "");
+    const std::string png = ReadText(out);
+    EXPECT_EQ(PngSize(png), std::make_pair(c.width, c.height));
+    ASSERT_EQ(RunCvmdump(command).exitCode, 0);
+    EXPECT_EQ(ReadText(out), png);
+    EXPECT_EQ(Entries(), std::vector<std::string>{"out.png"});
+  }
+}
+
+TEST_F(CvmdumpRenderTest, ABadFileOrPathWritesNoPictureAndLeavesTheOldOne) {
+  struct Case {
+    std::string file, target, messageStart;
+  };
+  const std::string missing = UniqueTempPath("cvmdump_missing.cvm");
+  const std::vector<Case> cases = {
+      {truncated, out, truncated + ": offset 4: header: mesh count 2"},
+      {missing, out, missing + ": cannot open: "},
+      {valid, folder + "/no/such/folder.png",
+       "cannot create a file in the folder of '" + folder + "/no/such/folder.png'"},
+      {valid, folder, "cannot replace '" + folder + "': "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file + " -> " + c.target);
+    WriteFile(out, {'o', 'l', 'd'});
+    const ToolRun run = RunCvmdump("\"" + c.file + "\" --render \"" + c.target + "\"");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.output.rfind(c.messageStart, 0), 0u) << run.output;
+    EXPECT_EQ(ReadText(out), "old");
+    EXPECT_EQ(Entries(), std::vector<std::string>{"out.png"});
+  }
+}
+
+TEST_F(CvmdumpRenderTest, BadRenderOptionsAreUsageErrors) {
+  const std::string render = "--render \"" + out + "\" ";
+  for (const std::string& options :
+       {render + "--size 0x10", render + "--size 2049x10", render + "--size 64", render + "--size 64x48x2",
+        render + "--size x48", render + "--view side", render + "--json", std::string("--size 64x48"),
+        std::string("--view top")}) {
+    SCOPED_TRACE(options);
+    const ToolRun run = RunCvmdump("\"" + valid + "\" " + options);
+    EXPECT_EQ(run.exitCode, 2) << run.output;
+    EXPECT_TRUE(Entries().empty());
+  }
 }
 
 TEST_F(CvmdumpTest, UsageErrorsExitTwoHelpAndVersionZero) {

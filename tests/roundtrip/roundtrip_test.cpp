@@ -9,6 +9,7 @@
 
 #include "export/run_export.h"
 #include "reader/cvm_reader.h"
+#include "reader/render_mesh.h"
 #include "standin/standin_scene.h"
 #include "tests/roundtrip/expected_file.h"
 #include "tests/roundtrip/random_scene.h"
@@ -367,6 +368,22 @@ TEST(RoundTrip, SelectedOnlyExportsReadBackAsTheSelection) {
   }
 }
 
+// Exports model with the default options and reads the bytes back into file.
+::testing::AssertionResult ExportAndRead(const SceneModel& model, reader::CvmFile& file) {
+  std::string sceneError;
+  std::unique_ptr<standin::StandinScene> scene = standin::MakeStandinScene(model, sceneError);
+  if (scene == nullptr) return ::testing::AssertionFailure() << sceneError;
+  RecordingUi ui;
+  MemoryTarget target;
+  ExportOptions options;
+  const ExportOutcome outcome = RunExport(target, *scene, ui, options, 0, true);
+  if (outcome.result != kExportDone) return ::testing::AssertionFailure() << "export: " << outcome.error;
+  reader::ReadError error;
+  if (!reader::ReadCvm(target.Bytes().data(), target.Bytes().size(), file, error))
+    return ::testing::AssertionFailure() << reader::FormatReadError(error);
+  return ::testing::AssertionSuccess();
+}
+
 // A multi-material without sub-materials leaves no sub-material number for the faces; they
 // must still reach the file, and the file must stay readable.
 TEST(RoundTrip, MeshUnderEmptyMultiMaterialKeepsItsFaces) {
@@ -382,22 +399,74 @@ TEST(RoundTrip, MeshUnderEmptyMultiMaterialKeepsItsFaces) {
   node.object.mesh.vertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
   node.object.mesh.faces = {MeshFace{{0, 1, 2}, 1, 0}};
   model.nodes.push_back(node);
-  std::string sceneError;
-  std::unique_ptr<standin::StandinScene> scene = standin::MakeStandinScene(model, sceneError);
-  ASSERT_NE(scene, nullptr) << sceneError;
-
-  RecordingUi ui;
-  MemoryTarget target;
-  ExportOptions options;
-  ASSERT_EQ(RunExport(target, *scene, ui, options, 0, true).result, kExportDone);
   reader::CvmFile file;
-  reader::ReadError error;
-  ASSERT_TRUE(reader::ReadCvm(target.Bytes().data(), target.Bytes().size(), file, error))
-      << reader::FormatReadError(error);
+  ASSERT_TRUE(ExportAndRead(model, file));
   ASSERT_EQ(file.meshes.size(), 1u);
   size_t written = 0;
   for (const reader::CvmFaceGroup& group : file.meshes[0].groups) written += group.faces.size();
   EXPECT_EQ(written, 1u);
+}
+
+// A box of faces wound counter-clockwise seen from outside, as the host winds them.
+SceneModel BoxUnder(const Matrix3& transform) {
+  NodeModel node;
+  node.name = "Box";
+  node.transform = transform;
+  node.object.kind = standin::ObjectKind::kMesh;
+  for (uint32_t i = 0; i < 8; ++i)
+    node.object.mesh.vertices.push_back({i & 1 ? 1.0f : -1.0f, i & 2 ? 2.0f : -2.0f, i & 4 ? 3.0f : -3.0f});
+  for (uint32_t axis = 0; axis < 3; ++axis) {
+    for (const bool positive : {false, true}) {
+      const uint32_t u = 1u << (axis + 1) % 3, v = 1u << (axis + 2) % 3, fixed = positive ? 1u << axis : 0;
+      uint32_t loop[4] = {fixed, fixed | u, fixed | u | v, fixed | v};
+      if (!positive) std::swap(loop[1], loop[3]);
+      node.object.mesh.faces.push_back(MeshFace{{loop[0], loop[1], loop[2]}, 0, 0});
+      node.object.mesh.faces.push_back(MeshFace{{loop[0], loop[2], loop[3]}, 0, 0});
+    }
+  }
+  SceneModel model;
+  model.nodes.push_back(node);
+  return model;
+}
+
+// The render-ready mesh's promise: in the file frame (v1 - v0) x (v2 - v0) points where the
+// face's normals point, for a node that does not mirror; a mirroring one is passed on as it is,
+// its winding turned against its normals.
+TEST(RoundTrip, RenderMeshFacesAreWoundTowardsTheirNormals) {
+  Matrix3 turned;  // a quarter turn about z, moved away from the origin
+  turned.SetRow(0, {0, 1, 0});
+  turned.SetRow(1, {-1, 0, 0});
+  turned.SetRow(3, {5, -2, 7});
+  Matrix3 mirrored;
+  mirrored.SetRow(0, {-1, 0, 0});
+  struct Case {
+    const char* what;
+    Matrix3 transform;
+    bool alongNormals;
+  };
+  for (const Case& c : {Case{"unmoved", Matrix3(), true}, Case{"turned and moved", turned, true},
+                        Case{"mirrored", mirrored, false}}) {
+    SCOPED_TRACE(c.what);
+    reader::CvmFile file;
+    ASSERT_TRUE(ExportAndRead(BoxUnder(c.transform), file));
+    ASSERT_EQ(file.meshes.size(), 1u);
+    const reader::RenderMesh mesh = reader::BuildRenderMesh(file.meshes[0]);
+    ASSERT_EQ(mesh.indices.size(), 36u);
+    for (size_t i = 0; i < mesh.indices.size(); i += 3) {
+      const auto at = [&](size_t k, int axis) {
+        return double{mesh.positions[3 * mesh.indices[i + k] + axis]};
+      };
+      const double a[3] = {at(1, 0) - at(0, 0), at(1, 1) - at(0, 1), at(1, 2) - at(0, 2)};
+      const double b[3] = {at(2, 0) - at(0, 0), at(2, 1) - at(0, 1), at(2, 2) - at(0, 2)};
+      const double cross[3] = {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2],
+                               a[0] * b[1] - a[1] * b[0]};
+      for (size_t k = 0; k < 3; ++k) {
+        const float* n = &mesh.normals[3 * mesh.indices[i + k]];
+        const double along = cross[0] * n[0] + cross[1] * n[1] + cross[2] * n[2];
+        EXPECT_EQ(along > 0, c.alongNormals) << "face " << i / 3 << " corner " << k << ": " << along;
+      }
+    }
+  }
 }
 
 }  // namespace

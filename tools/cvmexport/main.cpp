@@ -14,6 +14,7 @@
 #include "tools/cvmexport/convert.h"
 #include "tools/cvmexport/convert_many.h"
 #include "tools/cvmexport/output_folder.h"
+#include "tools/cvmexport/html_page.h"
 
 namespace {
 
@@ -63,7 +64,7 @@ int main(int argc, char** argv) {
 
   ConvertRequest request;
   std::vector<std::string> inputs;
-  std::string outDir, reportPath;
+  std::string outDir, reportPath, htmlPath;
   unsigned jobs = 1;
   bool noNormals = false, preserveOrder = false, noMerge = false, selectedOnly = false, quiet = false;
   app.add_option("scenes", inputs, "Scene documents or model files to export ('-' for stdin)")->required();
@@ -85,6 +86,8 @@ int main(int argc, char** argv) {
   app.add_option("--dump-scene", request.dumpScenePath,
                  "Write the scene as read to this scene document (.json)");
   app.add_option("--report", reportPath, "Write a JSON report of the export to this file ('-' for stdout)");
+  app.add_option("--html", htmlPath,
+                 "Write a page with a picture and the counts of every input to this file");
   app.add_flag(
       "--strict", request.strict,
       "Fail without writing when there are warnings (skipped nodes, missing textures, dropped data)");
@@ -144,7 +147,7 @@ int main(int argc, char** argv) {
         maxMemoryOption->count() > 0 ? maxMemoryMiB : DefaultMaxMemoryMiB(outDir.empty() ? 1 : jobs);
     request.maxMemoryBytes = limit << 20;
   }
-  request.wantReport = !reportPath.empty();
+  request.wantReport = !reportPath.empty() || !htmlPath.empty();  // the page shows the warnings
 
   std::vector<ConvertResult> results;
   std::string folderError;
@@ -179,6 +182,13 @@ int main(int argc, char** argv) {
     const std::string text =
         report.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
     if (!WriteTextOutput(reportPath, text, error)) {
+      std::fprintf(stderr, "%s\n", error.c_str());
+      status = kExitError;
+    }
+  }
+  if (!htmlPath.empty()) {
+    std::string error;
+    if (!WriteHtmlPage(htmlPath, inputs, results, jobs, error)) {
       std::fprintf(stderr, "%s\n", error.c_str());
       status = kExitError;
     }

@@ -15,6 +15,8 @@
 //
 // References to nothing keep their all-ones value: 0xFFFFFFFF for texture references,
 // 0xFFFF for a face group's material index (`kNoTexture`, `kNoMaterial`).
+//
+// reader/render_mesh.h turns a mesh record into the vertex and index buffers an engine draws.
 #pragma once
 
 #include <cstddef>
