@@ -22,10 +22,11 @@ int main(int argc, char** argv) {
       vertices += cvm::reader::BuildRenderMesh(mesh).vertexCount;
     }
     const std::string path = argv[i];
-    std::printf("%s: %zu meshes (%zu faces, %zu vertices to draw), %zu materials, %zu lights, %zu helpers, "
-                "%zu splines\n",
-                path.substr(path.find_last_of('/') + 1).c_str(), file.meshes.size(), faces, vertices,
-                file.materials.size(), file.lights.size(), file.helpers.size(), file.splines.size());
+    std::printf(
+        "%s: %zu meshes (%zu faces, %zu vertices to draw), %zu materials, %zu lights, %zu helpers, "
+        "%zu splines\n",
+        path.substr(path.find_last_of('/') + 1).c_str(), file.meshes.size(), faces, vertices,
+        file.materials.size(), file.lights.size(), file.helpers.size(), file.splines.size());
   }
   return status;
 }

@@ -13,8 +13,8 @@
 #include "tools/cvmexport/console_ui.h"
 #include "tools/cvmexport/convert.h"
 #include "tools/cvmexport/convert_many.h"
-#include "tools/cvmexport/output_folder.h"
 #include "tools/cvmexport/html_page.h"
+#include "tools/cvmexport/output_folder.h"
 
 namespace {
 
