@@ -8,6 +8,10 @@
 #include <cstdint>
 #include <string>
 
+namespace cvm::standin {
+struct SceneModel;
+}
+
 namespace cvm::fuzz {
 
 // Scene document path: the bytes are a scene document. Loading either fails with a message
@@ -18,6 +22,18 @@ namespace cvm::fuzz {
 // decodes in full and whose header carries the scale and option-driven blocks it should. A
 // second export of the same scene gives the same bytes.
 std::string CheckSceneDocument(const uint8_t* data, size_t size);
+
+// What CheckSceneDocument holds an accepted document's model to: written as a document, it loads
+// back into the same model, and its exports (options picked from hash) behave as said there.
+std::string CheckSceneModel(const standin::SceneModel& model, uint32_t hash);
+
+// Model-file path: the bytes are a model file of a kind assimp tells from its contents (GLB,
+// OBJ, PLY, STL among them). The staged import either refuses them with a message or gives a
+// model that CheckSceneModel holds to what it says.
+std::string CheckModelFile(const uint8_t* data, size_t size);
+
+// The hash of an input from which the checks pick their export options.
+uint32_t InputHash(const uint8_t* data, size_t size);
 
 // Reader path: any bytes. ReadCvm either refuses them with a message and an offset within the
 // input, or decodes a file that is consistent (every index in range, counts matching) and
