@@ -40,7 +40,8 @@ std::string WriteFile(ExportContext& ctx) {
   return std::string();
 }
 
-// RunExport up to the progress window's end and the error's display, which are the caller's.
+// RunExport up to the progress window's end, the target's abort and the error's display, which
+// are the caller's.
 ExportOutcome ExportScene(OutputTarget& target, HostScene& scene, ExportUi& ui, ExportOptions& options,
                           uint32_t optionBits, TaskRunner* runner, ProgressWindow& progress, bool& opened) {
   ExportOutcome outcome;
@@ -66,8 +67,6 @@ ExportOutcome ExportScene(OutputTarget& target, HostScene& scene, ExportUi& ui, 
   if (outcome.error.empty() && target.Commit(outcome.error)) {
     outcome.result = kExportDone;
     outcome.bytesWritten = stream.BytesWritten();
-  } else {
-    target.Abort();
   }
   return outcome;
 }

@@ -342,4 +342,14 @@ void AtomicFileTarget::Abort() {
   }
 }
 
+bool WriteBytesAtomically(const std::string& path, const uint8_t* data, size_t size, std::string& error) {
+  AtomicFileTarget target(path);
+  if (!target.Open(error)) return false;
+  if (!target.Sink().Append(data, size, error)) {
+    target.Abort();
+    return false;
+  }
+  return target.Commit(error);
+}
+
 }  // namespace cvm

@@ -87,13 +87,7 @@ bool WritePngFile(const std::string& path, const Image& image, std::string& erro
     error = path + ": " + error;
     return false;
   }
-  AtomicFileTarget target(path);
-  if (!target.Open(error)) return false;
-  if (!target.Sink().Append(png.data(), png.size(), error)) {
-    target.Abort();
-    return false;
-  }
-  return target.Commit(error);
+  return WriteBytesAtomically(path, png.data(), png.size(), error);
 }
 
 }  // namespace cvm::render

@@ -25,16 +25,6 @@
 namespace cvm::tools {
 namespace {
 
-bool WriteBytesAtomically(const std::string& path, const uint8_t* data, size_t size, std::string& error) {
-  AtomicFileTarget target(path);
-  if (!target.Open(error)) return false;
-  if (!target.Sink().Append(data, size, error)) {
-    target.Abort();
-    return false;
-  }
-  return target.Commit(error);
-}
-
 // Lets go of an import's leftovers on a second thread, so that freeing them runs beside the
 // export; joined when it goes out of scope. Without a thread they are freed at once.
 class ReleaseBeside {

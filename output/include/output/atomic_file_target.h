@@ -1,6 +1,7 @@
 // The export's file on disk, written atomically.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -49,5 +50,9 @@ std::string FileBehindLinks(const std::string& path);
 // The temporary that process pid of this machine writes for file (a path whose links are
 // followed already): for removing what a writer that was killed left behind.
 std::string TemporaryPathFor(const std::string& file, unsigned long pid);
+
+// Writes size bytes to path through an AtomicFileTarget: the file is replaced whole, or left
+// as it was with error set.
+bool WriteBytesAtomically(const std::string& path, const uint8_t* data, size_t size, std::string& error);
 
 }  // namespace cvm
