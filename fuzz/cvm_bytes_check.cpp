@@ -1,4 +1,5 @@
 #include <exception>
+#include <sstream>
 #include <string>
 
 #include "format/record_writer.h"
@@ -71,7 +72,8 @@ std::string CheckDecoding(const uint8_t* data, size_t size, CvmFile& file, bool&
   ReadError error;
   accepted = ReadCvm(data, size, file, error);
   if (!accepted) {
-    if (error.kind != ReadErrorKind::Format) return "refused with an error that is not about the bytes: " + error.message;
+    if (error.kind != ReadErrorKind::Format)
+      return "refused with an error that is not about the bytes: " + error.message;
     if (error.message.empty()) return "refused without a message";
     if (error.offset > size) return "error offset past the end: " + FormatReadError(error);
     return std::string();
@@ -99,7 +101,9 @@ std::string CheckCvmBytes(const uint8_t* data, size_t size) {
   if (!problem.empty() || !accepted) return problem;
   // cvmdump prints whatever the reader accepts; neither form may fail on odd names or values.
   try {
-    (void)CvmToJson(file).dump(2);
+    std::ostringstream streamed;
+    WriteCvmJson(file, streamed);
+    if (streamed.str() != CvmToJson(file).dump(2)) return "cvmdump --json streamed other text than the tree";
     (void)FormatSummary(file);
   } catch (const std::exception& e) {
     return std::string("cvmdump's output of an accepted file threw: ") + e.what();

@@ -70,7 +70,8 @@ int main(int argc, char** argv) {
   cvm::reader::CvmFile decoded;
   if (!ReadOrReport(path, decoded)) return 1;
   if (asJson) {
-    std::cout << cvm::reader::CvmToJson(decoded).dump(2) << "\n";
+    cvm::reader::WriteCvmJson(decoded, std::cout);
+    std::cout << "\n";
   } else {
     std::cout << cvm::reader::FormatSummary(decoded);
   }
