@@ -9,10 +9,12 @@
 #include <cstring>
 #include <filesystem>
 #include <initializer_list>
+#include <istream>
 #include <limits>
 #include <memory>
 #include <new>
 #include <optional>
+#include <streambuf>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -742,18 +744,15 @@ std::string TooLargeMessage(uintmax_t size) {
          " bytes, more than the limit of " + std::to_string(kMaxSceneDocumentBytes) + " bytes (512 MiB)";
 }
 
-}  // namespace
-
-bool LoadSceneDocument(std::string_view text, standin::SceneModel& out, std::string& error) {
+// Parses by parse(root, arrays, error), which is false with error set on a refusal, and reads
+// the tree and the taken arrays into out.
+template <typename Parse>
+bool ReadParsed(Parse parse, standin::SceneModel& out, std::string& error) {
   out = standin::SceneModel();
-  if (text.size() > kMaxSceneDocumentBytes) {
-    error = TooLargeMessage(text.size());
-    return false;
-  }
   try {
     json root;
     MeshArrays arrays;
-    if (!ParseStrictJson(text, root, error, &arrays)) return false;
+    if (!parse(root, arrays, error)) return false;
     standin::SceneModel model;
     ReadDocument(root, arrays, model);
     if (!standin::ValidateSceneModel(model, error)) return false;
@@ -771,6 +770,74 @@ bool LoadSceneDocument(std::string_view text, standin::SceneModel& out, std::str
   return false;
 }
 
+// The bytes of a file for the parser, in blocks, so that the text is never held whole. Like a
+// file read whole, it is held to kMaxSceneDocumentBytes (a pipe or a growing file too), and a
+// read error is kept: either ends the bytes, and the caller reports it before anything the
+// parser made of them.
+class FileBlocks final : public std::streambuf {
+ public:
+  explicit FileBlocks(std::FILE* file) : file_(file) {}
+
+  // Reads the rest, so that a read error or the limit is found wherever it lies, even when the
+  // parser stopped early.
+  void Drain() {
+    while (Refill()) {
+    }
+  }
+  // The problem that ended the bytes, or empty when the file ended.
+  std::string Problem() const {
+    if (readErrno_ != 0) return std::string("cannot read the scene document: ") + std::strerror(readErrno_);
+    if (tooLarge_ != 0) return TooLargeMessage(tooLarge_);
+    return std::string();
+  }
+
+ protected:
+  int_type underflow() override {
+    if (gptr() == egptr() && !Refill()) return traits_type::eof();
+    return traits_type::to_int_type(*gptr());
+  }
+
+ private:
+  bool Refill() {
+    if (ended_) return false;
+    const size_t got = std::fread(block_, 1, sizeof block_, file_);
+    if (got == 0) {
+      // A folder opens like a file on some systems and only fails when read.
+      if (std::ferror(file_) != 0) readErrno_ = errno != 0 ? errno : EIO;
+      ended_ = true;
+      return false;
+    }
+    if (read_ + got > kMaxSceneDocumentBytes) {
+      tooLarge_ = read_ + got;
+      ended_ = true;
+      return false;
+    }
+    read_ += got;
+    setg(block_, block_, block_ + got);
+    return true;
+  }
+
+  std::FILE* file_;
+  char block_[1 << 16];
+  size_t read_ = 0;
+  size_t tooLarge_ = 0;  // the bytes read when they passed the limit
+  int readErrno_ = 0;
+  bool ended_ = false;
+};
+
+}  // namespace
+
+bool LoadSceneDocument(std::string_view text, standin::SceneModel& out, std::string& error) {
+  out = standin::SceneModel();
+  if (text.size() > kMaxSceneDocumentBytes) {
+    error = TooLargeMessage(text.size());
+    return false;
+  }
+  return ReadParsed([&](json& root, MeshArrays& arrays,
+                        std::string& problem) { return ParseStrictJson(text, root, problem, &arrays); },
+                    out, error);
+}
+
 bool LoadSceneFile(const std::string& path, standin::SceneModel& out, std::string& error) {
   const auto refuse = [&](std::string message) {
     out = standin::SceneModel();
@@ -782,26 +849,22 @@ bool LoadSceneFile(const std::string& path, standin::SceneModel& out, std::strin
   const uintmax_t size = std::filesystem::file_size(path, sizeError);
   if (!sizeError && size > kMaxSceneDocumentBytes) return refuse(TooLargeMessage(size));
 
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
   if (file == nullptr) return refuse("cannot open the scene document");
-  // Read in chunks so that a pipe or a growing file is held to the limit too.
-  std::string contents;
-  if (!sizeError) contents.reserve(static_cast<size_t>(size));
-  char chunk[1 << 16];
-  size_t got = 0;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-    if (contents.size() + got > kMaxSceneDocumentBytes) {
-      std::fclose(file);
-      return refuse(TooLargeMessage(contents.size() + got));
-    }
-    contents.append(chunk, got);
-  }
-  // A folder opens like a file on some systems and only fails when read.
-  const bool failed = std::ferror(file) != 0;
-  const int readErrno = errno;
-  std::fclose(file);
-  if (failed) return refuse(std::string("cannot read the scene document: ") + std::strerror(readErrno));
-  return LoadSceneDocument(contents, out, error);
+  // Parsed as it is read; a read error or the limit wins over whatever the parser found.
+  FileBlocks blocks(file.get());
+  std::istream text(&blocks);
+  return ReadParsed(
+      [&](json& root, MeshArrays& arrays, std::string& problem) {
+        const bool parsed = ParseStrictJson(text, root, problem, &arrays);
+        blocks.Drain();
+        if (std::string cause = blocks.Problem(); !cause.empty()) {
+          problem = std::move(cause);
+          return false;
+        }
+        return parsed;
+      },
+      out, error);
 }
 
 std::unique_ptr<standin::StandinScene> LoadStandinScene(std::string_view json, std::string& error) {

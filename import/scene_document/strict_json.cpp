@@ -183,12 +183,16 @@ std::string AppendKeyToPath(const std::string& prefix, std::string_view key) {
   return prefix + "[" + json(std::string(key)).dump(-1, ' ', false, json::error_handler_t::replace) + "]";
 }
 
-bool ParseStrictJson(std::string_view text, nlohmann::json& out, std::string& error, ArrayTaker* taker) {
+namespace {
+
+// Runs sax_parse(builder) of the input at hand.
+template <typename SaxParse>
+bool Parse(SaxParse saxParse, nlohmann::json& out, std::string& error, ArrayTaker* taker) {
   out = json();
   StrictBuilder builder(out, taker);
   bool ok = false;
   try {
-    ok = json::sax_parse(text.begin(), text.end(), &builder, json::input_format_t::json, true, false);
+    ok = saxParse(builder);
   } catch (const std::exception& ex) {
     // sax_parse reports through parse_error; this is only a guard (e.g. out of memory).
     error = std::string(kDocumentPath) + ": " + ex.what();
@@ -201,6 +205,24 @@ bool ParseStrictJson(std::string_view text, nlohmann::json& out, std::string& er
     return false;
   }
   return true;
+}
+
+}  // namespace
+
+bool ParseStrictJson(std::string_view text, nlohmann::json& out, std::string& error, ArrayTaker* taker) {
+  return Parse(
+      [&](StrictBuilder& builder) {
+        return json::sax_parse(text.begin(), text.end(), &builder, json::input_format_t::json, true, false);
+      },
+      out, error, taker);
+}
+
+bool ParseStrictJson(std::istream& text, nlohmann::json& out, std::string& error, ArrayTaker* taker) {
+  return Parse(
+      [&](StrictBuilder& builder) {
+        return json::sax_parse(text, &builder, json::input_format_t::json, true, false);
+      },
+      out, error, taker);
 }
 
 }  // namespace cvm::import

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <istream>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
@@ -43,6 +44,10 @@ class ArrayTaker {
 // false and error = "<path>: <what>", path being where the parser stood, e.g.
 // "nodes[2].object: duplicate key \"kind\"". taker, when given, takes the arrays it chooses.
 bool ParseStrictJson(std::string_view text, nlohmann::json& out, std::string& error,
+                     ArrayTaker* taker = nullptr);
+// The same for the text that the stream gives up to its end, read as the parser goes: the text
+// is never held whole.
+bool ParseStrictJson(std::istream& text, nlohmann::json& out, std::string& error,
                      ArrayTaker* taker = nullptr);
 
 // A path segment for an object key: ".key" for plain identifiers, "[\"...\"]" otherwise.
