@@ -1,4 +1,5 @@
 #include <exception>
+#include <sstream>
 #include <string>
 
 #include "format/record_writer.h"
@@ -100,7 +101,9 @@ std::string CheckCvmBytes(const uint8_t* data, size_t size) {
   if (!problem.empty() || !accepted) return problem;
   // cvmdump prints whatever the reader accepts; neither form may fail on odd names or values.
   try {
-    (void)CvmToJson(file).dump(2);
+    std::ostringstream streamed;
+    WriteCvmJson(file, streamed);
+    if (streamed.str() != CvmToJson(file).dump(2)) return "cvmdump --json streamed other text than the tree";
     (void)FormatSummary(file);
   } catch (const std::exception& e) {
     return std::string("cvmdump's output of an accepted file threw: ") + e.what();

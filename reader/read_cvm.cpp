@@ -1,7 +1,9 @@
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <new>
 #include <optional>
@@ -280,26 +282,38 @@ bool ReadCvmFile(const std::string& path, CvmFile& file, ReadError& error) {
     error.message = what;
     return false;
   };
+  const auto tooLarge = [&]() {
+    return ioError("cannot read: the input is larger than " + std::to_string(kMaxCvmFileBytes) +
+                   " bytes, the most this reader takes");
+  };
   const std::unique_ptr<std::FILE, int (*)(std::FILE*)> stream(std::fopen(path.c_str(), "rb"), &std::fclose);
   if (stream == nullptr) return ioError(std::string("cannot open: ") + std::strerror(errno));
 
-  std::vector<uint8_t> bytes;
+  // A regular file is read in one go into a buffer of its size (one byte more, to see it end),
+  // left uninitialised as the read fills it. Anything else, or a file that grew, is read on
+  // into a buffer that doubles, up to the limit, so that a device or pipe that never ends
+  // cannot take all memory.
+  std::error_code sizeError;
+  const uintmax_t fileSize = std::filesystem::file_size(path, sizeError);
+  if (!sizeError && fileSize > kMaxCvmFileBytes) return tooLarge();
+  std::unique_ptr<uint8_t[]> bytes;
+  size_t used = 0;
   try {
-    uint8_t chunk[1 << 16];
-    size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, stream.get())) > 0) {
-      // A device or pipe that never ends must not take all memory.
-      if (bytes.size() + got > kMaxCvmFileBytes) {
-        return ioError("cannot read: the input is larger than " + std::to_string(kMaxCvmFileBytes) +
-                       " bytes, the most this reader takes");
-      }
-      bytes.insert(bytes.end(), chunk, chunk + got);
+    size_t capacity = sizeError ? size_t{1} << 16 : static_cast<size_t>(fileSize) + 1;
+    bytes.reset(new uint8_t[capacity]);
+    while ((used += std::fread(bytes.get() + used, 1, capacity - used, stream.get())) == capacity) {
+      if (used > kMaxCvmFileBytes) return tooLarge();
+      const size_t larger = std::min(2 * capacity, kMaxCvmFileBytes + 1);
+      std::unique_ptr<uint8_t[]> grown(new uint8_t[larger]);
+      std::memcpy(grown.get(), bytes.get(), used);
+      bytes = std::move(grown);
+      capacity = larger;
     }
   } catch (const std::bad_alloc&) {
     return OutOfMemory(file, error);
   }
   if (std::ferror(stream.get()) != 0) return ioError(std::string("cannot read: ") + std::strerror(errno));
-  return ReadCvm(bytes.data(), bytes.size(), file, error);
+  return ReadCvm(bytes.get(), used, file, error);
 }
 
 std::string FormatReadError(const ReadError& error) {

@@ -1,5 +1,7 @@
 // The scene document reader: JSON tree -> SceneModel, refusing every deviation from the
-// format with the path of the offending value.
+// format with the path of the offending value. The big arrays of meshes do not become part of
+// the tree: they are read element by element while the text is parsed (MeshArrays).
+#include <array>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
@@ -7,9 +9,15 @@
 #include <cstring>
 #include <filesystem>
 #include <initializer_list>
+#include <istream>
 #include <limits>
+#include <memory>
 #include <new>
+#include <optional>
+#include <streambuf>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 #include "import/scene_document.h"
 #include "import/strict_json.h"
@@ -223,36 +231,63 @@ void ForEachElement(const json& value, const Path& path, ReadOne&& readOne) {
   for (size_t i = 0; i < value.size(); ++i) readOne(value[i], path.Index(i), i);
 }
 
-void ExpectOnePerFace(const json& value, const Path& path, size_t faceCount) {
-  ExpectArray(value, path);
-  if (value.size() != faceCount) {
-    Fail(path, std::to_string(value.size()) + " entries for " + std::to_string(faceCount) + " faces");
-  }
-}
+// ---- The big arrays of a mesh -----------------------------------------------------------
 
-// ---- Objects ---------------------------------------------------------------------------
+// What the elements of a taken array are.
+enum class ElementKind { kPoint, kTextureVertex, kTriple, kSmoothing, kMaterialId, kVertexNormal };
 
-void ReadNormals(const json& value, const Path& path, standin::MeshModel& mesh) {
-  ExpectObject(value, path);
-  CheckKeys(value, path, {"faceNormals", "vertexNormals"});
+// A mesh array taken while the document is parsed (the bulk of a big document), its elements
+// read as they come by the same functions that read a value of the tree. An element that is
+// refused keeps its message, and the elements after it are not read: the reading of the tree
+// raises it when it comes to the array, so a document gives the message it gives read whole.
+struct TakenArray {
+  ElementKind kind;
+  const char* what;               // of a triple: "vertex", "texture vertex", "colour vertex"
+  std::vector<std::string> keys;  // the path's keys, which steps point to
+  std::vector<Path> steps;        // the path to the array; the last is the array's
+  size_t count = 0;
+  std::optional<std::string> error;
+  std::vector<Point3> points;
+  std::vector<std::array<uint32_t, 3>> triples;
+  std::vector<uint32_t> values;
   standin::ExplicitNormalsModel normals;
-  const Path faceNormalsPath = path.Key("faceNormals");
-  const json& faceNormals = Required(value, path, "faceNormals");
-  ExpectOnePerFace(faceNormals, faceNormalsPath, mesh.faces.size());
-  normals.faceNormals.reserve(faceNormals.size());
-  ForEachElement(faceNormals, faceNormalsPath, [&](const json& v, const Path& p, size_t) {
-    normals.faceNormals.push_back(ReadPoint(v, p));
-  });
-  const Path vertexNormalsPath = path.Key("vertexNormals");
-  const json& vertexNormals = Required(value, path, "vertexNormals");
-  ExpectArray(vertexNormals, vertexNormalsPath);
-  if (vertexNormals.size() != mesh.vertices.size()) {
-    Fail(vertexNormalsPath, std::to_string(vertexNormals.size()) + " entries for " +
-                                std::to_string(mesh.vertices.size()) + " vertices");
+
+  const Path& At() const { return steps.back(); }
+
+  void Read(const json& element, size_t index) {
+    ++count;
+    if (error) return;
+    try {
+      const Path p = At().Index(index);
+      switch (kind) {
+        case ElementKind::kPoint:
+          points.push_back(ReadPoint(element, p));
+          break;
+        case ElementKind::kTextureVertex:
+          points.push_back(ReadTextureVertex(element, p));
+          break;
+        case ElementKind::kTriple: {
+          uint32_t t[3];
+          ReadTriple(element, p, what, t);
+          triples.push_back({t[0], t[1], t[2]});
+          break;
+        }
+        case ElementKind::kSmoothing:
+          values.push_back(ReadU32(element, p, "smoothing mask"));
+          break;
+        case ElementKind::kMaterialId:
+          values.push_back(static_cast<uint32_t>(ReadWhole(element, p, 0, 65535, "material id")));
+          break;
+        case ElementKind::kVertexNormal:
+          ReadVertexNormal(element, p);
+          break;
+      }
+    } catch (const DocumentError& e) {
+      error = e.message;
+    }
   }
-  normals.specified.reserve(vertexNormals.size());
-  normals.entryStart.reserve(vertexNormals.size() + 1);
-  ForEachElement(vertexNormals, vertexNormalsPath, [&](const json& v, const Path& p, size_t) {
+
+  void ReadVertexNormal(const json& v, const Path& p) {
     ExpectObject(v, p);
     CheckKeys(v, p, {"specified", "entries"});
     const bool specified = ReadBool(Required(v, p, "specified"), p.Key("specified"));
@@ -269,50 +304,146 @@ void ReadNormals(const json& value, const Path& path, standin::MeshModel& mesh) 
       entry.smGroup = ReadU32(Required(e, ep, "smoothing"), ep.Key("smoothing"), "smoothing mask");
       normals.AddEntry(entry);
     });
-  });
+  }
+};
+
+// Takes the mesh arrays of the nodes' objects: nodes[i].object.KEY, .colors.KEY and
+// .normals.KEY, whatever the object's kind turns out to be (its "kind" may come later); those
+// of an object that is no mesh are never looked at, as the tree's reading refuses their keys.
+class MeshArrays final : public ArrayTaker {
+ public:
+  int Take(const std::vector<JsonStep>& path) override {
+    if (path.size() < 4 || path.size() > 5 || path[0].isIndex || path[0].key != "nodes" || !path[1].isIndex ||
+        path[2].isIndex || path[2].key != "object" || path[3].isIndex ||
+        (path.size() == 5 && path[4].isIndex))
+      return -1;
+    const std::string_view group = path.size() == 5 ? path[3].key : std::string_view();
+    const std::string_view key = path.back().key;
+    static constexpr struct {
+      std::string_view group, key;
+      ElementKind kind;
+      const char* what;
+    } kTaken[] = {
+        {"", "vertices", ElementKind::kPoint, ""},
+        {"", "faces", ElementKind::kTriple, "vertex"},
+        {"", "smoothing", ElementKind::kSmoothing, ""},
+        {"", "materialIds", ElementKind::kMaterialId, ""},
+        {"", "tverts", ElementKind::kTextureVertex, ""},
+        {"", "tvFaces", ElementKind::kTriple, "texture vertex"},
+        {"colors", "verts", ElementKind::kPoint, ""},
+        {"colors", "faces", ElementKind::kTriple, "colour vertex"},
+        {"normals", "faceNormals", ElementKind::kPoint, ""},
+        {"normals", "vertexNormals", ElementKind::kVertexNormal, ""},
+    };
+    for (const auto& t : kTaken) {
+      if (t.group != group || t.key != key) continue;
+      auto array = std::make_unique<TakenArray>();
+      array->kind = t.kind;
+      array->what = t.what;
+      // Reserved, so that the steps' keys and parents stay where they are.
+      array->keys.reserve(path.size());
+      array->steps.reserve(path.size() + 1);
+      array->steps.emplace_back();
+      for (const JsonStep& step : path) {
+        const Path& parent = array->steps.back();
+        if (step.isIndex) {
+          array->steps.push_back(parent.Index(step.index));
+        } else {
+          array->keys.emplace_back(step.key);
+          array->steps.push_back(parent.Key(array->keys.back()));
+        }
+      }
+      arrays_.push_back(std::move(array));
+      return static_cast<int>(arrays_.size() - 1);
+    }
+    return -1;
+  }
+  void Element(int id, const json& element, size_t index) override {
+    arrays_[static_cast<size_t>(id)]->Read(element, index);
+  }
+
+  // The array that value stands for in the tree; a value of another kind is refused as the
+  // tree's reading refuses it, as not an array.
+  TakenArray& Of(const json& value, const Path& path) {
+    if (value.is_binary() && value.get_binary().has_subtype() &&
+        value.get_binary().subtype() < arrays_.size())
+      return *arrays_[static_cast<size_t>(value.get_binary().subtype())];
+    ExpectArray(value, path);
+    // An array in the tree where one is taken: only when the parse was given no taker.
+    Fail(path, "array not taken while parsing");
+  }
+
+ private:
+  std::vector<std::unique_ptr<TakenArray>> arrays_;
+};
+
+// The taken array at value, its elements all read; raises the first element refused.
+TakenArray& Elements(MeshArrays& arrays, const json& value, const Path& path) {
+  TakenArray& array = arrays.Of(value, path);
+  if (array.error) throw DocumentError{*array.error};
+  return array;
+}
+
+// A taken array of one entry per face: its count is checked before any element's message.
+TakenArray& ElementsOnePerFace(MeshArrays& arrays, const json& value, const Path& path, size_t faceCount) {
+  TakenArray& array = arrays.Of(value, path);
+  if (array.count != faceCount) {
+    Fail(path, std::to_string(array.count) + " entries for " + std::to_string(faceCount) + " faces");
+  }
+  return Elements(arrays, value, path);
+}
+
+// ---- Objects ---------------------------------------------------------------------------
+
+void ReadNormals(const json& value, const Path& path, MeshArrays& arrays, standin::MeshModel& mesh) {
+  ExpectObject(value, path);
+  CheckKeys(value, path, {"faceNormals", "vertexNormals"});
+  standin::ExplicitNormalsModel normals;
+  const Path faceNormalsPath = path.Key("faceNormals");
+  normals.faceNormals = std::move(
+      ElementsOnePerFace(arrays, Required(value, path, "faceNormals"), faceNormalsPath, mesh.faces.size())
+          .points);
+  const Path vertexNormalsPath = path.Key("vertexNormals");
+  const json& vertexNormalsValue = Required(value, path, "vertexNormals");
+  TakenArray& vertexNormals = arrays.Of(vertexNormalsValue, vertexNormalsPath);
+  if (vertexNormals.count != mesh.vertices.size()) {
+    Fail(vertexNormalsPath, std::to_string(vertexNormals.count) + " entries for " +
+                                std::to_string(mesh.vertices.size()) + " vertices");
+  }
+  Elements(arrays, vertexNormalsValue, vertexNormalsPath);
+  normals.entries = std::move(vertexNormals.normals.entries);
+  normals.entryStart = std::move(vertexNormals.normals.entryStart);
+  normals.specified = std::move(vertexNormals.normals.specified);
   mesh.normals = std::move(normals);
 }
 
-void ReadMesh(const json& value, const Path& path, standin::ObjectModel& object) {
+void ReadMesh(const json& value, const Path& path, MeshArrays& arrays, standin::ObjectModel& object) {
   CheckKeys(value, path,
             {"kind", "superClassId", "classId", "native", "vertices", "faces", "smoothing", "materialIds",
              "tverts", "tvFaces", "colors", "normals"});
   standin::MeshModel& mesh = object.mesh;
-  const Path verticesPath = path.Key("vertices");
-  const json& vertices = ExpectArray(Required(value, path, "vertices"), verticesPath);
-  mesh.vertices.reserve(vertices.size());
-  ForEachElement(vertices, verticesPath,
-                 [&](const json& v, const Path& p, size_t) { mesh.vertices.push_back(ReadPoint(v, p)); });
+  mesh.vertices = std::move(Elements(arrays, Required(value, path, "vertices"), path.Key("vertices")).points);
 
-  const Path facesPath = path.Key("faces");
-  const json& faces = ExpectArray(Required(value, path, "faces"), facesPath);
+  const std::vector<std::array<uint32_t, 3>>& faces =
+      Elements(arrays, Required(value, path, "faces"), path.Key("faces")).triples;
   mesh.faces.resize(faces.size(), MeshFace{{0, 0, 0}, 0, 0});
-  ForEachElement(faces, facesPath, [&](const json& v, const Path& p, size_t f) {
-    ReadTriple(v, p, "vertex", mesh.faces[f].v);
-  });
+  for (size_t f = 0; f < faces.size(); ++f) {
+    for (size_t k = 0; k < 3; ++k) mesh.faces[f].v[k] = faces[f][k];
+  }
 
   if (const json* smoothing = Member(value, "smoothing")) {
-    const Path p = path.Key("smoothing");
-    ExpectOnePerFace(*smoothing, p, faces.size());
-    ForEachElement(*smoothing, p, [&](const json& v, const Path& ep, size_t f) {
-      mesh.faces[f].smGroup = ReadU32(v, ep, "smoothing mask");
-    });
+    const std::vector<uint32_t>& masks =
+        ElementsOnePerFace(arrays, *smoothing, path.Key("smoothing"), faces.size()).values;
+    for (size_t f = 0; f < masks.size(); ++f) mesh.faces[f].smGroup = masks[f];
   }
   if (const json* materialIds = Member(value, "materialIds")) {
-    const Path p = path.Key("materialIds");
-    ExpectOnePerFace(*materialIds, p, faces.size());
-    ForEachElement(*materialIds, p, [&](const json& v, const Path& ep, size_t f) {
-      mesh.faces[f].flags =
-          standin::FlagsWithMaterialId(static_cast<uint16_t>(ReadWhole(v, ep, 0, 65535, "material id")));
-    });
+    const std::vector<uint32_t>& ids =
+        ElementsOnePerFace(arrays, *materialIds, path.Key("materialIds"), faces.size()).values;
+    for (size_t f = 0; f < ids.size(); ++f)
+      mesh.faces[f].flags = standin::FlagsWithMaterialId(static_cast<uint16_t>(ids[f]));
   }
   if (const json* tverts = Member(value, "tverts")) {
-    const Path p = path.Key("tverts");
-    ExpectArray(*tverts, p);
-    mesh.tverts.reserve(tverts->size());
-    ForEachElement(*tverts, p, [&](const json& v, const Path& ep, size_t) {
-      mesh.tverts.push_back(ReadTextureVertex(v, ep));
-    });
+    mesh.tverts = std::move(Elements(arrays, *tverts, path.Key("tverts")).points);
   }
   const json* tvFaces = Member(value, "tvFaces");
   if (mesh.tverts.empty()) {
@@ -320,30 +451,29 @@ void ReadMesh(const json& value, const Path& path, standin::ObjectModel& object)
   } else {
     const Path p = path.Key("tvFaces");
     if (tvFaces == nullptr) Fail(path, "missing required key \"tvFaces\" (the mesh has tverts)");
-    ExpectOnePerFace(*tvFaces, p, faces.size());
+    const std::vector<std::array<uint32_t, 3>>& triples =
+        ElementsOnePerFace(arrays, *tvFaces, p, faces.size()).triples;
     mesh.tvFaces.resize(faces.size(), TVFace{{0, 0, 0}});
-    ForEachElement(*tvFaces, p, [&](const json& v, const Path& ep, size_t f) {
-      ReadTriple(v, ep, "texture vertex", mesh.tvFaces[f].t);
-    });
+    for (size_t f = 0; f < triples.size(); ++f) {
+      for (size_t k = 0; k < 3; ++k) mesh.tvFaces[f].t[k] = triples[f][k];
+    }
   }
   if (const json* colors = Member(value, "colors")) {
     const Path p = path.Key("colors");
     ExpectObject(*colors, p);
     CheckKeys(*colors, p, {"verts", "faces"});
     standin::ColorChannelModel channel;
-    const json& verts = ExpectArray(Required(*colors, p, "verts"), p.Key("verts"));
-    channel.verts.reserve(verts.size());
-    ForEachElement(verts, p.Key("verts"),
-                   [&](const json& v, const Path& ep, size_t) { channel.verts.push_back(ReadPoint(v, ep)); });
-    const json& colorFaces = Required(*colors, p, "faces");
-    ExpectOnePerFace(colorFaces, p.Key("faces"), faces.size());
+    channel.verts = std::move(Elements(arrays, Required(*colors, p, "verts"), p.Key("verts")).points);
+    const std::vector<std::array<uint32_t, 3>>& triples =
+        ElementsOnePerFace(arrays, Required(*colors, p, "faces"), p.Key("faces"), faces.size()).triples;
     channel.faces.resize(faces.size(), TVFace{{0, 0, 0}});
-    ForEachElement(colorFaces, p.Key("faces"), [&](const json& v, const Path& ep, size_t f) {
-      ReadTriple(v, ep, "colour vertex", channel.faces[f].t);
-    });
+    for (size_t f = 0; f < triples.size(); ++f) {
+      for (size_t k = 0; k < 3; ++k) channel.faces[f].t[k] = triples[f][k];
+    }
     mesh.colors = std::move(channel);
   }
-  if (const json* normals = Member(value, "normals")) ReadNormals(*normals, path.Key("normals"), mesh);
+  if (const json* normals = Member(value, "normals"))
+    ReadNormals(*normals, path.Key("normals"), arrays, mesh);
 }
 
 void ReadShape(const json& value, const Path& path, standin::ObjectModel& object) {
@@ -377,7 +507,7 @@ void ReadLight(const json& value, const Path& path, standin::ObjectModel& object
     object.light.intensity = ReadFloat(*v, path.Key("intensity"));
 }
 
-void ReadObject(const json& value, const Path& path, standin::ObjectModel& object) {
+void ReadObject(const json& value, const Path& path, MeshArrays& arrays, standin::ObjectModel& object) {
   ExpectObject(value, path);
   const json& kind = Required(value, path, "kind");
   const std::string kindName = ReadString(kind, path.Key("kind"));
@@ -405,7 +535,7 @@ void ReadObject(const json& value, const Path& path, standin::ObjectModel& objec
   }
   switch (object.kind) {
     case standin::ObjectKind::kMesh:
-      ReadMesh(value, path, object);
+      ReadMesh(value, path, arrays, object);
       break;
     case standin::ObjectKind::kShape:
       ReadShape(value, path, object);
@@ -420,7 +550,7 @@ void ReadObject(const json& value, const Path& path, standin::ObjectModel& objec
   }
 }
 
-void ReadNode(const json& value, const Path& path, const ReferenceTargets& targets,
+void ReadNode(const json& value, const Path& path, const ReferenceTargets& targets, MeshArrays& arrays,
               standin::NodeModel& node) {
   ExpectObject(value, path);
   CheckKeys(value, path,
@@ -433,7 +563,7 @@ void ReadNode(const json& value, const Path& path, const ReferenceTargets& targe
   if (const json* v = Member(value, "pivot")) node.pivot = ReadMatrix(*v, path.Key("pivot"));
   if (const json* v = Member(value, "material"))
     node.material = ReadReference(*v, path.Key("material"), "material", "materials", targets.materials);
-  ReadObject(Required(value, path, "object"), path.Key("object"), node.object);
+  ReadObject(Required(value, path, "object"), path.Key("object"), arrays, node.object);
 }
 
 // ---- Materials and texture maps --------------------------------------------------------
@@ -577,7 +707,7 @@ void ReadTexmap(const json& value, const Path& path, standin::TexmapModel& texma
   if (const json* v = Member(value, "fileName")) texmap.fileName = ReadString(*v, path.Key("fileName"));
 }
 
-void ReadDocument(const json& root, standin::SceneModel& model) {
+void ReadDocument(const json& root, MeshArrays& arrays, standin::SceneModel& model) {
   const Path path;
   ExpectObject(root, path);
   CheckKeys(root, path, {"nodes", "materials", "texmaps"});
@@ -589,8 +719,9 @@ void ReadDocument(const json& root, standin::SceneModel& model) {
   if (texmaps != nullptr) targets.texmaps = ExpectArray(*texmaps, path.Key("texmaps")).size();
 
   model.nodes.resize(nodes.size());
-  ForEachElement(nodes, path.Key("nodes"),
-                 [&](const json& v, const Path& p, size_t i) { ReadNode(v, p, targets, model.nodes[i]); });
+  ForEachElement(nodes, path.Key("nodes"), [&](const json& v, const Path& p, size_t i) {
+    ReadNode(v, p, targets, arrays, model.nodes[i]);
+  });
   if (materials != nullptr) {
     model.materials.resize(materials->size());
     ForEachElement(*materials, path.Key("materials"), [&](const json& v, const Path& p, size_t i) {
@@ -613,19 +744,17 @@ std::string TooLargeMessage(uintmax_t size) {
          " bytes, more than the limit of " + std::to_string(kMaxSceneDocumentBytes) + " bytes (512 MiB)";
 }
 
-}  // namespace
-
-bool LoadSceneDocument(std::string_view text, standin::SceneModel& out, std::string& error) {
+// Parses by parse(root, arrays, error), which is false with error set on a refusal, and reads
+// the tree and the taken arrays into out.
+template <typename Parse>
+bool ReadParsed(Parse parse, standin::SceneModel& out, std::string& error) {
   out = standin::SceneModel();
-  if (text.size() > kMaxSceneDocumentBytes) {
-    error = TooLargeMessage(text.size());
-    return false;
-  }
   try {
     json root;
-    if (!ParseStrictJson(text, root, error)) return false;
+    MeshArrays arrays;
+    if (!parse(root, arrays, error)) return false;
     standin::SceneModel model;
-    ReadDocument(root, model);
+    ReadDocument(root, arrays, model);
     if (!standin::ValidateSceneModel(model, error)) return false;
     out = std::move(model);
     return true;
@@ -641,6 +770,74 @@ bool LoadSceneDocument(std::string_view text, standin::SceneModel& out, std::str
   return false;
 }
 
+// The bytes of a file for the parser, in blocks, so that the text is never held whole. Like a
+// file read whole, it is held to kMaxSceneDocumentBytes (a pipe or a growing file too), and a
+// read error is kept: either ends the bytes, and the caller reports it before anything the
+// parser made of them.
+class FileBlocks final : public std::streambuf {
+ public:
+  explicit FileBlocks(std::FILE* file) : file_(file) {}
+
+  // Reads the rest, so that a read error or the limit is found wherever it lies, even when the
+  // parser stopped early.
+  void Drain() {
+    while (Refill()) {
+    }
+  }
+  // The problem that ended the bytes, or empty when the file ended.
+  std::string Problem() const {
+    if (readErrno_ != 0) return std::string("cannot read the scene document: ") + std::strerror(readErrno_);
+    if (tooLarge_ != 0) return TooLargeMessage(tooLarge_);
+    return std::string();
+  }
+
+ protected:
+  int_type underflow() override {
+    if (gptr() == egptr() && !Refill()) return traits_type::eof();
+    return traits_type::to_int_type(*gptr());
+  }
+
+ private:
+  bool Refill() {
+    if (ended_) return false;
+    const size_t got = std::fread(block_, 1, sizeof block_, file_);
+    if (got == 0) {
+      // A folder opens like a file on some systems and only fails when read.
+      if (std::ferror(file_) != 0) readErrno_ = errno != 0 ? errno : EIO;
+      ended_ = true;
+      return false;
+    }
+    if (read_ + got > kMaxSceneDocumentBytes) {
+      tooLarge_ = read_ + got;
+      ended_ = true;
+      return false;
+    }
+    read_ += got;
+    setg(block_, block_, block_ + got);
+    return true;
+  }
+
+  std::FILE* file_;
+  char block_[1 << 16];
+  size_t read_ = 0;
+  size_t tooLarge_ = 0;  // the bytes read when they passed the limit
+  int readErrno_ = 0;
+  bool ended_ = false;
+};
+
+}  // namespace
+
+bool LoadSceneDocument(std::string_view text, standin::SceneModel& out, std::string& error) {
+  out = standin::SceneModel();
+  if (text.size() > kMaxSceneDocumentBytes) {
+    error = TooLargeMessage(text.size());
+    return false;
+  }
+  return ReadParsed([&](json& root, MeshArrays& arrays,
+                        std::string& problem) { return ParseStrictJson(text, root, problem, &arrays); },
+                    out, error);
+}
+
 bool LoadSceneFile(const std::string& path, standin::SceneModel& out, std::string& error) {
   const auto refuse = [&](std::string message) {
     out = standin::SceneModel();
@@ -652,26 +849,22 @@ bool LoadSceneFile(const std::string& path, standin::SceneModel& out, std::strin
   const uintmax_t size = std::filesystem::file_size(path, sizeError);
   if (!sizeError && size > kMaxSceneDocumentBytes) return refuse(TooLargeMessage(size));
 
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
   if (file == nullptr) return refuse("cannot open the scene document");
-  // Read in chunks so that a pipe or a growing file is held to the limit too.
-  std::string contents;
-  if (!sizeError) contents.reserve(static_cast<size_t>(size));
-  char chunk[1 << 16];
-  size_t got = 0;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-    if (contents.size() + got > kMaxSceneDocumentBytes) {
-      std::fclose(file);
-      return refuse(TooLargeMessage(contents.size() + got));
-    }
-    contents.append(chunk, got);
-  }
-  // A folder opens like a file on some systems and only fails when read.
-  const bool failed = std::ferror(file) != 0;
-  const int readErrno = errno;
-  std::fclose(file);
-  if (failed) return refuse(std::string("cannot read the scene document: ") + std::strerror(readErrno));
-  return LoadSceneDocument(contents, out, error);
+  // Parsed as it is read; a read error or the limit wins over whatever the parser found.
+  FileBlocks blocks(file.get());
+  std::istream text(&blocks);
+  return ReadParsed(
+      [&](json& root, MeshArrays& arrays, std::string& problem) {
+        const bool parsed = ParseStrictJson(text, root, problem, &arrays);
+        blocks.Drain();
+        if (std::string cause = blocks.Problem(); !cause.empty()) {
+          problem = std::move(cause);
+          return false;
+        }
+        return parsed;
+      },
+      out, error);
 }
 
 std::unique_ptr<standin::StandinScene> LoadStandinScene(std::string_view json, std::string& error) {

@@ -2,15 +2,20 @@
 // is refused with the path of the offending value or read as the format says; none may
 // recurse without bound or use memory out of proportion to the document.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "import/scene_document.h"
 #include "tests/support/allocation_counter.h"
 #include "tests/support/run_process.h"
+#include "tests/support/scene_model_compare.h"
 #include "tests/support/temp_dir.h"
 
 namespace cvm {
@@ -177,6 +182,45 @@ TEST(SceneLimits, AFolderOrAnEmptyFileIsNotAScene) {
   EXPECT_EQ(error, "cannot read the scene document: Is a directory");
   EXPECT_FALSE(import::LoadSceneFile(empty, model, error));
   EXPECT_EQ(error.rfind("(document): ", 0), 0u) << error;
+}
+
+// A document is parsed while it is read: through a pipe, whose size nobody knows beforehand,
+// it gives the model of the same text read whole, and bytes past the limit are refused with
+// the limit's message even when the parser found fault with the first byte.
+TEST(SceneLimits, APipeIsReadLikeAFileAndHeldToTheLimit) {
+  test::TempDir dir;
+  const std::string fifo = dir.File("pipe.json");
+  const auto loadThroughPipe = [&](const std::string& head, size_t padding, SceneModel& model,
+                                   std::string& error) {
+    EXPECT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::thread writer([&] {
+      std::FILE* out = std::fopen(fifo.c_str(), "wb");
+      std::fwrite(head.data(), 1, head.size(), out);
+      const std::vector<char> spaces(size_t{1} << 20, ' ');
+      for (size_t left = padding; left > 0;) {
+        const size_t n = std::min(left, spaces.size());
+        std::fwrite(spaces.data(), 1, n, out);
+        left -= n;
+      }
+      std::fclose(out);
+    });
+    const bool ok = import::LoadSceneFile(fifo, model, error);
+    writer.join();
+    unlink(fifo.c_str());
+    return ok;
+  };
+
+  const std::string text = FacesDocument(30000);
+  SceneModel whole, piped;
+  std::string error;
+  ASSERT_TRUE(LoadSceneDocument(text, whole, error)) << error;
+  ASSERT_TRUE(loadThroughPipe(text, 100000, piped, error)) << error;
+  EXPECT_EQ(standin::SceneModelDifference(piped, whole), "");
+
+  EXPECT_FALSE(loadThroughPipe("}", import::kMaxSceneDocumentBytes, piped, error));
+  EXPECT_EQ(error,
+            "(document): the document is 536870913 bytes, more than the limit of 536870912 bytes (512 MiB)");
+  EXPECT_TRUE(piped.nodes.empty());
 }
 
 }  // namespace

@@ -196,6 +196,55 @@ TEST_P(BrokenDocumentTest, IsRefusedWithItsPath) {
   EXPECT_TRUE(model.nodes.empty());
 }
 
+// A mesh's arrays are read while the text is parsed, yet a document with several faults gives
+// the message of the first fault in the reading order of the whole document: JSON faults
+// first, then the nodes in order and each object's keys in their fixed order, whatever the
+// order of the text; an array under a key the object's kind does not have is never read.
+TEST(DocumentRead, SeveralFaultsGiveTheMessageOfTheFirstInReadingOrder) {
+  const BrokenDocument cases[] = {
+      {"faces before vertices, both broken",
+       R"({"nodes": [{"object": {"faces": [[0,1,"x"]], "kind": "mesh", "vertices": [[0,0]]}}]})",
+       "nodes[0].object.vertices[0]: expected a point of 3 numbers, got 2"},
+      {"a broken element, then broken JSON",
+       R"({"nodes": [{"object": {"kind": "mesh", "vertices": [[0,0]], "faces": []}}], "x": tru})", "x: "},
+      {"a broken element, then a duplicate key",
+       R"({"nodes": [{"object": {"kind": "mesh", "vertices": [[0,0]], "faces": [], "faces": []}}]})",
+       "nodes[0].object.faces: duplicate key \"faces\""},
+      {"a broken element, then a U+0000 deeper in the array",
+       R"({"nodes": [{"object": {"kind": "mesh", "vertices": [[0,0], [0,0,"\u0000"]], "faces": []}}]})",
+       "nodes[0].object.vertices[1][2]: string holds U+0000"},
+      {"broken vertices of a light", R"({"nodes": [{"object": {"vertices": [1], "kind": "light"}}]})",
+       "nodes[0].object.vertices: unknown key"},
+      {"a broken element of the second node, the first node without its object",
+       R"({"nodes": [{"name": "a"}, {"object": {"kind": "mesh", "vertices": [[0,0]], "faces": []}}]})",
+       "nodes[0]: missing required key \"object\""},
+      {"too few smoothing masks, one of them broken", Tri(R"(, "smoothing": [-1, 0])"),
+       "nodes[0].object.smoothing: 2 entries for 1 faces"},
+      {"the first of two broken elements",
+       R"({"nodes": [{"object": {"kind": "mesh", "vertices": [[0,0,0]], "faces": [[0,0,0],[0,0,-1],[0,0,-2]]}}]})",
+       "nodes[0].object.faces[1][2]: vertex index -1 out of range"},
+      {"vertex normals before the face normals, both broken",
+       Tri(R"(, "normals": {"vertexNormals": [{}, {}, {}], "faceNormals": [[0,0]]})"),
+       "nodes[0].object.normals.faceNormals[0]: expected a point of 3 numbers, got 2"},
+      {"a vertex normal with an unknown key and no entries",
+       Tri(R"(, "normals": {"faceNormals": [[0,0,1]], "vertexNormals": [{"specified": false, "entries": []},
+           {"specified": true, "entries": [], "zz": 1, "aa": 2}, {}]})"),
+       "nodes[0].object.normals.vertexNormals[1].aa: unknown key"},
+      {"colour faces before colour vertices, both broken",
+       Tri(R"(, "colors": {"faces": [[0,0]], "verts": [[0,0,true]]})"),
+       "nodes[0].object.colors.verts[0][2]: expected a number, got boolean"},
+      {"the vertices an object, not a list", R"({"nodes": [{"object": {"kind": "mesh", "vertices": {}}}]})",
+       "nodes[0].object.vertices: expected an array, got object"},
+  };
+  for (const BrokenDocument& c : cases) {
+    standin::SceneModel model;
+    std::string error;
+    EXPECT_FALSE(LoadSceneDocument(c.json, model, error)) << c.name;
+    EXPECT_EQ(error.rfind(c.expectedPrefix, 0), 0u)
+        << c.name << "\nerror: " << error << "\nexpected prefix: " << c.expectedPrefix;
+  }
+}
+
 TEST(DocumentNesting, DeepInputGetsAClearErrorNotARecursion) {
   const std::string deep = std::string(100000, '[') + std::string(100000, ']');
   standin::SceneModel model;

@@ -9,6 +9,7 @@
 
 #include "import/scene_document.h"
 #include "tests/support/float_bits.h"
+#include "tests/support/scene_model_compare.h"
 
 namespace cvm::import {
 namespace {
@@ -187,6 +188,45 @@ TEST(DocumentRead, ExplicitNormalsAsGiven) {
   EXPECT_EQ(normals.EntryCount(1), 0u);
   ASSERT_EQ(normals.EntryCount(2), 2u);
   EXPECT_EQ(normals.VertexEntries(2)[1].smGroup, 4u);
+}
+
+// A mesh's arrays are read while the text is parsed, before the object's kind or the face
+// count may be known: every order of the keys must give the same model.
+TEST(DocumentRead, AMeshsKeysInAnyOrderGiveTheSameModel) {
+  const std::string kind = R"("kind": "mesh")";
+  const std::string vertices = R"("vertices": [[0,0,0],[1,0,0],[0,1,0],[1,1,"-0"]])";
+  const std::string faces = R"("faces": [[0,1,2],[2,1,3]])";
+  const std::string smoothing = R"("smoothing": [1, 4294967295])";
+  const std::string materialIds = R"("materialIds": [65535, 2.0])";
+  const std::string tverts = R"("tverts": [[0,0],[1,0,0.5],[0,1]])";
+  const std::string tvFaces = R"("tvFaces": [[0,1,2],[2,1,0]])";
+  const std::string colors = R"("colors": {"faces": [[0,0,0],[1,1,1]], "verts": [[1,0,0],[0,1,0]]})";
+  const std::string normals = R"("normals": {"vertexNormals": [
+      {"entries": [{"smoothing": 1, "normal": [0,0,1]}], "specified": true},
+      {"specified": false, "entries": []},
+      {"specified": false, "entries": [{"normal": [1,0,0], "smoothing": 2}, {"normal": [0,1,0], "smoothing": 4}]},
+      {"specified": false, "entries": [{"normal": ["nan",0,0], "smoothing": 0}]}],
+      "faceNormals": [[0,0,2],[0,0,-1]]})";
+  const auto document = [](std::initializer_list<std::string> keys) {
+    std::string object;
+    for (const std::string& key : keys) object += (object.empty() ? "" : ", ") + key;
+    return R"({"nodes": [{"object": {"kind": "helper"}}, {"name": "m", "object": {)" + object + "}}]}";
+  };
+  const standin::SceneModel expected =
+      Load(document({kind, vertices, faces, smoothing, materialIds, tverts, tvFaces, colors, normals}));
+  ASSERT_EQ(expected.nodes.size(), 2u);
+  ASSERT_EQ(expected.nodes[1].object.mesh.faces.size(), 2u);
+  EXPECT_EQ(expected.nodes[1].object.mesh.faces[1].smGroup, 4294967295u);
+  ASSERT_TRUE(expected.nodes[1].object.mesh.normals.has_value());
+  EXPECT_EQ(expected.nodes[1].object.mesh.normals->EntryCount(2), 2u);
+  const std::string orders[] = {
+      document({normals, colors, tvFaces, tverts, materialIds, smoothing, faces, vertices, kind}),
+      document({smoothing, tvFaces, kind, materialIds, faces, colors, vertices, normals, tverts}),
+      document({vertices, normals, faces, kind, colors, smoothing, tverts, materialIds, tvFaces}),
+  };
+  for (const std::string& text : orders) {
+    EXPECT_EQ(standin::SceneModelDifference(Load(text), expected), "") << text;
+  }
 }
 
 TEST(DocumentRead, TheFormatsOwnExampleLoads) {

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <limits>
+#include <sstream>
 
 #include "format/record_writer.h"
 #include "tests/reader/built_file.h"
@@ -107,6 +108,45 @@ TEST(CvmToJson, EveryKindOfField) {
   EXPECT_EQ(j["splines"][0]["splines"][1]["closed"], true);
   EXPECT_EQ(j["splines"][0]["splines"][0]["knots"][0], json::parse("[11.0, 3.0, 2.0]"));
   EXPECT_EQ(j["splines"][1]["userText"], "x");
+}
+
+TEST(WriteCvmJson, WritesTheTextOfTheTreesDump) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const float inf = std::numeric_limits<float>::infinity();
+  const struct {
+    const char* name;
+    CvmFile file;
+  } cases[] = {
+      {"every kind of record", FullCvmFile()},
+      {"the empty file", MakeFile([](CvmFile&) {})},
+      {"empty records and lists", MakeFile([](CvmFile& f) {
+         f.meshes.resize(2);
+         f.meshes[1].hasUvs = true;
+         f.meshes[1].groups.resize(3);
+         f.splines.resize(1);
+         f.splines[0].splines.resize(2);
+         f.helpers.resize(1);
+         f.materials.resize(1);
+       })},
+      {"awkward floats and texts", MakeFile([&](CvmFile& f) {
+         f.header.scale = -0.0f;
+         reader::CvmLight light;
+         light.name = std::string("tab\tquote\"back\\slash\x01\x1F\x7F caf\xE9 \xFF");
+         light.position = {nan, inf, -inf};
+         light.color = {1e-45f, 3.4028235e38f, 0.1f};
+         light.intensity = 1e-7f;
+         light.userText = std::string("line\r\nnext");
+         f.lights.push_back(light);
+         reader::CvmHelper helper;
+         helper.position = {16777216.0f, 1e15f, -123456.789f};
+         f.helpers.push_back(helper);
+       })},
+  };
+  for (const auto& c : cases) {
+    std::ostringstream streamed;
+    WriteCvmJson(c.file, streamed);
+    EXPECT_EQ(streamed.str(), CvmToJson(c.file).dump(2)) << c.name;
+  }
 }
 
 TEST(CvmFromJson, TheJsonFormGivesBackEveryByte) {

@@ -84,6 +84,8 @@ TEST_F(CvmdumpTest, JsonIsTheWholeDecodedFile) {
   ReadError error;
   ASSERT_TRUE(ReadCvm(bytes.data(), bytes.size(), file, error));
   EXPECT_EQ(nlohmann::ordered_json::parse(run.output), CvmToJson(file));
+  // Streamed, yet the very text of the tree's dump.
+  EXPECT_EQ(run.output, CvmToJson(file).dump(2) + "\n");
 }
 
 TEST_F(CvmdumpTest, ProblemsGoToStderrWithOffsetAndExitOne) {

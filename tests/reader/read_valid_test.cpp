@@ -4,7 +4,12 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <thread>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
+#include "format/record_writer.h"
 #include "reader/cvm_reader.h"
 #include "tests/reader/built_file.h"
 #include "tests/reader/unique_temp_path.h"
@@ -258,6 +263,59 @@ TEST(ReadFile, ReadsFromDiskAndReportsMissingFiles) {
   EXPECT_NE(error.message.find("cannot open"), std::string::npos) << error.message;
   EXPECT_EQ(FormatReadError(error), error.message);
 }
+
+#ifndef _WIN32
+// A regular file is read in one go into a buffer of its size, a pipe in blocks that grow: both
+// must give the same records, or the same error, for files around and well past one block.
+TEST(ReadFile, AFileAndAPipeOfTheSameBytesReadAlike) {
+  const auto positions = [](size_t count) {
+    return MakeFile([count](CvmFile& f) {
+      f.meshes.emplace_back();
+      f.meshes[0].positions.resize(count, Vec3{1.0f, -2.0f, 0.5f});
+    });
+  };
+  const std::vector<uint8_t> big = BuiltFile(positions(50000)).bytes;
+  const struct {
+    const char* name;
+    std::vector<uint8_t> bytes;
+  } cases[] = {
+      {"empty", {}},
+      {"every kind of record", FullFile().bytes},
+      {"a little under one block", BuiltFile(positions(5455)).bytes},
+      {"many blocks", big},
+      {"many blocks, cut", std::vector<uint8_t>(big.begin(), big.end() - 7)},
+  };
+  const std::string path = UniqueTempPath("reader_test_bytes.cvm");
+  const std::string fifo = UniqueTempPath("reader_test_pipe");
+  for (const auto& c : cases) {
+    {
+      std::ofstream out(path, std::ios::binary);
+      out.write(reinterpret_cast<const char*>(c.bytes.data()), static_cast<std::streamsize>(c.bytes.size()));
+    }
+    CvmFile fromFile, fromPipe;
+    ReadError fileError, pipeError;
+    const bool fileOk = ReadCvmFile(path, fromFile, fileError);
+
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0) << c.name;
+    std::thread writer([&] {
+      std::ofstream out(fifo, std::ios::binary);
+      out.write(reinterpret_cast<const char*>(c.bytes.data()), static_cast<std::streamsize>(c.bytes.size()));
+    });
+    const bool pipeOk = ReadCvmFile(fifo, fromPipe, pipeError);
+    writer.join();
+    std::remove(fifo.c_str());
+
+    EXPECT_EQ(fileOk, c.bytes.size() > 0 && c.name != std::string("many blocks, cut")) << c.name;
+    EXPECT_EQ(pipeOk, fileOk) << c.name;
+    EXPECT_EQ(FormatReadError(pipeError), FormatReadError(fileError)) << c.name;
+    if (fileOk) {
+      EXPECT_EQ(format::EncodeCvm(fromFile), c.bytes) << c.name;
+      EXPECT_EQ(format::EncodeCvm(fromPipe), c.bytes) << c.name;
+    }
+  }
+  std::remove(path.c_str());
+}
+#endif
 
 }  // namespace
 }  // namespace cvm::reader::test

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <optional>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <type_traits>
@@ -115,6 +116,185 @@ class JsonWriter : public format::IgnoresRules {
   }
 
   json* current_;
+  bool absent_ = false;
+};
+
+// The same text as JsonWriter's tree dumped with an indent of 2, written while the layout is
+// walked, so that a file of any size is printed without a tree (which takes some 20 times the
+// file's size). Brackets, keys and indentation are laid out here as nlohmann's dump lays them
+// out; every scalar goes through nlohmann's own serializer, one kept for the whole file, so
+// numbers and escapes are the library's. The text gathers in a buffer handed to the stream in
+// blocks.
+class JsonStreamWriter : public format::IgnoresRules {
+ public:
+  explicit JsonStreamWriter(std::ostream& out)
+      : out_(out), scalars_(nlohmann::detail::output_adapter<char, std::string>(buffer_), ' ') {
+    buffer_.reserve(2 * kBlock);
+    frames_.push_back(Frame{0, Frame::kEmpty});
+  }
+
+  // Closes the top-level value and hands the rest of the text to the stream.
+  void Finish() {
+    Close(frames_.back());
+    frames_.pop_back();
+    Flush();
+  }
+
+  size_t U16(const Field& f, uint16_t value) {
+    return Put(f, [&](int) { Scalar(json(value)); });
+  }
+  size_t U32(const Field& f, uint32_t value) {
+    return Put(f, [&](int) { Scalar(json(value)); });
+  }
+  size_t F32(const Field& f, float value) {
+    return Put(f, [&](int) { Scalar(FloatToJson(value)); });
+  }
+  size_t Vec3(const Field& f, const reader::Vec3& v) {
+    return Put(f, [&](int depth) { Entry<format::Vec3Element>(v, depth); });
+  }
+  size_t Color(const Field& f, const Color16& c) {
+    return Put(f, [&](int depth) { Entry<format::ColorElement>(c, depth); });
+  }
+  size_t String(const Field& f, const std::string& text) {
+    return Put(f, [&](int) { Scalar(TextToJson(text)); });
+  }
+  size_t Flag(const Field& f, int, bool value) {
+    return Put(f, [&](int) { Scalar(json(value)); });
+  }
+  size_t Count(const Field&, int, uint32_t) { return 0; }
+
+  template <typename E, typename Seq>
+  size_t Array(const Field& f, const Seq& seq, const Extent&) {
+    return Put(f,
+               [&](int depth) { List(seq.size(), depth, [&](size_t i) { Entry<E>(seq[i], depth + 1); }); });
+  }
+  template <typename Seq, typename Describe>
+  size_t Records(const Field& f, const Seq& seq, const Extent&, Describe describe) {
+    return Put(f, [&](int depth) {
+      List(seq.size(), depth, [&](size_t i) { Inside(depth + 1, [&] { describe(*this, seq[i], i); }); });
+    });
+  }
+  template <typename R, typename Describe>
+  size_t Record(const Field& f, const R& record, Describe describe) {
+    return Put(f, [&](int depth) { Inside(depth, [&] { describe(*this, record); }); });
+  }
+  template <typename O, typename Describe>
+  size_t Optional(const Field& f, int, const O& optional, Describe describe) {
+    if (!optional) return Put(f, [&](int) { Text("null"); });
+    return Put(f, [&](int depth) { Inside(depth, [&] { describe(*this, *optional); }); });
+  }
+  template <typename Describe>
+  size_t Block(const Field&, int, bool present, Describe describe) {
+    const bool wasAbsent = absent_;
+    absent_ = wasAbsent || !present;
+    describe(*this);
+    absent_ = wasAbsent;
+    return 0;
+  }
+
+ private:
+  static constexpr size_t kBlock = size_t{1} << 16;
+
+  // A value being filled by a record's fields: an object once a field with a key lands in it,
+  // the field's own value for a field without one, null when nothing lands in it at all.
+  struct Frame {
+    int depth;
+    enum { kEmpty, kObject, kValue } state;
+  };
+
+  void Text(const char* text) { buffer_ += text; }
+  void Indent(int depth) { buffer_.append(static_cast<size_t>(depth) * 2, ' '); }
+  void Scalar(const json& value) { scalars_.dump(value, false, false, 0); }
+  void Flush() {
+    out_.write(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
+    buffer_.clear();
+  }
+
+  // Writes f's value, by write(depth of the value), into the value being filled; inside an
+  // absent block every value is null.
+  template <typename Write>
+  size_t Put(const Field& f, Write write) {
+    Frame& frame = frames_.back();
+    if (*f.key == '\0') {
+      frame.state = Frame::kValue;
+    } else {
+      Text(frame.state == Frame::kEmpty ? "{\n" : ",\n");
+      frame.state = Frame::kObject;
+      Indent(frame.depth + 1);
+      buffer_ += '"';
+      buffer_ += f.key;
+      Text("\": ");
+    }
+    const int depth = *f.key == '\0' ? frame.depth : frame.depth + 1;
+    if (absent_) {
+      Text("null");
+    } else {
+      write(depth);
+    }
+    if (buffer_.size() >= kBlock) Flush();
+    return 0;
+  }
+  // A list of count values at depth, entry i written by write(i) after its indentation.
+  template <typename WriteEntry>
+  void List(size_t count, int depth, WriteEntry write) {
+    if (count == 0) {
+      Text("[]");
+      return;
+    }
+    Text("[\n");
+    for (size_t i = 0; i < count; ++i) {
+      if (i > 0) Text(",\n");
+      Indent(depth + 1);
+      write(i);
+      if (buffer_.size() >= kBlock) Flush();
+    }
+    Text("\n");
+    Indent(depth);
+    Text("]");
+  }
+  // One entry of an Array, as EntryToJson gives it, without making that value.
+  template <typename E>
+  void Entry(const typename E::Value& value, int depth) {
+    if constexpr (std::is_same_v<E, format::U32Element>) {
+      Scalar(json(value));
+    } else if constexpr (std::is_same_v<E, format::Vec3Element>) {
+      const float xyz[3] = {value.x, value.y, value.z};
+      List(3, depth, [&](size_t i) { Scalar(FloatToJson(xyz[i])); });
+    } else if constexpr (std::is_same_v<E, format::Vec2Element>) {
+      const float uv[2] = {value.u, value.v};
+      List(2, depth, [&](size_t i) { Scalar(FloatToJson(uv[i])); });
+    } else if constexpr (std::is_same_v<E, format::ColorElement>) {
+      const uint16_t rgb[3] = {value.r, value.g, value.b};
+      List(3, depth, [&](size_t i) { Scalar(json(rgb[i])); });
+    } else if constexpr (std::is_same_v<E, format::NormalElement>) {
+      const uint8_t angles[2] = {value.polar, value.azimuth};
+      List(2, depth, [&](size_t i) { Scalar(json(angles[i])); });
+    } else {
+      static_assert(std::is_same_v<E, format::TriangleElement>, "an element kind of the layout");
+      List(3, depth, [&](size_t i) { Scalar(json(value[i])); });
+    }
+  }
+  template <typename Fill>
+  void Inside(int depth, Fill fill) {
+    frames_.push_back(Frame{depth, Frame::kEmpty});
+    fill();
+    Close(frames_.back());
+    frames_.pop_back();
+  }
+  void Close(const Frame& frame) {
+    if (frame.state == Frame::kEmpty) {
+      Text("null");
+    } else if (frame.state == Frame::kObject) {
+      Text("\n");
+      Indent(frame.depth);
+      Text("}");
+    }
+  }
+
+  std::ostream& out_;
+  std::string buffer_;
+  nlohmann::detail::serializer<json> scalars_;
+  std::vector<Frame> frames_;
   bool absent_ = false;
 };
 
@@ -356,6 +536,12 @@ json CvmToJson(const CvmFile& file) {
   JsonWriter writer(root);
   format::DescribeFile(writer, file);
   return root;
+}
+
+void WriteCvmJson(const CvmFile& file, std::ostream& out) {
+  JsonStreamWriter writer(out);
+  format::DescribeFile(writer, file);
+  writer.Finish();
 }
 
 bool CvmFromJson(const nlohmann::ordered_json& document, CvmFile& file, std::string& error) {

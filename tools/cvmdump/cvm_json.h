@@ -5,6 +5,7 @@
 #pragma once
 
 #include <nlohmann/json.hpp>
+#include <ostream>
 #include <string>
 
 #include "reader/cvm_reader.h"
@@ -27,6 +28,11 @@ bool TextFromJson(const std::string& utf8, std::string& bytes);
 // blocks and user texts are null; references keep their raw values (4294967295, 65535).
 // Every field follows from the file's layout (format/record_layout.h).
 nlohmann::ordered_json CvmToJson(const CvmFile& file);
+
+// Writes the text of CvmToJson(file).dump(2), without the trailing newline, to out while the
+// records are walked: no tree is made, so the memory it takes does not grow with the file. The
+// caller checks the stream.
+void WriteCvmJson(const CvmFile& file, std::ostream& out);
 
 // The inverse of CvmToJson: fills file from a document of that form (the counts of the file
 // follow from its lists, except the header's, which the document states; a key left out leaves

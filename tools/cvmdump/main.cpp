@@ -112,7 +112,8 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (asJson) {
-    std::cout << cvm::reader::CvmToJson(decoded).dump(2) << "\n";
+    cvm::reader::WriteCvmJson(decoded, std::cout);
+    std::cout << "\n";
   } else {
     std::cout << cvm::reader::FormatSummary(decoded);
   }

@@ -11,10 +11,10 @@
 
 namespace cvm::import {
 
-// The largest scene document read. Loading holds the text, its JSON tree and the model at
-// once, about 16 bytes per byte of a compact document (10 million faces: some 140 MB of
-// text, 2.2 GB at the peak of an export), so a bigger one is refused before it is parsed
-// rather than left to exhaust memory.
+// The largest scene document read. Loading holds the text and the model at once (the arrays of
+// meshes are read while the text is parsed and never become a JSON tree; the rest of the
+// document does, briefly), a small multiple of the text's size, so a bigger one is refused
+// before it is parsed rather than left to exhaust memory.
 constexpr size_t kMaxSceneDocumentBytes = size_t{512} << 20;
 
 // Reads a scene document. Enforces the whole format: strict JSON (no duplicate keys, at most

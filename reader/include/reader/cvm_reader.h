@@ -78,8 +78,11 @@ bool ReadCvm(const uint8_t* data, size_t size, CvmFile& file, ReadError& error);
 // instead of filling memory.
 constexpr size_t kMaxCvmFileBytes = size_t{1} << 30;
 
-// Reads the whole file at `path` and decodes it with ReadCvm. An open or read failure, or an
-// input larger than kMaxCvmFileBytes, gives an Io error naming the cause.
+// Reads the whole file at `path` and decodes it with ReadCvm. A regular file is read with one
+// read into a buffer of its size, so the bytes take the file's size once; other inputs (a pipe,
+// a device) are read in growing blocks. An open or read failure, or an input larger than
+// kMaxCvmFileBytes (a regular file is refused before anything is read), gives an Io error
+// naming the cause.
 bool ReadCvmFile(const std::string& path, CvmFile& file, ReadError& error);
 
 // "offset N: message" for a format error, the bare message for an I/O or memory error.
