@@ -70,19 +70,23 @@ bool GatherMesh(const HostMesh& mesh, uint32_t faceCount, const Matrix3& worldTr
   const Point3* tverts = nullptr;
   const TVFace* tvFaces = nullptr;
   const int32_t tvertCount = mesh.MeshTVertCount();
+  // Faces that the host says are the vertex faces are read from there (their indices are
+  // still checked against their own vertices).
+  const bool uvsByVertex = gathered.hasUVs && mesh.MeshTVFacesAreVertexFaces();
   if (gathered.hasUVs) {
     tverts = mesh.MeshTVerts();
-    tvFaces = mesh.MeshTVFaces();
-    if (tverts == nullptr || tvFaces == nullptr)
+    tvFaces = uvsByVertex ? nullptr : mesh.MeshTVFaces();
+    if (tverts == nullptr || (tvFaces == nullptr && !uvsByVertex))
       return Fail(error, nodeName, "the mesh's texture vertices are missing");
   }
   const Point3* mapVerts = nullptr;
   const TVFace* mapFaces = nullptr;
   const int32_t mapVertCount = mesh.getNumMapVerts(0);
+  const bool coloursByVertex = gathered.hasColours && mesh.mapFacesAreVertexFaces(0);
   if (gathered.hasColours) {
     mapVerts = mesh.mapVerts(0);
-    mapFaces = mesh.mapFaces(0);
-    if (mapVerts == nullptr || mapFaces == nullptr)
+    mapFaces = coloursByVertex ? nullptr : mesh.mapFaces(0);
+    if (mapVerts == nullptr || (mapFaces == nullptr && !coloursByVertex))
       return Fail(error, nodeName, "the mesh's colour channel is missing");
   }
   const Point3* faceNormals = exportNormals ? mesh.MeshFaceNormals() : nullptr;
@@ -128,7 +132,7 @@ bool GatherMesh(const HostMesh& mesh, uint32_t faceCount, const Matrix3& worldTr
       });
 
       if (gathered.hasUVs) {
-        const uint32_t t = tvFaces[f].t[i];
+        const uint32_t t = uvsByVertex ? j : tvFaces[f].t[i];
         if (!InRange(t, tvertCount))
           return Fail(error, nodeName, IndexOutOfRange(f, i, "texture vertex", t, tvertCount));
         uvIds[cornerSerial] =
@@ -138,7 +142,7 @@ bool GatherMesh(const HostMesh& mesh, uint32_t faceCount, const Matrix3& worldTr
       }
 
       if (gathered.hasColours) {
-        const uint32_t m = mapFaces[f].t[i];
+        const uint32_t m = coloursByVertex ? j : mapFaces[f].t[i];
         if (!InRange(m, mapVertCount))
           return Fail(error, nodeName, IndexOutOfRange(f, i, "colour vertex", m, mapVertCount));
         if (keepColours) {

@@ -53,6 +53,15 @@ struct Checker {
     return true;
   }
 
+  // Faces taken from the vertex faces: none of their own, one value per vertex.
+  bool ParallelToVertices(const std::string& facesPath, size_t faceEntries, const std::string& valuesPath,
+                          size_t values, size_t vertices) {
+    if (faceEntries != 0) return Fail(facesPath, "given for faces that are the vertex faces");
+    if (values == vertices) return true;
+    return Fail(valuesPath, std::to_string(values) + " entries for " + std::to_string(vertices) +
+                                " vertices, whose faces they share");
+  }
+
   bool OnePerFace(const std::string& path, size_t count, size_t faces) {
     if (count == faces) return true;
     return Fail(path, std::to_string(count) + " entries for " + std::to_string(faces) + " faces");
@@ -71,6 +80,11 @@ struct Checker {
     }
     if (mesh.tverts.empty()) {
       if (!mesh.tvFaces.empty()) return Fail(path + ".tvFaces", "given for a mesh without tverts");
+    } else if (mesh.tvFacesAreVertexFaces) {
+      if (!ParallelToVertices(path + ".tvFaces", mesh.tvFaces.size(), path + ".tverts", mesh.tverts.size(),
+                              vertexCount)) {
+        return false;
+      }
     } else {
       if (!OnePerFace(path + ".tvFaces", mesh.tvFaces.size(), faceCount)) return false;
       if (!Triples(
@@ -82,10 +96,16 @@ struct Checker {
     if (mesh.colors) {
       const ColorChannelModel& colors = *mesh.colors;
       if (!CountFits(path + ".colors.verts", colors.verts.size(), kMaxCount)) return false;
-      if (!OnePerFace(path + ".colors.faces", colors.faces.size(), faceCount)) return false;
-      if (!Triples(
-              path + ".colors.faces", faceCount, [&](size_t f) { return colors.faces[f].t; },
-              colors.verts.size(), "colour vertex", "colors", "verts")) {
+      if (colors.facesAreVertexFaces) {
+        if (!ParallelToVertices(path + ".colors.faces", colors.faces.size(), path + ".colors.verts",
+                                colors.verts.size(), vertexCount)) {
+          return false;
+        }
+      } else if (!OnePerFace(path + ".colors.faces", colors.faces.size(), faceCount)) {
+        return false;
+      } else if (!Triples(
+                     path + ".colors.faces", faceCount, [&](size_t f) { return colors.faces[f].t; },
+                     colors.verts.size(), "colour vertex", "colors", "verts")) {
         return false;
       }
     }

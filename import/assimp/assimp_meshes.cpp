@@ -102,16 +102,16 @@ bool BuildNodeMesh(const aiScene& scene, const aiNode& node, const NormalFix& no
   standin::MeshModel& mesh = out.mesh;
   mesh.vertices.reserve(totals.vertices);
   mesh.faces.reserve(totals.triangles);
-  // Texture and colour vertices run parallel to the vertices, so a face's three indices serve
-  // all of them; meshes without a set give (0, 0, 0).
+  // Texture and colour vertices run parallel to the vertices, so a face's three vertex indices
+  // serve all of them and no faces of their own are kept; meshes without a set give (0, 0, 0).
   if (totals.anyUvs) {
     mesh.tverts.reserve(totals.vertices);
-    mesh.tvFaces.reserve(totals.triangles);
+    mesh.tvFacesAreVertexFaces = true;
   }
   if (totals.anyColors) {
     mesh.colors.emplace();
     mesh.colors->verts.reserve(totals.vertices);
-    mesh.colors->faces.reserve(totals.triangles);
+    mesh.colors->facesAreVertexFaces = true;
   }
   if (totals.allNormals && totals.triangles > 0) {
     mesh.normals.emplace();
@@ -180,9 +180,6 @@ bool BuildNodeMesh(const aiScene& scene, const aiNode& node, const NormalFix& no
         mesh.normals->faceNormals.push_back(
             FaceNormal(mesh.vertices[host.v[0]], mesh.vertices[host.v[1]], mesh.vertices[host.v[2]]));
       }
-      const TVFace parallel{{host.v[0], host.v[1], host.v[2]}};
-      if (totals.anyUvs) mesh.tvFaces.push_back(parallel);
-      if (totals.anyColors) mesh.colors->faces.push_back(parallel);
     }
   }
   return true;

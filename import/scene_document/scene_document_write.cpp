@@ -133,14 +133,23 @@ void AppendMesh(std::string& out, ObjectWriter& w, const standin::MeshModel& mes
              [&](const MeshFace& f) { out += std::to_string(standin::FaceMaterialId(f)); });
   if (!mesh.tverts.empty()) {
     AppendList(w.Key("tverts"), indent, mesh.tverts, [&](const Point3& p) { AppendPoint(out, p); });
-    AppendList(w.Key("tvFaces"), indent, mesh.tvFaces, [&](const TVFace& f) { AppendTriple(out, f.t); });
+    if (mesh.tvFacesAreVertexFaces) {
+      AppendList(w.Key("tvFaces"), indent, mesh.faces, [&](const MeshFace& f) { AppendTriple(out, f.v); });
+    } else {
+      AppendList(w.Key("tvFaces"), indent, mesh.tvFaces, [&](const TVFace& f) { AppendTriple(out, f.t); });
+    }
   }
   if (mesh.colors) {
     ObjectWriter colors(w.Key("colors"), indent);
     AppendList(colors.Key("verts"), colors.Indent(), mesh.colors->verts,
                [&](const Point3& p) { AppendPoint(out, p); });
-    AppendList(colors.Key("faces"), colors.Indent(), mesh.colors->faces,
-               [&](const TVFace& f) { AppendTriple(out, f.t); });
+    if (mesh.colors->facesAreVertexFaces) {
+      AppendList(colors.Key("faces"), colors.Indent(), mesh.faces,
+                 [&](const MeshFace& f) { AppendTriple(out, f.v); });
+    } else {
+      AppendList(colors.Key("faces"), colors.Indent(), mesh.colors->faces,
+                 [&](const TVFace& f) { AppendTriple(out, f.t); });
+    }
     colors.End();
   }
   if (mesh.normals) {

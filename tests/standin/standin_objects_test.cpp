@@ -9,6 +9,7 @@
 #include "import/scene_document.h"
 #include "standin/standin_scene.h"
 #include "tests/support/counting_host.h"
+#include "tests/support/export_fixture.h"
 
 namespace cvm::standin {
 namespace {
@@ -280,6 +281,72 @@ TEST(StandinObjects, ExplicitNormalsWithBrokenRangesAreRefused) {
     const auto scene = MakeStandinScene(model, error);
     EXPECT_EQ(error, c.message);
     EXPECT_EQ(scene == nullptr, *c.message != '\0');
+  }
+}
+
+// A quad of two faces whose texture and colour vertices run parallel to its vertices, with the
+// channels' faces kept as copies or, with faces taken from the vertex faces, not kept at all.
+SceneModel QuadWithParallelChannels(bool keepFaces) {
+  SceneModel model;
+  model.nodes.resize(1);
+  model.nodes[0].name = "Quad";
+  MeshModel& mesh = model.nodes[0].object.mesh;
+  mesh.vertices = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
+  mesh.faces = {MeshFace{{0, 1, 2}, 1, 0}, MeshFace{{0, 2, 3}, 1, 0}};
+  mesh.tverts = {{0, 0, 0}, {0.5f, 0, 0}, {0.5f, 0.5f, 0}, {0, 0.25f, 0}};
+  mesh.colors.emplace();
+  mesh.colors->verts = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 1, 1}};
+  if (keepFaces) {
+    mesh.tvFaces = {TVFace{{0, 1, 2}}, TVFace{{0, 2, 3}}};
+    mesh.colors->faces = mesh.tvFaces;
+  } else {
+    mesh.tvFacesAreVertexFaces = true;
+    mesh.colors->facesAreVertexFaces = true;
+  }
+  return model;
+}
+
+TEST(StandinObjects, ChannelFacesTakenFromTheVertexFacesExportAndWriteAsTheirCopies) {
+  const SceneModel kept = QuadWithParallelChannels(true);
+  const SceneModel shared = QuadWithParallelChannels(false);
+  std::string error;
+  const auto keptScene = MakeStandinScene(kept, error);
+  ASSERT_NE(keptScene, nullptr) << error;
+  const auto sharedScene = MakeStandinScene(shared, error);
+  ASSERT_NE(sharedScene, nullptr) << error;
+  const test::MemoryExport fromKept = test::ExportToMemory(*keptScene);
+  const test::MemoryExport fromShared = test::ExportToMemory(*sharedScene);
+  ASSERT_FALSE(fromKept.bytes.empty());
+  EXPECT_EQ(fromShared.bytes, fromKept.bytes);
+  EXPECT_EQ(import::WriteSceneDocument(shared), import::WriteSceneDocument(kept));
+}
+
+TEST(StandinObjects, ChannelFacesTakenFromTheVertexFacesNeedOneValuePerVertexAndNoFaces) {
+  struct Case {
+    const char* what;
+    void (*spoil)(MeshModel&);
+    const char* message;
+  };
+  const Case cases[] = {
+      {"texture faces given as well",
+       [](MeshModel& m) {
+         m.tvFaces.push_back(TVFace{{0, 1, 2}});
+       },
+       "nodes[0].object.tvFaces: given for faces that are the vertex faces"},
+      {"a texture vertex short", [](MeshModel& m) { m.tverts.pop_back(); },
+       "nodes[0].object.tverts: 3 entries for 4 vertices, whose faces they share"},
+      {"colour faces given as well", [](MeshModel& m) { m.colors->faces.resize(2); },
+       "nodes[0].object.colors.faces: given for faces that are the vertex faces"},
+      {"a colour vertex too many", [](MeshModel& m) { m.colors->verts.push_back({}); },
+       "nodes[0].object.colors.verts: 5 entries for 4 vertices, whose faces they share"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SceneModel model = QuadWithParallelChannels(false);
+    c.spoil(model.nodes[0].object.mesh);
+    std::string error;
+    EXPECT_EQ(MakeStandinScene(model, error), nullptr);
+    EXPECT_EQ(error, c.message);
   }
 }
 

@@ -67,7 +67,6 @@ std::string Compare(const std::string& path, const std::vector<T>& a, const std:
 std::string Compare(const std::string& path, const NodeModel& a, const NodeModel& b);
 std::string Compare(const std::string& path, const MaterialModel& a, const MaterialModel& b);
 std::string Compare(const std::string& path, const TexmapModel& a, const TexmapModel& b);
-std::string Compare(const std::string& path, const ColorChannelModel& a, const ColorChannelModel& b);
 std::string Compare(const std::string& path, const ExplicitNormalsModel& a, const ExplicitNormalsModel& b);
 
 std::string Compare(const std::string& path, const SplineModel& a, const SplineModel& b) {
@@ -118,10 +117,13 @@ std::string CompareOptional(const std::string& path, const std::optional<T>& a, 
   return a ? Compare(path, *a, *b) : "";
 }
 
-std::string Compare(const std::string& path, const ColorChannelModel& a, const ColorChannelModel& b) {
-  std::string d = Compare(path + ".verts", a.verts, b.verts);
-  if (!d.empty()) return d;
-  return Compare(path + ".faces", a.faces, b.faces);
+// The faces a channel stands for, whether kept or taken from the vertex faces.
+std::vector<TVFace> ChannelFaces(const std::vector<TVFace>& own, bool areVertexFaces,
+                                 const std::vector<MeshFace>& faces) {
+  if (!areVertexFaces) return own;
+  std::vector<TVFace> out;
+  for (const MeshFace& f : faces) out.push_back({{f.v[0], f.v[1], f.v[2]}});
+  return out;
 }
 
 std::string Compare(const std::string& path, const ExplicitNormalsModel& a, const ExplicitNormalsModel& b) {
@@ -137,8 +139,21 @@ std::string CompareMesh(const std::string& path, const MeshModel& a, const MeshM
   if (!(d = Compare(path + ".vertices", a.vertices, b.vertices)).empty()) return d;
   if (!(d = Compare(path + ".faces", a.faces, b.faces)).empty()) return d;
   if (!(d = Compare(path + ".tverts", a.tverts, b.tverts)).empty()) return d;
-  if (!(d = Compare(path + ".tvFaces", a.tvFaces, b.tvFaces)).empty()) return d;
-  if (!(d = CompareOptional(path + ".colors", a.colors, b.colors)).empty()) return d;
+  if (!(d = Compare(path + ".tvFaces", ChannelFaces(a.tvFaces, a.tvFacesAreVertexFaces, a.faces),
+                    ChannelFaces(b.tvFaces, b.tvFacesAreVertexFaces, b.faces)))
+           .empty()) {
+    return d;
+  }
+  if (a.colors.has_value() != b.colors.has_value()) return path + ".colors (present in one only)";
+  if (a.colors) {
+    if (!(d = Compare(path + ".colors.verts", a.colors->verts, b.colors->verts)).empty()) return d;
+    if (!(d = Compare(path + ".colors.faces",
+                      ChannelFaces(a.colors->faces, a.colors->facesAreVertexFaces, a.faces),
+                      ChannelFaces(b.colors->faces, b.colors->facesAreVertexFaces, b.faces)))
+             .empty()) {
+      return d;
+    }
+  }
   return CompareOptional(path + ".normals", a.normals, b.normals);
 }
 

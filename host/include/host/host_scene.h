@@ -81,6 +81,10 @@ class HostMesh {
   virtual int32_t MeshTVertCount() const = 0;
   virtual const Point3* MeshTVerts() const = 0;
   virtual const TVFace* MeshTVFaces() const = 0;  // one per face when MeshTVertCount() > 0
+  // True when every face's texture-vertex indices are its vertex indices (texture vertices
+  // that run parallel to the vertices, as imported meshes have them): the exporter then takes
+  // the faces' indices and MeshTVFaces() may be null, so that the host need not hold a copy.
+  virtual bool MeshTVFacesAreVertexFaces() const { return false; }
   // Mesh::buildNormals: fills face normals and render normals (leaves explicit ones as given).
   virtual void buildNormals() = 0;
   virtual const Point3* MeshFaceNormals() const = 0;
@@ -89,6 +93,8 @@ class HostMesh {
   virtual int32_t getNumMapVerts(int channel) const = 0;
   virtual const Point3* mapVerts(int channel) const = 0;
   virtual const TVFace* mapFaces(int channel) const = 0;  // one per face when map verts exist
+  // As MeshTVFacesAreVertexFaces, for a map channel's faces (mapFaces(channel) may be null).
+  virtual bool mapFacesAreVertexFaces(int /*channel*/) const { return false; }
 
  protected:
   ~HostMesh() = default;

@@ -51,20 +51,27 @@ struct ExplicitNormalsModel {
   }
 };
 
-// Map channel 0 (vertex colours): the colour vertices and one index triple per face.
+// Map channel 0 (vertex colours): the colour vertices and one index triple per face. With
+// facesAreVertexFaces, faces is empty and every face's colour indices are its vertex indices
+// (one colour vertex per vertex).
 struct ColorChannelModel {
   std::vector<Point3> verts;
   std::vector<TVFace> faces;
+  bool facesAreVertexFaces = false;
 };
 
 // A triangle mesh. Each face carries its smoothing mask in smGroup and its material id in the
 // high 16 bits of flags (the low 16 bits have no place in a document and are written as 0).
-// tvFaces has one entry per face when tverts is not empty, and is empty otherwise.
+// tvFaces has one entry per face when tverts is not empty, and is empty otherwise. With
+// tvFacesAreVertexFaces, tvFaces is empty and every face's texture-vertex indices are its
+// vertex indices (one texture vertex per vertex): an importer whose texture coordinates run
+// parallel to the vertices keeps no copy of the faces.
 struct MeshModel {
   std::vector<Point3> vertices;
   std::vector<MeshFace> faces;
   std::vector<Point3> tverts;  // (u, v, w); a 2-number document entry has w = 0
   std::vector<TVFace> tvFaces;
+  bool tvFacesAreVertexFaces = false;
   std::optional<ColorChannelModel> colors;
   std::optional<ExplicitNormalsModel> normals;  // none: buildNormals computes them
 };

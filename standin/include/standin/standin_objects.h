@@ -27,12 +27,16 @@ class StandinMesh final : public HostMesh {
   int32_t MeshTVertCount() const override;
   const Point3* MeshTVerts() const override;
   const TVFace* MeshTVFaces() const override;
+  bool MeshTVFacesAreVertexFaces() const override { return model_->tvFacesAreVertexFaces; }
   void buildNormals() override;
   const Point3* MeshFaceNormals() const override;     // null before buildNormals
   const RVertex* MeshRenderNormals() const override;  // null before buildNormals
   int32_t getNumMapVerts(int channel) const override;
   const Point3* mapVerts(int channel) const override;
   const TVFace* mapFaces(int channel) const override;
+  bool mapFacesAreVertexFaces(int channel) const override {
+    return channel == 0 && model_->colors && model_->colors->facesAreVertexFaces;
+  }
 
  private:
   const MeshModel* model_;
