@@ -189,9 +189,14 @@ TEST(CvmexportDamagedFiles, LimitsAndTheChildChangeNothingElse) {
         RunProcess(CVMEXPORT_PATH, {Model(relative), "-o", dir.File("child.cvm"), "--report", "-"});
     const auto own = RunProcess(
         CVMEXPORT_PATH, {Model(relative), "-o", dir.File("own.cvm"), "--report", "-", "--in-process"});
+    // The allocator's settings change how the memory is had, never the bytes.
+    const auto untuned = RunProcess(
+        CVMEXPORT_PATH, {Model(relative), "-o", dir.File("untuned.cvm"), "--no-memory-tuning", "--quiet"});
     ASSERT_EQ(child.exitStatus, 0) << relative << ": " << child.err;
     ASSERT_EQ(own.exitStatus, 0) << relative << ": " << own.err;
+    ASSERT_EQ(untuned.exitStatus, 0) << relative << ": " << untuned.err;
     EXPECT_EQ(ReadBytes(dir.File("child.cvm")), ReadBytes(dir.File("own.cvm"))) << relative;
+    EXPECT_EQ(ReadBytes(dir.File("untuned.cvm")), ReadBytes(dir.File("own.cvm"))) << relative;
     auto childReport = nlohmann::json::parse(child.out);
     auto ownReport = nlohmann::json::parse(own.out);
     childReport.erase("output");

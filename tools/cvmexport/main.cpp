@@ -101,6 +101,7 @@ int main(int argc, char** argv) {
   double timeoutSeconds = kDefaultTimeoutSeconds;
   uint64_t maxMemoryMiB = 0;
   bool inProcess = false;
+  bool noMemoryTuning = false;
   app.add_option("--timeout", timeoutSeconds,
                  "Seconds a model file's conversion may take before it is stopped and fails (0: no limit)")
       ->capture_default_str()
@@ -113,6 +114,9 @@ int main(int argc, char** argv) {
       "--in-process", inProcess,
       "Convert model files in this process instead of a child each (no protection against a reader that "
       "crashes or hangs; no limits)");
+  app.add_flag("--no-memory-tuning", noMemoryTuning,
+               "Convert model files with the C library's default allocator settings instead of huge pages "
+               "for large arrays and one heap arena (the bytes written are the same)");
 
   try {
     app.parse(argc, argv);
@@ -142,6 +146,7 @@ int main(int argc, char** argv) {
     request.childProgram = ThisProgram();
     if (request.childProgram.empty())
       return Usage("cannot find this program's own file to convert model files in a child; use --in-process");
+    request.tuneChildMemory = !noMemoryTuning;
     request.timeoutSeconds = timeoutSeconds;
     const uint64_t limit =
         maxMemoryOption->count() > 0 ? maxMemoryMiB : DefaultMaxMemoryMiB(outDir.empty() ? 1 : jobs);
