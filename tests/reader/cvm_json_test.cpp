@@ -141,6 +141,18 @@ TEST(WriteCvmJson, WritesTheTextOfTheTreesDump) {
          helper.position = {16777216.0f, 1e15f, -123456.789f};
          f.helpers.push_back(helper);
        })},
+      // The text goes out in blocks: a value longer than the buffer, lists across its ends.
+      {"texts and lists longer than a block of output", MakeFile([](CvmFile& f) {
+         reader::CvmHelper helper;
+         helper.name = std::string(300000, 'n') + "\"";
+         helper.userText = std::string(200001, '\t');
+         f.helpers.push_back(helper);
+         f.meshes.resize(1);
+         for (uint32_t i = 0; i < 40000; ++i) {
+           f.meshes[0].positions.push_back({0.1f * static_cast<float>(i), -1.0f / (1.0f + i), 7.0f});
+           f.meshes[0].positionIndices.push_back(i * 2654435761u);
+         }
+       })},
   };
   for (const auto& c : cases) {
     std::ostringstream streamed;

@@ -1,8 +1,11 @@
 #include "tools/cvmdump/cvm_json.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstring>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <stdexcept>
@@ -128,8 +131,7 @@ class JsonWriter : public format::IgnoresRules {
 class JsonStreamWriter : public format::IgnoresRules {
  public:
   explicit JsonStreamWriter(std::ostream& out)
-      : out_(out), scalars_(nlohmann::detail::output_adapter<char, std::string>(buffer_), ' ') {
-    buffer_.reserve(2 * kBlock);
+      : text_(std::make_shared<TextBuffer>(out)), buffer_(*text_), scalars_(text_, ' ') {
     frames_.push_back(Frame{0, Frame::kEmpty});
   }
 
@@ -141,10 +143,10 @@ class JsonStreamWriter : public format::IgnoresRules {
   }
 
   size_t U16(const Field& f, uint16_t value) {
-    return Put(f, [&](int) { Scalar(json(value)); });
+    return Put(f, [&](int) { Whole(value); });
   }
   size_t U32(const Field& f, uint32_t value) {
-    return Put(f, [&](int) { Scalar(json(value)); });
+    return Put(f, [&](int) { Whole(value); });
   }
   size_t F32(const Field& f, float value) {
     return Put(f, [&](int) { Scalar(FloatToJson(value)); });
@@ -202,13 +204,63 @@ class JsonStreamWriter : public format::IgnoresRules {
     enum { kEmpty, kObject, kValue } state;
   };
 
-  void Text(const char* text) { buffer_ += text; }
-  void Indent(int depth) { buffer_.append(static_cast<size_t>(depth) * 2, ' '); }
-  void Scalar(const json& value) { scalars_.dump(value, false, false, 0); }
-  void Flush() {
-    out_.write(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
-    buffer_.clear();
+  // The text as it is made, handed to the stream a block at a time; nlohmann's serializer
+  // writes its scalars here too. Appends are a copy into a fixed buffer, as most are a few
+  // bytes long.
+  class TextBuffer final : public nlohmann::detail::output_adapter_protocol<char> {
+   public:
+    explicit TextBuffer(std::ostream& out) : out_(out), bytes_(new char[kCapacity]) {}
+    void write_character(char c) override {
+      if (used_ == kCapacity) Flush();
+      bytes_[used_++] = c;
+    }
+    void write_characters(const char* s, std::size_t length) override { append(s, length); }
+    void append(const char* s, size_t length) {
+      if (kCapacity - used_ < length) {
+        Flush();
+        if (length > kCapacity) {
+          out_.write(s, static_cast<std::streamsize>(length));
+          return;
+        }
+      }
+      std::memcpy(bytes_.get() + used_, s, length);
+      used_ += length;
+    }
+    void operator+=(char c) { write_character(c); }
+    void operator+=(const char* text) { append(text, std::strlen(text)); }
+    size_t size() const { return used_; }
+    void Flush() {
+      out_.write(bytes_.get(), static_cast<std::streamsize>(used_));
+      used_ = 0;
+    }
+
+   private:
+    static constexpr size_t kCapacity = 2 * kBlock;
+    std::ostream& out_;
+    std::unique_ptr<char[]> bytes_;
+    size_t used_ = 0;
+  };
+
+  template <size_t N>
+  void Text(const char (&text)[N]) {
+    buffer_.append(text, N - 1);
   }
+  void Indent(int depth) {
+    static constexpr char kSpaces[] = "                                                                ";
+    for (size_t left = static_cast<size_t>(depth) * 2; left > 0;) {
+      const size_t n = std::min(left, sizeof kSpaces - 1);
+      buffer_.append(kSpaces, n);
+      left -= n;
+    }
+  }
+  void Scalar(const json& value) { scalars_.dump(value, false, false, 0); }
+  // An unsigned whole number in decimal digits, as the serializer writes one.
+  void Whole(uint32_t value) {
+    char digits[10];
+    const auto written = std::to_chars(digits, digits + sizeof digits, value);
+    buffer_.append(digits, static_cast<size_t>(written.ptr - digits));
+  }
+  void Flush() { buffer_.Flush(); }
 
   // Writes f's value, by write(depth of the value), into the value being filled; inside an
   // absent block every value is null.
@@ -218,7 +270,11 @@ class JsonStreamWriter : public format::IgnoresRules {
     if (*f.key == '\0') {
       frame.state = Frame::kValue;
     } else {
-      Text(frame.state == Frame::kEmpty ? "{\n" : ",\n");
+      if (frame.state == Frame::kEmpty) {
+        Text("{\n");
+      } else {
+        Text(",\n");
+      }
       frame.state = Frame::kObject;
       Indent(frame.depth + 1);
       buffer_ += '"';
@@ -256,7 +312,7 @@ class JsonStreamWriter : public format::IgnoresRules {
   template <typename E>
   void Entry(const typename E::Value& value, int depth) {
     if constexpr (std::is_same_v<E, format::U32Element>) {
-      Scalar(json(value));
+      Whole(value);
     } else if constexpr (std::is_same_v<E, format::Vec3Element>) {
       const float xyz[3] = {value.x, value.y, value.z};
       List(3, depth, [&](size_t i) { Scalar(FloatToJson(xyz[i])); });
@@ -265,13 +321,13 @@ class JsonStreamWriter : public format::IgnoresRules {
       List(2, depth, [&](size_t i) { Scalar(FloatToJson(uv[i])); });
     } else if constexpr (std::is_same_v<E, format::ColorElement>) {
       const uint16_t rgb[3] = {value.r, value.g, value.b};
-      List(3, depth, [&](size_t i) { Scalar(json(rgb[i])); });
+      List(3, depth, [&](size_t i) { Whole(rgb[i]); });
     } else if constexpr (std::is_same_v<E, format::NormalElement>) {
       const uint8_t angles[2] = {value.polar, value.azimuth};
-      List(2, depth, [&](size_t i) { Scalar(json(angles[i])); });
+      List(2, depth, [&](size_t i) { Whole(angles[i]); });
     } else {
       static_assert(std::is_same_v<E, format::TriangleElement>, "an element kind of the layout");
-      List(3, depth, [&](size_t i) { Scalar(json(value[i])); });
+      List(3, depth, [&](size_t i) { Whole(value[i]); });
     }
   }
   template <typename Fill>
@@ -291,8 +347,8 @@ class JsonStreamWriter : public format::IgnoresRules {
     }
   }
 
-  std::ostream& out_;
-  std::string buffer_;
+  std::shared_ptr<TextBuffer> text_;
+  TextBuffer& buffer_;
   nlohmann::detail::serializer<json> scalars_;
   std::vector<Frame> frames_;
   bool absent_ = false;
