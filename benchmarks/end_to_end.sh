@@ -5,8 +5,9 @@
 #
 # On generated GLBs of 1M and 4M triangles (cvm_make_glb), the 1M model's scene document
 # (written by --dump-scene) and its .cvm, runs in turn, RUNS rounds (default 5):
-#   cvmexport on the 1M GLB, `assimp export` of it to binary PLY, gltfpack on it, cvmexport on
-#   the 4M GLB, cvmexport on the scene document, cvmdump --json and cvmdump on the .cvm;
+#   cvmexport on the 1M GLB (also with --no-memory-tuning, and read through assimp instead of its
+#   own glTF reader), `assimp export` of it to binary PLY, gltfpack on it, cvmexport on the 4M
+#   GLB, cvmexport on the scene document, cvmdump --json and cvmdump on the .cvm;
 # then cvm_bench's 1M-face export (smooth mesh, RunExport with the runner), alternating with
 # BASELINE_BUILD's cvm_bench when one is given (a build of the version to compare with).
 # Prints the median wall time and peak resident memory of each, then every target with
@@ -42,7 +43,7 @@ doc="$work/torus-1000000.json"
 cvm="$work/torus-1000000.cvm"
 [ -f "$glb1" ] || "$build/benchmarks/cvm_make_glb" "$glb1" 1000000 >/dev/null
 [ -f "$glb4" ] || "$build/benchmarks/cvm_make_glb" "$glb4" 4000000 >/dev/null
-"$cvmexport" "$glb1" -o "$cvm" --dump-scene "$doc" --quiet
+rm -f "$cvm" && "$cvmexport" "$glb1" -o "$cvm" --dump-scene "$doc" --quiet
 
 now() { date +%s.%N; }
 # measure NAME COMMAND...: appends "seconds KiB" of one run (stdout dropped) to NAME's log.
@@ -65,13 +66,18 @@ bench_total() {
     awk '/RunExport total/ { sub(/.*RunExport total /, ""); print $1; exit }'
 }
 
-names="export1m assimp gltfpack export4m document json summary"
+names="export1m untuned viaassimp assimp gltfpack export4m document json summary"
 for name in $names bench base; do rm -f "$work/$name.log"; done
 echo "end to end: $(nproc) cores, $(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo)," \
   "$runs rounds, load average $(cut -d' ' -f1-3 /proc/loadavg)"
 round=0
 while [ "$round" -lt "$runs" ]; do
+  # Every output is made anew, as the other tools' are (a target already holding the same bytes
+  # would be compared and left alone instead of written).
+  rm -f "$work"/out*.cvm
   measure export1m "$cvmexport" "$glb1" -o "$work/out1m.cvm" --quiet
+  measure untuned "$cvmexport" "$glb1" -o "$work/untuned.cvm" --quiet --no-memory-tuning
+  measure viaassimp env CVM_GLTF_VIA_ASSIMP=1 "$cvmexport" "$glb1" -o "$work/viaassimp.cvm" --quiet
   measure assimp assimp export "$glb1" "$work/out.ply" -fplyb
   measure gltfpack gltfpack -i "$glb1" -o "$work/out.glb"
   measure export4m "$cvmexport" "$glb4" -o "$work/out4m.cvm" --quiet
@@ -80,7 +86,9 @@ while [ "$round" -lt "$runs" ]; do
   measure summary "$cvmdump" "$cvm"
   round=$((round + 1))
 done
-cmp -s "$work/out1m.cvm" "$work/outdoc.cvm" || { echo "the scene document gave other bytes than its GLB" >&2; exit 1; }
+for other in untuned viaassimp outdoc; do
+  cmp -s "$work/out1m.cvm" "$work/$other.cvm" || { echo "$other.cvm: other bytes than out1m.cvm" >&2; exit 1; }
+done
 bench_rounds=$((runs < 3 ? runs : 3))
 round=0
 while [ "$round" -lt "$bench_rounds" ]; do
@@ -93,6 +101,8 @@ mib() { du -m "$1" | cut -f1; }
 row() { printf '  %-40s %7.3f s %6d MiB\n' "$1" "$(median "$2" 1)" "$(($(median "$2" 2) / 1024))"; }
 echo "medians of $runs alternating runs:"
 row "cvmexport 1M GLB ($(mib "$glb1") MB)" export1m
+row "  with --no-memory-tuning" untuned
+row "  read through assimp" viaassimp
 row "assimp export 1M GLB -fplyb" assimp
 row "gltfpack 1M GLB" gltfpack
 row "cvmexport 4M GLB ($(mib "$glb4") MB)" export4m
