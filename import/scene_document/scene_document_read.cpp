@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "import/scene_document.h"
+#include "import/scene_document_fast.h"
 #include "import/strict_json.h"
 #include "standin/scene_model_validate.h"
 
@@ -825,9 +826,48 @@ class FileBlocks final : public std::streambuf {
   bool ended_ = false;
 };
 
+// The text of a scene document with the padding the fast reader needs after it.
+struct PaddedText {
+  std::unique_ptr<char[]> bytes;
+  size_t size = 0;
+
+  bool Allocate(size_t n) {
+    bytes.reset(new (std::nothrow) char[n + kFastReadPadding]);
+    if (bytes == nullptr) return false;
+    size = n;
+    std::memset(bytes.get() + n, 0, kFastReadPadding);
+    return true;
+  }
+  std::string_view Text() const { return std::string_view(bytes.get(), size); }
+};
+
+// The fast reader on a regular file's bytes read whole: true when it accepted them. A file
+// that cannot be read whole as it was sized, or that the fast reader is not sure of, is left
+// to the strict reader, which reads it again from the start.
+bool ReadSceneFileFast(const std::string& path, uintmax_t size, standin::SceneModel& out) {
+  PaddedText text;
+  if (!text.Allocate(static_cast<size_t>(size))) return false;
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+  if (file == nullptr) return false;
+  if (std::fread(text.bytes.get(), 1, text.size, file.get()) != text.size || std::fgetc(file.get()) != EOF)
+    return false;
+  return ReadSceneDocumentFast(text.Text(), out);
+}
+
 }  // namespace
 
 bool LoadSceneDocument(std::string_view text, standin::SceneModel& out, std::string& error) {
+  if (HaveFastSceneReader() && text.size() <= kMaxSceneDocumentBytes) {
+    PaddedText padded;
+    if (padded.Allocate(text.size())) {
+      std::memcpy(padded.bytes.get(), text.data(), text.size());
+      if (ReadSceneDocumentFast(padded.Text(), out)) return true;
+    }
+  }
+  return LoadSceneDocumentStrict(text, out, error);
+}
+
+bool LoadSceneDocumentStrict(std::string_view text, standin::SceneModel& out, std::string& error) {
   out = standin::SceneModel();
   if (text.size() > kMaxSceneDocumentBytes) {
     error = TooLargeMessage(text.size());
@@ -848,6 +888,9 @@ bool LoadSceneFile(const std::string& path, standin::SceneModel& out, std::strin
   std::error_code sizeError;
   const uintmax_t size = std::filesystem::file_size(path, sizeError);
   if (!sizeError && size > kMaxSceneDocumentBytes) return refuse(TooLargeMessage(size));
+  if (HaveFastSceneReader() && !sizeError && std::filesystem::is_regular_file(path, sizeError) &&
+      !sizeError && ReadSceneFileFast(path, size, out))
+    return true;
 
   const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
   if (file == nullptr) return refuse("cannot open the scene document");

@@ -1,0 +1,34 @@
+// The two readers behind LoadSceneDocument and LoadSceneFile: a fast one (simdjson's On-Demand
+// parser, in builds that have simdjson) that only ever accepts, and the strict one that gives
+// every message. For the reader itself and for the tests that hold the two to one result.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "standin/scene_model.h"
+
+namespace cvm::import {
+
+// The bytes that must be readable after the text handed to ReadSceneDocumentFast (their
+// values do not matter).
+inline constexpr size_t kFastReadPadding = 64;
+
+// Whether this build has the fast reader. Without it ReadSceneDocumentFast accepts nothing.
+bool HaveFastSceneReader();
+
+// Reads a document that the strict reader accepts into the model the strict reader makes of
+// it, when it is sure of both; otherwise returns false with out empty, and the caller reads the
+// document again with the strict reader for its verdict and message. It gives up on anything it
+// is not sure of: any error of the JSON parser, a duplicate key, nesting more than 64 levels
+// deep, U+0000 or another control character in a string, an unknown key, a value of a type or
+// form it does not take (a whole number written as 2.0, the number -0), a count that does not
+// match, an index out of range, and a model that ValidateSceneModel refuses.
+// text.data() must be followed by kFastReadPadding readable bytes.
+bool ReadSceneDocumentFast(std::string_view text, standin::SceneModel& out);
+
+// LoadSceneDocument with the strict reader alone.
+bool LoadSceneDocumentStrict(std::string_view text, standin::SceneModel& out, std::string& error);
+
+}  // namespace cvm::import

@@ -1,0 +1,881 @@
+// The fast reader of scene documents: simdjson's On-Demand parser straight into the model, no
+// tree and no path kept. It takes only what it is sure the strict reader takes the same way and
+// gives up (GiveUp) on everything else, so its checks need no messages: the strict reader reads
+// a refused document again and says what is wrong with it.
+#include "import/scene_document_fast.h"
+
+#if CVM_HAVE_SIMDJSON
+
+#include <simdjson.h>
+
+#include <cmath>
+#include <cstdint>
+#include <initializer_list>
+#include <limits>
+#include <new>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "import/scene_document.h"
+#include "import/strict_json.h"
+#include "standin/scene_model_validate.h"
+
+namespace cvm::import {
+namespace {
+
+namespace od = simdjson::ondemand;
+
+static_assert(kFastReadPadding >= simdjson::SIMDJSON_PADDING, "simdjson reads this far past the text");
+
+// Thrown when the fast reader is not sure; ReadSceneDocumentFast turns it into false.
+struct GiveUp {};
+
+[[noreturn]] void Unsure() {
+  throw GiveUp{};
+}
+
+template <typename T>
+T Take(simdjson::simdjson_result<T>&& result) {
+  T value{};
+  if (std::move(result).get(value) != simdjson::SUCCESS) Unsure();
+  return value;
+}
+
+od::value Value(simdjson::simdjson_result<od::value>&& result) {
+  return Take(std::move(result));
+}
+
+// ---- Scalars ---------------------------------------------------------------------------
+
+// Text that nlohmann's parser gives the same bytes for and the strict reader takes: valid
+// UTF-8 (an escaped lone surrogate is refused by simdjson already) and no control character,
+// which covers U+0000 and a control character written raw, which JSON forbids.
+std::string_view CheckedText(std::string_view text) {
+  for (const char c : text) {
+    if (static_cast<unsigned char>(c) < 0x20) Unsure();
+  }
+  if (!simdjson::validate_utf8(text.data(), text.size())) Unsure();
+  return text;
+}
+
+std::string ReadString(od::value& value) {
+  return std::string(CheckedText(Take(value.get_string())));
+}
+
+bool ReadBool(od::value& value) {
+  return Take(value.get_bool());
+}
+
+// A number is parsed to the nearest double (as strtod does for nlohmann) and rounded once to
+// float, as the strict reader does. The number -0 is left to the strict reader: an integer there,
+// so +0, but -0.0 is a float and stays negative.
+float ReadFloat(od::value& value) {
+  double d = 0.0;
+  const simdjson::error_code error = value.get_double().get(d);
+  if (error == simdjson::SUCCESS) {
+    if (d == 0.0 && std::signbit(d)) Unsure();
+    return static_cast<float>(d);
+  }
+  if (error != simdjson::INCORRECT_TYPE) Unsure();
+  const std::string_view text = Take(value.get_string());
+  if (text == "nan") return std::numeric_limits<float>::quiet_NaN();
+  if (text == "inf") return std::numeric_limits<float>::infinity();
+  if (text == "-inf") return -std::numeric_limits<float>::infinity();
+  if (text == "-0") return -0.0f;
+  Unsure();
+}
+
+// Whole numbers only as integer literals (2, not 2.0 or 2e0), within [lo, hi].
+uint32_t ReadU32(od::value& value, uint64_t hi = UINT32_MAX) {
+  const uint64_t u = Take(value.get_uint64());
+  if (u > hi) Unsure();
+  return static_cast<uint32_t>(u);
+}
+
+int32_t ReadI32(od::value& value) {
+  const int64_t i = Take(value.get_int64());
+  if (i < INT32_MIN || i > INT32_MAX) Unsure();
+  return static_cast<int32_t>(i);
+}
+
+// A material or texmap index, or null (-1); whether it is in range is checked once the whole
+// document is read (CheckReferences).
+int32_t ReadReference(od::value& value) {
+  if (Take(value.is_null())) return -1;
+  return static_cast<int32_t>(ReadU32(value, INT32_MAX));
+}
+
+// ---- Objects and arrays ----------------------------------------------------------------
+
+// A comment's value ('_' keys): any JSON, held to what the strict parser holds it to. depth
+// counts the arrays and objects around the value.
+void CheckComment(od::value& value, int depth) {
+  switch (Take(value.type())) {
+    case od::json_type::object: {
+      if (depth >= kMaxJsonDepth) Unsure();
+      std::vector<std::string> keys;
+      for (auto field : Take(value.get_object())) {
+        od::field f = Take(std::move(field));
+        const std::string_view key = CheckedText(Take(f.unescaped_key()));
+        if (key.empty() || key[0] != '_') {
+          for (const std::string& k : keys) {
+            if (k == key) Unsure();
+          }
+          keys.emplace_back(key);
+        }
+        CheckComment(f.value(), depth + 1);
+      }
+      break;
+    }
+    case od::json_type::array:
+      if (depth >= kMaxJsonDepth) Unsure();
+      for (auto element : Take(value.get_array())) {
+        od::value e = Value(std::move(element));
+        CheckComment(e, depth + 1);
+      }
+      break;
+    case od::json_type::number:
+      // Any finite number; an integer beyond 64 bits, which nlohmann reads as a double, is
+      // left to the strict reader.
+      Take(value.get_number());
+      break;
+    case od::json_type::string:
+      CheckedText(Take(value.get_string()));
+      break;
+    case od::json_type::boolean:
+      Take(value.get_bool());
+      break;
+    case od::json_type::null:
+      if (!Take(value.is_null())) Unsure();
+      break;
+  }
+}
+
+// Calls onKey(i, value) for each key of the object at value, i being its place in names; gives
+// up on a key not named (comments aside) and on a key given twice. depth counts the arrays and
+// objects around the object's values, the object included. Returns the keys seen, bit i for
+// names[i].
+template <typename OnKey>
+uint32_t ForEachKey(od::value& value, int depth, std::initializer_list<std::string_view> names,
+                    OnKey&& onKey) {
+  uint32_t seen = 0;
+  for (auto field : Take(value.get_object())) {
+    od::field f = Take(std::move(field));
+    const std::string_view key = Take(f.unescaped_key());
+    if (!key.empty() && key[0] == '_') {
+      CheckedText(key);
+      CheckComment(f.value(), depth);
+      continue;
+    }
+    int i = 0;
+    for (const std::string_view name : names) {
+      if (name == key) break;
+      ++i;
+    }
+    if (i == static_cast<int>(names.size()) || (seen & (1u << i)) != 0) Unsure();
+    seen |= 1u << i;
+    onKey(i, f.value());
+  }
+  return seen;
+}
+
+constexpr uint32_t Bit(int i) {
+  return 1u << i;
+}
+
+// Calls readOne(element) for each element of the array at value, after reserve(count) with
+// the count of elements.
+template <typename Reserve, typename ReadOne>
+void ForEachElement(od::value& value, Reserve&& reserve, ReadOne&& readOne) {
+  od::array array = Take(value.get_array());
+  reserve(Take(array.count_elements()));
+  for (auto element : array) {
+    od::value e = Value(std::move(element));
+    readOne(e);
+  }
+}
+
+template <typename ReadOne>
+void ForEachElement(od::value& value, ReadOne&& readOne) {
+  ForEachElement(
+      value, [](size_t) {}, std::forward<ReadOne>(readOne));
+}
+
+// Reads up to n floats of the array at value into out; returns how many there were.
+size_t ReadFloats(od::value& value, float* out, size_t n) {
+  size_t count = 0;
+  for (auto element : Take(value.get_array())) {
+    od::value e = Value(std::move(element));
+    if (count == n) Unsure();
+    out[count++] = ReadFloat(e);
+  }
+  return count;
+}
+
+Point3 ReadPoint(od::value& value) {
+  float c[3];
+  if (ReadFloats(value, c, 3) != 3) Unsure();
+  return {c[0], c[1], c[2]};
+}
+
+Point3 ReadTextureVertex(od::value& value) {
+  float c[3] = {0.0f, 0.0f, 0.0f};
+  if (ReadFloats(value, c, 3) < 2) Unsure();
+  return {c[0], c[1], c[2]};
+}
+
+Matrix3 ReadMatrix(od::value& value) {
+  Matrix3 m;
+  size_t rows = 0;
+  for (auto element : Take(value.get_array())) {
+    od::value e = Value(std::move(element));
+    if (rows == 4) Unsure();
+    m.row[rows++] = ReadPoint(e);
+  }
+  if (rows != 4) Unsure();
+  return m;
+}
+
+void ReadTriple(od::value& value, uint32_t (&out)[3]) {
+  size_t count = 0;
+  for (auto element : Take(value.get_array())) {
+    od::value e = Value(std::move(element));
+    if (count == 3) Unsure();
+    out[count++] = ReadU32(e);
+  }
+  if (count != 3) Unsure();
+}
+
+ClassId ReadClassIdPair(od::value& value) {
+  uint32_t c[2];
+  size_t count = 0;
+  for (auto element : Take(value.get_array())) {
+    od::value e = Value(std::move(element));
+    if (count == 2) Unsure();
+    c[count++] = ReadU32(e);
+  }
+  if (count != 2) Unsure();
+  return {c[0], c[1]};
+}
+
+std::vector<Point3> ReadPoints(od::value& value, bool textureVertices) {
+  std::vector<Point3> points;
+  ForEachElement(
+      value, [&](size_t n) { points.reserve(n); },
+      [&](od::value& e) { points.push_back(textureVertices ? ReadTextureVertex(e) : ReadPoint(e)); });
+  return points;
+}
+
+std::vector<TVFace> ReadTriples(od::value& value) {
+  std::vector<TVFace> triples;
+  ForEachElement(
+      value, [&](size_t n) { triples.reserve(n); },
+      [&](od::value& e) {
+        TVFace face;
+        ReadTriple(e, face.t);
+        triples.push_back(face);
+      });
+  return triples;
+}
+
+std::vector<MeshFace> ReadFaces(od::value& value) {
+  std::vector<MeshFace> faces;
+  ForEachElement(
+      value, [&](size_t n) { faces.reserve(n); },
+      [&](od::value& e) {
+        MeshFace face{{0, 0, 0}, 0, 0};
+        ReadTriple(e, face.v);
+        faces.push_back(face);
+      });
+  return faces;
+}
+
+std::vector<uint32_t> ReadWholes(od::value& value, uint64_t hi) {
+  std::vector<uint32_t> values;
+  ForEachElement(
+      value, [&](size_t n) { values.reserve(n); }, [&](od::value& e) { values.push_back(ReadU32(e, hi)); });
+  return values;
+}
+
+// ---- Meshes ----------------------------------------------------------------------------
+
+// The vertex normals of a mesh, [{"specified": ..., "entries": [{"normal": ..., "smoothing":
+// ...}, ...]}, ...], at depth (the arrays and objects around the elements' values).
+void ReadVertexNormals(od::value& value, int depth, standin::ExplicitNormalsModel& normals) {
+  ForEachElement(
+      value,
+      [&](size_t n) {
+        normals.specified.reserve(n);
+        normals.entryStart.reserve(n + 1);
+        normals.entries.reserve(n);
+      },
+      [&](od::value& v) {
+        bool specified = false;
+        const size_t first = normals.entries.size();
+        const uint32_t seen = ForEachKey(v, depth + 1, {"specified", "entries"}, [&](int key, od::value& kv) {
+          if (key == 0) {
+            specified = ReadBool(kv);
+            return;
+          }
+          ForEachElement(kv, [&](od::value& e) {
+            RNormalEntry entry{};
+            const uint32_t entrySeen =
+                ForEachKey(e, depth + 3, {"normal", "smoothing"}, [&](int ek, od::value& ev) {
+                  if (ek == 0) {
+                    entry.normal = ReadPoint(ev);
+                  } else {
+                    entry.smGroup = ReadU32(ev);
+                  }
+                });
+            if (entrySeen != (Bit(0) | Bit(1))) Unsure();
+            normals.entries.push_back(entry);
+          });
+        });
+        const size_t count = normals.entries.size() - first;
+        if (seen != (Bit(0) | Bit(1)) || count > 255 || (specified && count == 0)) Unsure();
+        normals.specified.push_back(specified ? 1 : 0);
+        normals.entryStart.push_back(static_cast<uint32_t>(normals.entries.size()));
+      });
+}
+
+// The keys of an object of any kind; which of them a kind allows is checked once its "kind" is
+// known, wherever it stands.
+enum ObjectKey {
+  kKind,
+  kSuperClassId,
+  kClassId,
+  kNative,
+  kVertices,
+  kFaces,
+  kSmoothing,
+  kMaterialIds,
+  kTverts,
+  kTvFaces,
+  kColors,
+  kNormals,
+  kAlsoMesh,
+  kSplines,
+  kLightType,
+  kColor,
+  kIntensity,
+};
+
+constexpr uint32_t kCommonKeys = Bit(kKind) | Bit(kSuperClassId) | Bit(kClassId);
+constexpr uint32_t kMeshKeys = kCommonKeys | Bit(kNative) | Bit(kVertices) | Bit(kFaces) | Bit(kSmoothing) |
+                               Bit(kMaterialIds) | Bit(kTverts) | Bit(kTvFaces) | Bit(kColors) |
+                               Bit(kNormals);
+constexpr uint32_t kShapeKeys = kCommonKeys | Bit(kNative) | Bit(kAlsoMesh) | Bit(kSplines);
+constexpr uint32_t kLightKeys = kCommonKeys | Bit(kLightType) | Bit(kColor) | Bit(kIntensity);
+
+// What a mesh's keys hold until the object is complete.
+struct MeshParts {
+  std::vector<uint32_t> smoothing;
+  std::vector<uint32_t> materialIds;
+  std::vector<TVFace> tvFaces;
+  std::optional<standin::ColorChannelModel> colors;
+  std::optional<standin::ExplicitNormalsModel> normals;
+};
+
+void ReadColors(od::value& value, int depth, MeshParts& parts) {
+  standin::ColorChannelModel channel;
+  const uint32_t seen = ForEachKey(value, depth, {"verts", "faces"}, [&](int key, od::value& v) {
+    if (key == 0) {
+      channel.verts = ReadPoints(v, false);
+    } else {
+      channel.faces = ReadTriples(v);
+    }
+  });
+  if (seen != (Bit(0) | Bit(1))) Unsure();
+  parts.colors = std::move(channel);
+}
+
+void ReadNormals(od::value& value, int depth, MeshParts& parts) {
+  standin::ExplicitNormalsModel normals;
+  const uint32_t seen =
+      ForEachKey(value, depth, {"faceNormals", "vertexNormals"}, [&](int key, od::value& v) {
+        if (key == 0) {
+          normals.faceNormals = ReadPoints(v, false);
+        } else {
+          ReadVertexNormals(v, depth + 1, normals);
+        }
+      });
+  if (seen != (Bit(0) | Bit(1))) Unsure();
+  parts.normals = std::move(normals);
+}
+
+// Puts the parts of a mesh together, held to the counts the strict reader checks.
+void FinishMesh(uint32_t seen, MeshParts& parts, standin::MeshModel& mesh) {
+  if ((seen & Bit(kVertices)) == 0 || (seen & Bit(kFaces)) == 0) Unsure();
+  const size_t faceCount = mesh.faces.size();
+  if ((seen & Bit(kSmoothing)) != 0) {
+    if (parts.smoothing.size() != faceCount) Unsure();
+    for (size_t f = 0; f < faceCount; ++f) mesh.faces[f].smGroup = parts.smoothing[f];
+  }
+  if ((seen & Bit(kMaterialIds)) != 0) {
+    if (parts.materialIds.size() != faceCount) Unsure();
+    for (size_t f = 0; f < faceCount; ++f)
+      mesh.faces[f].flags = standin::FlagsWithMaterialId(static_cast<uint16_t>(parts.materialIds[f]));
+  }
+  if (mesh.tverts.empty()) {
+    if ((seen & Bit(kTvFaces)) != 0) Unsure();
+  } else {
+    if ((seen & Bit(kTvFaces)) == 0 || parts.tvFaces.size() != faceCount) Unsure();
+    mesh.tvFaces = std::move(parts.tvFaces);
+  }
+  if (parts.colors) {
+    if (parts.colors->faces.size() != faceCount) Unsure();
+    mesh.colors = std::move(parts.colors);
+  }
+  if (parts.normals) {
+    if (parts.normals->faceNormals.size() != faceCount ||
+        parts.normals->VertexCount() != mesh.vertices.size())
+      Unsure();
+    mesh.normals = std::move(parts.normals);
+  }
+}
+
+void ReadObject(od::value& value, int depth, standin::ObjectModel& object) {
+  std::optional<standin::ObjectKind> kind;
+  std::optional<bool> native;
+  MeshParts parts;
+  standin::MeshModel& mesh = object.mesh;
+  const uint32_t seen = ForEachKey(
+      value, depth,
+      {"kind", "superClassId", "classId", "native", "vertices", "faces", "smoothing", "materialIds", "tverts",
+       "tvFaces", "colors", "normals", "alsoMesh", "splines", "lightType", "color", "intensity"},
+      [&](int key, od::value& v) {
+        switch (key) {
+          case kKind: {
+            const std::string_view name = Take(v.get_string());
+            if (name == "mesh") {
+              kind = standin::ObjectKind::kMesh;
+            } else if (name == "shape") {
+              kind = standin::ObjectKind::kShape;
+            } else if (name == "light") {
+              kind = standin::ObjectKind::kLight;
+            } else if (name == "helper") {
+              kind = standin::ObjectKind::kHelper;
+            } else if (name == "camera") {
+              kind = standin::ObjectKind::kCamera;
+            } else {
+              Unsure();
+            }
+            break;
+          }
+          case kSuperClassId:
+            object.superClassId = ReadU32(v);
+            break;
+          case kClassId:
+            object.classId = ReadClassIdPair(v);
+            break;
+          case kNative:
+            native = ReadBool(v);
+            break;
+          case kVertices:
+            mesh.vertices = ReadPoints(v, false);
+            break;
+          case kFaces:
+            mesh.faces = ReadFaces(v);
+            break;
+          case kSmoothing:
+            parts.smoothing = ReadWholes(v, UINT32_MAX);
+            break;
+          case kMaterialIds:
+            parts.materialIds = ReadWholes(v, 65535);
+            break;
+          case kTverts:
+            mesh.tverts = ReadPoints(v, true);
+            break;
+          case kTvFaces:
+            parts.tvFaces = ReadTriples(v);
+            break;
+          case kColors:
+            ReadColors(v, depth + 1, parts);
+            break;
+          case kNormals:
+            ReadNormals(v, depth + 1, parts);
+            break;
+          case kAlsoMesh:
+            object.alsoMesh = ReadBool(v);
+            break;
+          case kSplines:
+            ForEachElement(
+                v, [&](size_t n) { object.splines.reserve(n); },
+                [&](od::value& sv) {
+                  standin::SplineModel spline;
+                  const uint32_t splineSeen =
+                      ForEachKey(sv, depth + 2, {"closed", "knots"}, [&](int sk, od::value& kv) {
+                        if (sk == 0) {
+                          spline.closed = ReadBool(kv);
+                        } else {
+                          spline.knots = ReadPoints(kv, false);
+                        }
+                      });
+                  if (splineSeen != (Bit(0) | Bit(1))) Unsure();
+                  object.splines.push_back(std::move(spline));
+                });
+            break;
+          case kLightType:
+            object.light.lightType = ReadI32(v);
+            break;
+          case kColor:
+            object.light.color = ReadPoint(v);
+            break;
+          case kIntensity:
+            object.light.intensity = ReadFloat(v);
+            break;
+          default:
+            Unsure();
+        }
+      });
+  if (!kind) Unsure();
+  object.kind = *kind;
+  uint32_t allowed = kCommonKeys;
+  if (*kind == standin::ObjectKind::kMesh) allowed = kMeshKeys;
+  if (*kind == standin::ObjectKind::kShape) allowed = kShapeKeys;
+  if (*kind == standin::ObjectKind::kLight) allowed = kLightKeys;
+  if ((seen & ~allowed) != 0) Unsure();
+  if (native) object.native = *native;
+  if (*kind == standin::ObjectKind::kMesh) FinishMesh(seen, parts, mesh);
+}
+
+void ReadNode(od::value& value, int depth, standin::NodeModel& node) {
+  const uint32_t seen = ForEachKey(
+      value, depth, {"name", "userText", "selected", "hidden", "transform", "pivot", "material", "object"},
+      [&](int key, od::value& v) {
+        switch (key) {
+          case 0:
+            node.name = ReadString(v);
+            break;
+          case 1:
+            node.userText = ReadString(v);
+            break;
+          case 2:
+            node.selected = ReadBool(v);
+            break;
+          case 3:
+            node.hidden = ReadBool(v);
+            break;
+          case 4:
+            node.transform = ReadMatrix(v);
+            break;
+          case 5:
+            node.pivot = ReadMatrix(v);
+            break;
+          case 6:
+            node.material = ReadReference(v);
+            break;
+          default:
+            ReadObject(v, depth + 1, node.object);
+            break;
+        }
+      });
+  if ((seen & Bit(7)) == 0) Unsure();
+}
+
+// ---- Materials and texture maps --------------------------------------------------------
+
+constexpr std::string_view kSlotNames[standin::kMaterialMapSlotCount] = {
+    "ambient", "diffuse", "specular", "shininess",  "shininessStrength", "selfIllum",
+    "opacity", "filter",  "bump",     "reflection", "refraction",        "displacement"};
+constexpr std::string_view kSlotNumbers[standin::kMaterialMapSlotCount] = {"0", "1", "2", "3", "4",  "5",
+                                                                           "6", "7", "8", "9", "10", "11"};
+
+void ReadMaps(od::value& value, int depth, standin::MaterialModel& material) {
+  uint32_t given = 0;
+  for (auto field : Take(value.get_object())) {
+    od::field f = Take(std::move(field));
+    const std::string_view key = Take(f.unescaped_key());
+    if (!key.empty() && key[0] == '_') {
+      CheckedText(key);
+      CheckComment(f.value(), depth);
+      continue;
+    }
+    int slot = 0;
+    while (slot < standin::kMaterialMapSlotCount && key != kSlotNames[slot] && key != kSlotNumbers[slot])
+      ++slot;
+    if (slot == standin::kMaterialMapSlotCount || (given & Bit(slot)) != 0) Unsure();
+    given |= Bit(slot);
+    standin::MapSlotModel& target = material.maps[slot];
+    target.enabled = true;
+    const uint32_t seen = ForEachKey(f.value(), depth + 1, {"texmap", "enabled"}, [&](int k, od::value& v) {
+      if (k == 0) {
+        target.texmap = ReadReference(v);
+      } else {
+        target.enabled = ReadBool(v);
+      }
+    });
+    if ((seen & Bit(0)) == 0) Unsure();
+  }
+}
+
+// A parameter's value, kept until its type is known.
+struct ParamValue {
+  od::json_type type = od::json_type::null;
+  std::optional<int64_t> whole;  // an integer literal within 64 bits
+  double number = 0.0;
+  std::string text;
+  Point3 point;
+};
+
+void ReadParam(od::value& value, int depth, standin::ParamModel& param) {
+  std::string type;
+  ParamValue pending;
+  const uint32_t seen = ForEachKey(value, depth, {"name", "id", "type", "value"}, [&](int key, od::value& v) {
+    switch (key) {
+      case 0:
+        param.name = ReadString(v);
+        break;
+      case 1:
+        param.id = ReadU32(v);
+        break;
+      case 2:
+        type = ReadString(v);
+        break;
+      default:
+        pending.type = Take(v.type());
+        if (pending.type == od::json_type::number) {
+          od::number n = Take(v.get_number());
+          if (n.is_int64()) {
+            pending.whole = n.get_int64();
+            pending.number = static_cast<double>(*pending.whole);
+          } else if (n.is_uint64()) {
+            pending.number = static_cast<double>(n.get_uint64());
+          } else {
+            pending.number = n.get_double();
+          }
+        } else if (pending.type == od::json_type::string) {
+          pending.text = std::string(Take(v.get_string()));
+        } else if (pending.type == od::json_type::array) {
+          pending.point = ReadPoint(v);
+        } else {
+          Unsure();
+        }
+        break;
+    }
+  });
+  if (seen != 0xF) Unsure();
+  if (type == "int") {
+    if (!pending.whole || *pending.whole < INT32_MIN || *pending.whole > INT32_MAX) Unsure();
+    param.type = standin::ParamType::kInt;
+    param.intValue = static_cast<int32_t>(*pending.whole);
+  } else if (type == "float") {
+    param.type = standin::ParamType::kFloat;
+    if (pending.type == od::json_type::number) {
+      param.floatValue = static_cast<float>(pending.number);
+    } else if (pending.type == od::json_type::string && pending.text == "nan") {
+      param.floatValue = std::numeric_limits<float>::quiet_NaN();
+    } else if (pending.type == od::json_type::string && pending.text == "inf") {
+      param.floatValue = std::numeric_limits<float>::infinity();
+    } else if (pending.type == od::json_type::string && pending.text == "-inf") {
+      param.floatValue = -std::numeric_limits<float>::infinity();
+    } else if (pending.type == od::json_type::string && pending.text == "-0") {
+      param.floatValue = -0.0f;
+    } else {
+      Unsure();
+    }
+  } else if (type == "point3") {
+    if (pending.type != od::json_type::array) Unsure();
+    param.type = standin::ParamType::kPoint3;
+    param.point3Value = pending.point;
+  } else {
+    Unsure();
+  }
+}
+
+void ReadCustomAttributes(od::value& value, int depth, standin::MaterialModel& material) {
+  if (Take(value.is_null())) return;
+  std::vector<standin::CustAttribModel> attributes;
+  ForEachElement(
+      value, [&](size_t n) { attributes.reserve(n); },
+      [&](od::value& v) {
+        standin::CustAttribModel attribute;
+        const uint32_t seen =
+            ForEachKey(v, depth + 1, {"className", "paramBlock", "params"}, [&](int key, od::value& kv) {
+              if (key == 0) {
+                attribute.className = ReadString(kv);
+              } else if (key == 1) {
+                attribute.paramBlock = ReadBool(kv);
+              } else {
+                ForEachElement(
+                    kv, [&](size_t n) { attribute.params.reserve(n); },
+                    [&](od::value& pv) {
+                      attribute.params.emplace_back();
+                      ReadParam(pv, depth + 3, attribute.params.back());
+                    });
+                if (attribute.params.size() > 65535) Unsure();
+              }
+            });
+        if (seen != 0x7) Unsure();
+        attributes.push_back(std::move(attribute));
+      });
+  material.customAttributes = std::move(attributes);
+}
+
+void ReadMaterial(od::value& value, int depth, standin::MaterialModel& material) {
+  ForEachKey(value, depth,
+             {"name", "class", "isMulti", "subMaterials", "twoSided", "diffuse", "ambient", "specular",
+              "selfIllum", "shininess", "shininessStrength", "maps", "customAttributes"},
+             [&](int key, od::value& v) {
+               switch (key) {
+                 case 0:
+                   material.name = ReadString(v);
+                   break;
+                 case 1:
+                   if (Take(v.type()) == od::json_type::string) {
+                     const std::string_view name = Take(v.get_string());
+                     if (name == "standard") {
+                       material.classId = {2, 0};
+                     } else if (name == "multi") {
+                       material.classId = {standin::kMultiMaterialClassA, 0};
+                     } else if (name == "shell") {
+                       material.classId = kShellMaterialClassId;
+                     } else {
+                       Unsure();
+                     }
+                   } else {
+                     material.classId = ReadClassIdPair(v);
+                   }
+                   break;
+                 case 2:
+                   material.isMulti = ReadBool(v);
+                   break;
+                 case 3:
+                   ForEachElement(
+                       v, [&](size_t n) { material.subMaterials.reserve(n); },
+                       [&](od::value& e) { material.subMaterials.push_back(ReadReference(e)); });
+                   break;
+                 case 4:
+                   material.twoSided = ReadBool(v);
+                   break;
+                 case 5:
+                   material.diffuse = ReadPoint(v);
+                   break;
+                 case 6:
+                   material.ambient = ReadPoint(v);
+                   break;
+                 case 7:
+                   material.specular = ReadPoint(v);
+                   break;
+                 case 8:
+                   material.selfIllum = ReadPoint(v);
+                   break;
+                 case 9:
+                   material.shininess = ReadFloat(v);
+                   break;
+                 case 10:
+                   material.shininessStrength = ReadFloat(v);
+                   break;
+                 case 11:
+                   ReadMaps(v, depth + 1, material);
+                   break;
+                 default:
+                   ReadCustomAttributes(v, depth + 1, material);
+                   break;
+               }
+             });
+}
+
+void ReadTexmap(od::value& value, int depth, standin::TexmapModel& texmap) {
+  ForEachKey(value, depth, {"class", "fileName"}, [&](int key, od::value& v) {
+    if (key == 1) {
+      texmap.fileName = ReadString(v);
+    } else if (Take(v.type()) == od::json_type::string) {
+      if (Take(v.get_string()) != "bitmap") Unsure();
+      texmap.classId = kBitmapTexClassId;
+    } else {
+      texmap.classId = ReadClassIdPair(v);
+    }
+  });
+}
+
+// The references read as plain indices, against the counts of what they point into.
+void CheckReferences(const standin::SceneModel& model) {
+  const auto check = [](int32_t index, size_t count) {
+    if (index >= 0 && static_cast<size_t>(index) >= count) Unsure();
+  };
+  for (const standin::NodeModel& node : model.nodes) check(node.material, model.materials.size());
+  for (const standin::MaterialModel& material : model.materials) {
+    for (const int32_t sub : material.subMaterials) check(sub, model.materials.size());
+    for (const standin::MapSlotModel& slot : material.maps) check(slot.texmap, model.texmaps.size());
+  }
+}
+
+void ReadDocument(od::document& document, standin::SceneModel& model) {
+  od::value root = Take(document.get_value());
+  const uint32_t seen = ForEachKey(root, 1, {"nodes", "materials", "texmaps"}, [&](int key, od::value& v) {
+    if (key == 0) {
+      ForEachElement(
+          v, [&](size_t n) { model.nodes.reserve(n); },
+          [&](od::value& e) {
+            model.nodes.emplace_back();
+            ReadNode(e, 3, model.nodes.back());
+          });
+    } else if (key == 1) {
+      ForEachElement(
+          v, [&](size_t n) { model.materials.reserve(n); },
+          [&](od::value& e) {
+            model.materials.emplace_back();
+            ReadMaterial(e, 3, model.materials.back());
+          });
+    } else {
+      ForEachElement(
+          v, [&](size_t n) { model.texmaps.reserve(n); },
+          [&](od::value& e) {
+            model.texmaps.emplace_back();
+            ReadTexmap(e, 3, model.texmaps.back());
+          });
+    }
+  });
+  if ((seen & Bit(0)) == 0) Unsure();
+  // Nothing may follow the document's object.
+  const char* rest = nullptr;
+  if (document.current_location().get(rest) != simdjson::OUT_OF_BOUNDS) Unsure();
+  CheckReferences(model);
+}
+
+}  // namespace
+
+bool HaveFastSceneReader() {
+  return true;
+}
+
+bool ReadSceneDocumentFast(std::string_view text, standin::SceneModel& out) {
+  out = standin::SceneModel();
+  if (text.size() > kMaxSceneDocumentBytes) return false;
+  try {
+    od::parser parser;
+    od::document document = Take(parser.iterate(text.data(), text.size(), text.size() + kFastReadPadding));
+    standin::SceneModel model;
+    ReadDocument(document, model);
+    std::string error;
+    if (!standin::ValidateSceneModel(model, error)) return false;
+    out = std::move(model);
+    return true;
+  } catch (const GiveUp&) {
+  } catch (const std::exception&) {
+    // Out of memory, or a simdjson error raised rather than returned: the strict reader decides.
+  }
+  out = standin::SceneModel();
+  return false;
+}
+
+}  // namespace cvm::import
+
+#else  // no simdjson: the strict reader reads every document
+
+namespace cvm::import {
+
+bool HaveFastSceneReader() {
+  return false;
+}
+
+bool ReadSceneDocumentFast(std::string_view /*text*/, standin::SceneModel& out) {
+  out = standin::SceneModel();
+  return false;
+}
+
+}  // namespace cvm::import
+
+#endif
