@@ -8,6 +8,7 @@
 
 #include <simdjson.h>
 
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <initializer_list>
@@ -48,13 +49,11 @@ od::value Value(simdjson::simdjson_result<od::value>&& result) {
 
 // ---- Scalars ---------------------------------------------------------------------------
 
-// Text that nlohmann's parser gives the same bytes for and the strict reader takes: valid
-// UTF-8 (an escaped lone surrogate is refused by simdjson already) and no control character,
-// which covers U+0000 and a control character written raw, which JSON forbids.
+// Text that nlohmann's parser gives the same bytes for and the strict reader takes: no U+0000
+// (written \u0000) and valid UTF-8. A control character written raw, which JSON forbids, and an
+// escaped lone surrogate are refused by simdjson already.
 std::string_view CheckedText(std::string_view text) {
-  for (const char c : text) {
-    if (static_cast<unsigned char>(c) < 0x20) Unsure();
-  }
+  if (text.find('\0') != std::string_view::npos) Unsure();
   if (!simdjson::validate_utf8(text.data(), text.size())) Unsure();
   return text;
 }
@@ -67,14 +66,28 @@ bool ReadBool(od::value& value) {
   return Take(value.get_bool());
 }
 
+// The nearest double to the number whose text is token, already parsed by simdjson as d.
+// simdjson 3.0.1 misreads some numbers of more than 19 digits (0.0026508455810843713565 as
+// 0.000806...), so a token that long is parsed again by std::from_chars, which rounds to the
+// nearest double as strtod does for nlohmann. An underflow or overflow there is left to the
+// strict reader.
+double Nearest(std::string_view token, double d) {
+  if (token.size() <= 19) return d;
+  const std::from_chars_result result = std::from_chars(token.data(), token.data() + token.size(), d);
+  if (result.ec != std::errc()) Unsure();
+  return d;
+}
+
 // A number is parsed to the nearest double (as strtod does for nlohmann) and rounded once to
-// float, as the strict reader does. The number -0 is left to the strict reader: an integer there,
-// so +0, but -0.0 is a float and stays negative.
+// float, as the strict reader does. A negative zero stays negative only when written as a
+// float (-0.0, -0e0): nlohmann reads the integer -0 as 0.
 float ReadFloat(od::value& value) {
+  const std::string_view token = value.raw_json_token();
   double d = 0.0;
   const simdjson::error_code error = value.get_double().get(d);
   if (error == simdjson::SUCCESS) {
-    if (d == 0.0 && std::signbit(d)) Unsure();
+    d = Nearest(token, d);
+    if (d == 0.0 && std::signbit(d) && token.find_first_of(".eE") == std::string_view::npos) d = 0.0;
     return static_cast<float>(d);
   }
   if (error != simdjson::INCORRECT_TYPE) Unsure();
@@ -636,6 +649,7 @@ void ReadParam(od::value& value, int depth, standin::ParamModel& param) {
       default:
         pending.type = Take(v.type());
         if (pending.type == od::json_type::number) {
+          const std::string_view token = v.raw_json_token();
           od::number n = Take(v.get_number());
           if (n.is_int64()) {
             pending.whole = n.get_int64();
@@ -643,7 +657,7 @@ void ReadParam(od::value& value, int depth, standin::ParamModel& param) {
           } else if (n.is_uint64()) {
             pending.number = static_cast<double>(n.get_uint64());
           } else {
-            pending.number = n.get_double();
+            pending.number = Nearest(token, n.get_double());
           }
         } else if (pending.type == od::json_type::string) {
           pending.text = std::string(Take(v.get_string()));

@@ -22,8 +22,8 @@ bool HaveFastSceneReader();
 // it, when it is sure of both; otherwise returns false with out empty, and the caller reads the
 // document again with the strict reader for its verdict and message. It gives up on anything it
 // is not sure of: any error of the JSON parser, a duplicate key, nesting more than 64 levels
-// deep, U+0000 or another control character in a string, an unknown key, a value of a type or
-// form it does not take (a whole number written as 2.0, the number -0), a count that does not
+// deep, U+0000 in a string, an unknown key, a value of a type or
+// form it does not take (an index or count written as 2.0 or -0), a count that does not
 // match, an index out of range, and a model that ValidateSceneModel refuses.
 // text.data() must be followed by kFastReadPadding readable bytes.
 bool ReadSceneDocumentFast(std::string_view text, standin::SceneModel& out);
