@@ -7,10 +7,14 @@
 #if CVM_HAVE_SIMDJSON
 
 #include <simdjson.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <initializer_list>
 #include <limits>
 #include <new>
@@ -165,6 +169,14 @@ void CheckComment(od::value& value, int depth) {
   }
 }
 
+// Whether the key whose text starts at raw (after its opening quote, in the document) is name.
+// A key written with an escape never is: it is left to the strict reader, like an unknown key.
+// Reading name.size() bytes stays within the document and its padding: a key is followed by
+// at least ": 0}" and no name is longer than the padding.
+bool IsKey(const char* raw, std::string_view name) {
+  return std::memcmp(raw, name.data(), name.size()) == 0 && raw[name.size()] == '"';
+}
+
 // Calls onKey(i, value) for each key of the object at value, i being its place in names; gives
 // up on a key not named (comments aside) and on a key given twice. depth counts the arrays and
 // objects around the object's values, the object included. Returns the keys seen, bit i for
@@ -175,15 +187,15 @@ uint32_t ForEachKey(od::value& value, int depth, std::initializer_list<std::stri
   uint32_t seen = 0;
   for (auto field : Take(value.get_object())) {
     od::field f = Take(std::move(field));
-    const std::string_view key = Take(f.unescaped_key());
-    if (!key.empty() && key[0] == '_') {
-      CheckedText(key);
+    const char* key = f.key().raw();
+    if (key[0] == '_') {
+      CheckedText(Take(f.unescaped_key()));
       CheckComment(f.value(), depth);
       continue;
     }
     int i = 0;
     for (const std::string_view name : names) {
-      if (name == key) break;
+      if (IsKey(key, name)) break;
       ++i;
     }
     if (i == static_cast<int>(names.size()) || (seen & (1u << i)) != 0) Unsure();
@@ -197,15 +209,44 @@ constexpr uint32_t Bit(int i) {
   return 1u << i;
 }
 
+// The text of a document read from a file, in pages of its own that nothing reads once the
+// parser has passed them: those are handed back to the system as the parser goes, so that the
+// text, simdjson's index of it and the model are never all held whole.
+struct ReleasedText {
+  od::document* document = nullptr;
+  const char* released = nullptr;  // pages before this one are gone
+  const char* end = nullptr;       // of the text
+  size_t page = 4096;
+
+  // Hands back the pages well behind the parser.
+  void Release() {
+    constexpr size_t kMargin = size_t{1} << 20;
+    const char* at = nullptr;
+    if (document->current_location().get(at) != simdjson::SUCCESS || at < released || at > end ||
+        static_cast<size_t>(at - released) < kMargin)
+      return;
+    const char* upTo = released + (static_cast<size_t>(at - released) - kMargin) / page * page;
+    if (upTo > released &&
+        madvise(const_cast<char*>(released), static_cast<size_t>(upTo - released), MADV_DONTNEED) == 0)
+      released = upTo;
+  }
+};
+
+// Set while ReadSceneFileFast reads its text.
+thread_local ReleasedText* tReleasing = nullptr;
+
 // Calls readOne(element) for each element of the array at value, after reserve(count) with
-// the count of elements.
+// the count of elements. The big arrays of a document are read this way; every so many
+// elements the text behind them is released (ReleasedText).
 template <typename Reserve, typename ReadOne>
 void ForEachElement(od::value& value, Reserve&& reserve, ReadOne&& readOne) {
   od::array array = Take(value.get_array());
   reserve(Take(array.count_elements()));
+  size_t count = 0;
   for (auto element : array) {
     od::value e = Value(std::move(element));
     readOne(e);
+    if ((++count & 0xFFFF) == 0 && tReleasing != nullptr) tReleasing->Release();
   }
 }
 
@@ -599,14 +640,15 @@ void ReadMaps(od::value& value, int depth, standin::MaterialModel& material) {
   uint32_t given = 0;
   for (auto field : Take(value.get_object())) {
     od::field f = Take(std::move(field));
-    const std::string_view key = Take(f.unescaped_key());
-    if (!key.empty() && key[0] == '_') {
-      CheckedText(key);
+    const char* key = f.key().raw();
+    if (key[0] == '_') {
+      CheckedText(Take(f.unescaped_key()));
       CheckComment(f.value(), depth);
       continue;
     }
     int slot = 0;
-    while (slot < standin::kMaterialMapSlotCount && key != kSlotNames[slot] && key != kSlotNumbers[slot])
+    while (slot < standin::kMaterialMapSlotCount && !IsKey(key, kSlotNames[slot]) &&
+           !IsKey(key, kSlotNumbers[slot]))
       ++slot;
     if (slot == standin::kMaterialMapSlotCount || (given & Bit(slot)) != 0) Unsure();
     given |= Bit(slot);
@@ -855,13 +897,20 @@ bool HaveFastSceneReader() {
   return true;
 }
 
-bool ReadSceneDocumentFast(std::string_view text, standin::SceneModel& out) {
+namespace {
+
+bool ReadFast(std::string_view text, standin::SceneModel& out, ReleasedText* release) {
   out = standin::SceneModel();
   if (text.size() > kMaxSceneDocumentBytes) return false;
   try {
     od::parser parser;
     od::document document = Take(parser.iterate(text.data(), text.size(), text.size() + kFastReadPadding));
     standin::SceneModel model;
+    if (release != nullptr) release->document = &document;
+    tReleasing = release;
+    struct Unset {
+      ~Unset() { tReleasing = nullptr; }
+    } unset;
     ReadDocument(document, model);
     std::string error;
     if (!standin::ValidateSceneModel(model, error)) return false;
@@ -875,6 +924,38 @@ bool ReadSceneDocumentFast(std::string_view text, standin::SceneModel& out) {
   return false;
 }
 
+}  // namespace
+
+bool ReadSceneDocumentFast(std::string_view text, standin::SceneModel& out) {
+  return ReadFast(text, out, nullptr);
+}
+
+bool ReadSceneFileFast(const std::string& path, uint64_t size, standin::SceneModel& out) {
+  out = standin::SceneModel();
+  if (size > kMaxSceneDocumentBytes) return false;
+  // Pages of its own, zero after the text (the padding).
+  const size_t length = static_cast<size_t>(size) + kFastReadPadding;
+  void* pages = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (pages == MAP_FAILED) return false;
+  char* text = static_cast<char*>(pages);
+  bool read = false;
+  if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+    read = std::fread(text, 1, static_cast<size_t>(size), file) == size && std::fgetc(file) == EOF;
+    std::fclose(file);
+  }
+  bool ok = false;
+  if (read) {
+    ReleasedText release;
+    release.released = text;
+    release.end = text + size;
+    const long page = sysconf(_SC_PAGESIZE);
+    if (page > 0) release.page = static_cast<size_t>(page);
+    ok = ReadFast(std::string_view(text, static_cast<size_t>(size)), out, &release);
+  }
+  munmap(pages, length);
+  return ok;
+}
+
 }  // namespace cvm::import
 
 #else  // no simdjson: the strict reader reads every document
@@ -886,6 +967,11 @@ bool HaveFastSceneReader() {
 }
 
 bool ReadSceneDocumentFast(std::string_view /*text*/, standin::SceneModel& out) {
+  out = standin::SceneModel();
+  return false;
+}
+
+bool ReadSceneFileFast(const std::string& /*path*/, uint64_t /*size*/, standin::SceneModel& out) {
   out = standin::SceneModel();
   return false;
 }

@@ -841,19 +841,6 @@ struct PaddedText {
   std::string_view Text() const { return std::string_view(bytes.get(), size); }
 };
 
-// The fast reader on a regular file's bytes read whole: true when it accepted them. A file
-// that cannot be read whole as it was sized, or that the fast reader is not sure of, is left
-// to the strict reader, which reads it again from the start.
-bool ReadSceneFileFast(const std::string& path, uintmax_t size, standin::SceneModel& out) {
-  PaddedText text;
-  if (!text.Allocate(static_cast<size_t>(size))) return false;
-  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
-  if (file == nullptr) return false;
-  if (std::fread(text.bytes.get(), 1, text.size, file.get()) != text.size || std::fgetc(file.get()) != EOF)
-    return false;
-  return ReadSceneDocumentFast(text.Text(), out);
-}
-
 }  // namespace
 
 bool LoadSceneDocument(std::string_view text, standin::SceneModel& out, std::string& error) {

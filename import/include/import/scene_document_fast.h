@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -27,6 +28,11 @@ bool HaveFastSceneReader();
 // match, an index out of range, and a model that ValidateSceneModel refuses.
 // text.data() must be followed by kFastReadPadding readable bytes.
 bool ReadSceneDocumentFast(std::string_view text, standin::SceneModel& out);
+
+// ReadSceneDocumentFast on the contents of the regular file at path, of size bytes; false too
+// when the file cannot be read whole as it was sized. The text is read into pages of its own
+// that are handed back to the system as the parser passes them.
+bool ReadSceneFileFast(const std::string& path, uint64_t size, standin::SceneModel& out);
 
 // LoadSceneDocument with the strict reader alone.
 bool LoadSceneDocumentStrict(std::string_view text, standin::SceneModel& out, std::string& error);
