@@ -215,7 +215,7 @@ struct ReleasedText {
   od::document* document = nullptr;
   const char* released = nullptr;  // pages before this one are gone
   const char* end = nullptr;       // of the text
-  size_t page = 0;  // released in multiples of this many bytes
+  size_t page = 0;                 // released in multiples of this many bytes
 
   // Hands back the pages well behind the parser.
   void Release() {
@@ -234,25 +234,18 @@ struct ReleasedText {
 // Set while ReadSceneFileFast reads its text.
 thread_local ReleasedText* tReleasing = nullptr;
 
-// Calls readOne(element) for each element of the array at value, after reserve(count) with
-// the count of elements. The big arrays of a document are read this way; every so many
-// elements the text behind them is released (ReleasedText).
-template <typename Reserve, typename ReadOne>
-void ForEachElement(od::value& value, Reserve&& reserve, ReadOne&& readOne) {
-  od::array array = Take(value.get_array());
-  reserve(Take(array.count_elements()));
+// Calls readOne(element) for each element of the array at value. The big arrays of a document
+// are read this way; every so many elements the text behind them is released (ReleasedText).
+// Vectors grow as they are read: counting the elements first, to size them once, took a tenth
+// of the time of a whole export.
+template <typename ReadOne>
+void ForEachElement(od::value& value, ReadOne&& readOne) {
   size_t count = 0;
-  for (auto element : array) {
+  for (auto element : Take(value.get_array())) {
     od::value e = Value(std::move(element));
     readOne(e);
     if ((++count & 0xFFFF) == 0 && tReleasing != nullptr) tReleasing->Release();
   }
-}
-
-template <typename ReadOne>
-void ForEachElement(od::value& value, ReadOne&& readOne) {
-  ForEachElement(
-      value, [](size_t) {}, std::forward<ReadOne>(readOne));
 }
 
 // Reads up to n floats of the array at value into out; returns how many there were.
@@ -315,39 +308,33 @@ ClassId ReadClassIdPair(od::value& value) {
 std::vector<Point3> ReadPoints(od::value& value, bool textureVertices) {
   std::vector<Point3> points;
   ForEachElement(
-      value, [&](size_t n) { points.reserve(n); },
-      [&](od::value& e) { points.push_back(textureVertices ? ReadTextureVertex(e) : ReadPoint(e)); });
+      value, [&](od::value& e) { points.push_back(textureVertices ? ReadTextureVertex(e) : ReadPoint(e)); });
   return points;
 }
 
 std::vector<TVFace> ReadTriples(od::value& value) {
   std::vector<TVFace> triples;
-  ForEachElement(
-      value, [&](size_t n) { triples.reserve(n); },
-      [&](od::value& e) {
-        TVFace face;
-        ReadTriple(e, face.t);
-        triples.push_back(face);
-      });
+  ForEachElement(value, [&](od::value& e) {
+    TVFace face;
+    ReadTriple(e, face.t);
+    triples.push_back(face);
+  });
   return triples;
 }
 
 std::vector<MeshFace> ReadFaces(od::value& value) {
   std::vector<MeshFace> faces;
-  ForEachElement(
-      value, [&](size_t n) { faces.reserve(n); },
-      [&](od::value& e) {
-        MeshFace face{{0, 0, 0}, 0, 0};
-        ReadTriple(e, face.v);
-        faces.push_back(face);
-      });
+  ForEachElement(value, [&](od::value& e) {
+    MeshFace face{{0, 0, 0}, 0, 0};
+    ReadTriple(e, face.v);
+    faces.push_back(face);
+  });
   return faces;
 }
 
 std::vector<uint32_t> ReadWholes(od::value& value, uint64_t hi) {
   std::vector<uint32_t> values;
-  ForEachElement(
-      value, [&](size_t n) { values.reserve(n); }, [&](od::value& e) { values.push_back(ReadU32(e, hi)); });
+  ForEachElement(value, [&](od::value& e) { values.push_back(ReadU32(e, hi)); });
   return values;
 }
 
@@ -356,40 +343,33 @@ std::vector<uint32_t> ReadWholes(od::value& value, uint64_t hi) {
 // The vertex normals of a mesh, [{"specified": ..., "entries": [{"normal": ..., "smoothing":
 // ...}, ...]}, ...], at depth (the arrays and objects around the elements' values).
 void ReadVertexNormals(od::value& value, int depth, standin::ExplicitNormalsModel& normals) {
-  ForEachElement(
-      value,
-      [&](size_t n) {
-        normals.specified.reserve(n);
-        normals.entryStart.reserve(n + 1);
-        normals.entries.reserve(n);
-      },
-      [&](od::value& v) {
-        bool specified = false;
-        const size_t first = normals.entries.size();
-        const uint32_t seen = ForEachKey(v, depth + 1, {"specified", "entries"}, [&](int key, od::value& kv) {
-          if (key == 0) {
-            specified = ReadBool(kv);
-            return;
-          }
-          ForEachElement(kv, [&](od::value& e) {
-            RNormalEntry entry{};
-            const uint32_t entrySeen =
-                ForEachKey(e, depth + 3, {"normal", "smoothing"}, [&](int ek, od::value& ev) {
-                  if (ek == 0) {
-                    entry.normal = ReadPoint(ev);
-                  } else {
-                    entry.smGroup = ReadU32(ev);
-                  }
-                });
-            if (entrySeen != (Bit(0) | Bit(1))) Unsure();
-            normals.entries.push_back(entry);
-          });
-        });
-        const size_t count = normals.entries.size() - first;
-        if (seen != (Bit(0) | Bit(1)) || count > 255 || (specified && count == 0)) Unsure();
-        normals.specified.push_back(specified ? 1 : 0);
-        normals.entryStart.push_back(static_cast<uint32_t>(normals.entries.size()));
+  ForEachElement(value, [&](od::value& v) {
+    bool specified = false;
+    const size_t first = normals.entries.size();
+    const uint32_t seen = ForEachKey(v, depth + 1, {"specified", "entries"}, [&](int key, od::value& kv) {
+      if (key == 0) {
+        specified = ReadBool(kv);
+        return;
+      }
+      ForEachElement(kv, [&](od::value& e) {
+        RNormalEntry entry{};
+        const uint32_t entrySeen =
+            ForEachKey(e, depth + 3, {"normal", "smoothing"}, [&](int ek, od::value& ev) {
+              if (ek == 0) {
+                entry.normal = ReadPoint(ev);
+              } else {
+                entry.smGroup = ReadU32(ev);
+              }
+            });
+        if (entrySeen != (Bit(0) | Bit(1))) Unsure();
+        normals.entries.push_back(entry);
       });
+    });
+    const size_t count = normals.entries.size() - first;
+    if (seen != (Bit(0) | Bit(1)) || count > 255 || (specified && count == 0)) Unsure();
+    normals.specified.push_back(specified ? 1 : 0);
+    normals.entryStart.push_back(static_cast<uint32_t>(normals.entries.size()));
+  });
 }
 
 // The keys of an object of any kind; which of them a kind allows is checked once its "kind" is
@@ -553,21 +533,19 @@ void ReadObject(od::value& value, int depth, standin::ObjectModel& object) {
             object.alsoMesh = ReadBool(v);
             break;
           case kSplines:
-            ForEachElement(
-                v, [&](size_t n) { object.splines.reserve(n); },
-                [&](od::value& sv) {
-                  standin::SplineModel spline;
-                  const uint32_t splineSeen =
-                      ForEachKey(sv, depth + 2, {"closed", "knots"}, [&](int sk, od::value& kv) {
-                        if (sk == 0) {
-                          spline.closed = ReadBool(kv);
-                        } else {
-                          spline.knots = ReadPoints(kv, false);
-                        }
-                      });
-                  if (splineSeen != (Bit(0) | Bit(1))) Unsure();
-                  object.splines.push_back(std::move(spline));
-                });
+            ForEachElement(v, [&](od::value& sv) {
+              standin::SplineModel spline;
+              const uint32_t splineSeen =
+                  ForEachKey(sv, depth + 2, {"closed", "knots"}, [&](int sk, od::value& kv) {
+                    if (sk == 0) {
+                      spline.closed = ReadBool(kv);
+                    } else {
+                      spline.knots = ReadPoints(kv, false);
+                    }
+                  });
+              if (splineSeen != (Bit(0) | Bit(1))) Unsure();
+              object.splines.push_back(std::move(spline));
+            });
             break;
           case kLightType:
             object.light.lightType = ReadI32(v);
@@ -742,29 +720,25 @@ void ReadParam(od::value& value, int depth, standin::ParamModel& param) {
 void ReadCustomAttributes(od::value& value, int depth, standin::MaterialModel& material) {
   if (Take(value.is_null())) return;
   std::vector<standin::CustAttribModel> attributes;
-  ForEachElement(
-      value, [&](size_t n) { attributes.reserve(n); },
-      [&](od::value& v) {
-        standin::CustAttribModel attribute;
-        const uint32_t seen =
-            ForEachKey(v, depth + 1, {"className", "paramBlock", "params"}, [&](int key, od::value& kv) {
-              if (key == 0) {
-                attribute.className = ReadString(kv);
-              } else if (key == 1) {
-                attribute.paramBlock = ReadBool(kv);
-              } else {
-                ForEachElement(
-                    kv, [&](size_t n) { attribute.params.reserve(n); },
-                    [&](od::value& pv) {
-                      attribute.params.emplace_back();
-                      ReadParam(pv, depth + 3, attribute.params.back());
-                    });
-                if (attribute.params.size() > 65535) Unsure();
-              }
+  ForEachElement(value, [&](od::value& v) {
+    standin::CustAttribModel attribute;
+    const uint32_t seen =
+        ForEachKey(v, depth + 1, {"className", "paramBlock", "params"}, [&](int key, od::value& kv) {
+          if (key == 0) {
+            attribute.className = ReadString(kv);
+          } else if (key == 1) {
+            attribute.paramBlock = ReadBool(kv);
+          } else {
+            ForEachElement(kv, [&](od::value& pv) {
+              attribute.params.emplace_back();
+              ReadParam(pv, depth + 3, attribute.params.back());
             });
-        if (seen != 0x7) Unsure();
-        attributes.push_back(std::move(attribute));
-      });
+            if (attribute.params.size() > 65535) Unsure();
+          }
+        });
+    if (seen != 0x7) Unsure();
+    attributes.push_back(std::move(attribute));
+  });
   material.customAttributes = std::move(attributes);
 }
 
@@ -797,9 +771,8 @@ void ReadMaterial(od::value& value, int depth, standin::MaterialModel& material)
                    material.isMulti = ReadBool(v);
                    break;
                  case 3:
-                   ForEachElement(
-                       v, [&](size_t n) { material.subMaterials.reserve(n); },
-                       [&](od::value& e) { material.subMaterials.push_back(ReadReference(e)); });
+                   ForEachElement(v,
+                                  [&](od::value& e) { material.subMaterials.push_back(ReadReference(e)); });
                    break;
                  case 4:
                    material.twoSided = ReadBool(v);
@@ -861,26 +834,20 @@ void ReadDocument(od::document& document, standin::SceneModel& model) {
   od::value root = Take(document.get_value());
   const uint32_t seen = ForEachKey(root, 1, {"nodes", "materials", "texmaps"}, [&](int key, od::value& v) {
     if (key == 0) {
-      ForEachElement(
-          v, [&](size_t n) { model.nodes.reserve(n); },
-          [&](od::value& e) {
-            model.nodes.emplace_back();
-            ReadNode(e, 3, model.nodes.back());
-          });
+      ForEachElement(v, [&](od::value& e) {
+        model.nodes.emplace_back();
+        ReadNode(e, 3, model.nodes.back());
+      });
     } else if (key == 1) {
-      ForEachElement(
-          v, [&](size_t n) { model.materials.reserve(n); },
-          [&](od::value& e) {
-            model.materials.emplace_back();
-            ReadMaterial(e, 3, model.materials.back());
-          });
+      ForEachElement(v, [&](od::value& e) {
+        model.materials.emplace_back();
+        ReadMaterial(e, 3, model.materials.back());
+      });
     } else {
-      ForEachElement(
-          v, [&](size_t n) { model.texmaps.reserve(n); },
-          [&](od::value& e) {
-            model.texmaps.emplace_back();
-            ReadTexmap(e, 3, model.texmaps.back());
-          });
+      ForEachElement(v, [&](od::value& e) {
+        model.texmaps.emplace_back();
+        ReadTexmap(e, 3, model.texmaps.back());
+      });
     }
   });
   if ((seen & Bit(0)) == 0) Unsure();
