@@ -896,37 +896,73 @@ bool ReadSceneDocumentFast(std::string_view text, standin::SceneModel& out) {
   return ReadFast(text, out, nullptr);
 }
 
+namespace {
+
 constexpr size_t kHugePage = size_t{2} << 20;
+
+// Pages of their own for a text of size bytes, zero after it (the padding), in huge pages where
+// the system gives them: a few hundred faults for a big document rather than one per 4 KiB.
+class TextPages {
+ public:
+  explicit TextPages(size_t size) : size_(size), length_(size + kFastReadPadding + kHugePage) {
+    if (size > kMaxSceneDocumentBytes) return;
+    void* pages = mmap(nullptr, length_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (pages == MAP_FAILED) return;
+    pages_ = static_cast<char*>(pages);
+    text_ = pages_ + (kHugePage - reinterpret_cast<uintptr_t>(pages_) % kHugePage) % kHugePage;
+#ifdef MADV_HUGEPAGE
+    madvise(text_, size_ + kFastReadPadding, MADV_HUGEPAGE);
+#endif
+  }
+  ~TextPages() {
+    if (pages_ != nullptr) munmap(pages_, length_);
+  }
+  TextPages(const TextPages&) = delete;
+  TextPages& operator=(const TextPages&) = delete;
+
+  // Null when the pages could not be had.
+  char* Text() const {
+    return text_;
+  }
+
+  // The fast reader on the text, handing its pages back as it passes them (in whole huge pages,
+  // which are also whole pages of any smaller size).
+  bool Read(standin::SceneModel& out) const {
+    ReleasedText release;
+    release.released = text_;
+    release.end = text_ + size_;
+    release.page = kHugePage;
+    return ReadFast(std::string_view(text_, size_), out, &release);
+  }
+
+ private:
+  size_t size_;
+  size_t length_;
+  char* pages_ = nullptr;
+  char* text_ = nullptr;
+};
+
+}  // namespace
 
 bool ReadSceneFileFast(const std::string& path, uint64_t size, standin::SceneModel& out) {
   out = standin::SceneModel();
   if (size > kMaxSceneDocumentBytes) return false;
-  // Pages of its own, zero after the text (the padding), in huge pages where the system gives
-  // them: a few hundred faults for a big document rather than one per 4 KiB.
-  const size_t length = static_cast<size_t>(size) + kFastReadPadding + kHugePage;
-  void* pages = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (pages == MAP_FAILED) return false;
-  char* text = static_cast<char*>(pages);
-  text += (kHugePage - reinterpret_cast<uintptr_t>(text) % kHugePage) % kHugePage;
-#ifdef MADV_HUGEPAGE
-  madvise(text, static_cast<size_t>(size) + kFastReadPadding, MADV_HUGEPAGE);
-#endif
+  const TextPages pages(static_cast<size_t>(size));
+  if (pages.Text() == nullptr) return false;
   bool read = false;
   if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
-    read = std::fread(text, 1, static_cast<size_t>(size), file) == size && std::fgetc(file) == EOF;
+    read = std::fread(pages.Text(), 1, static_cast<size_t>(size), file) == size && std::fgetc(file) == EOF;
     std::fclose(file);
   }
-  bool ok = false;
-  if (read) {
-    ReleasedText release;
-    release.released = text;
-    release.end = text + size;
-    // Whole huge pages, which are also whole pages of any smaller size.
-    release.page = kHugePage;
-    ok = ReadFast(std::string_view(text, static_cast<size_t>(size)), out, &release);
-  }
-  munmap(pages, length);
-  return ok;
+  return read && pages.Read(out);
+}
+
+bool ReadSceneTextFast(std::string_view text, standin::SceneModel& out) {
+  out = standin::SceneModel();
+  const TextPages pages(text.size());
+  if (pages.Text() == nullptr) return false;
+  std::memcpy(pages.Text(), text.data(), text.size());
+  return pages.Read(out);
 }
 
 }  // namespace cvm::import
@@ -945,6 +981,11 @@ bool ReadSceneDocumentFast(std::string_view /*text*/, standin::SceneModel& out) 
 }
 
 bool ReadSceneFileFast(const std::string& /*path*/, uint64_t /*size*/, standin::SceneModel& out) {
+  out = standin::SceneModel();
+  return false;
+}
+
+bool ReadSceneTextFast(std::string_view /*text*/, standin::SceneModel& out) {
   out = standin::SceneModel();
   return false;
 }

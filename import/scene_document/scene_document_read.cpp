@@ -826,30 +826,22 @@ class FileBlocks final : public std::streambuf {
   bool ended_ = false;
 };
 
-// The text of a scene document with the padding the fast reader needs after it.
-struct PaddedText {
-  std::unique_ptr<char[]> bytes;
-  size_t size = 0;
-
-  bool Allocate(size_t n) {
-    bytes.reset(new (std::nothrow) char[n + kFastReadPadding]);
-    if (bytes == nullptr) return false;
-    size = n;
-    std::memset(bytes.get() + n, 0, kFastReadPadding);
-    return true;
-  }
-  std::string_view Text() const { return std::string_view(bytes.get(), size); }
-};
-
 }  // namespace
 
 bool LoadSceneDocument(std::string_view text, standin::SceneModel& out, std::string& error) {
+  if (HaveFastSceneReader() && text.size() <= kMaxSceneDocumentBytes && ReadSceneTextFast(text, out))
+    return true;
+  return LoadSceneDocumentStrict(text, out, error);
+}
+
+bool LoadSceneDocumentInPlace(std::string& text, standin::SceneModel& out, std::string& error) {
   if (HaveFastSceneReader() && text.size() <= kMaxSceneDocumentBytes) {
-    PaddedText padded;
-    if (padded.Allocate(text.size())) {
-      std::memcpy(padded.bytes.get(), text.data(), text.size());
-      if (ReadSceneDocumentFast(padded.Text(), out)) return true;
-    }
+    // The padding the fast reader needs, where the string most often has room already.
+    const size_t size = text.size();
+    text.append(kFastReadPadding, '\0');
+    const bool read = ReadSceneDocumentFast(std::string_view(text.data(), size), out);
+    text.resize(size);
+    if (read) return true;
   }
   return LoadSceneDocumentStrict(text, out, error);
 }

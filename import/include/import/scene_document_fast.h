@@ -34,6 +34,9 @@ bool ReadSceneDocumentFast(std::string_view text, standin::SceneModel& out);
 // that are handed back to the system as the parser passes them.
 bool ReadSceneFileFast(const std::string& path, uint64_t size, standin::SceneModel& out);
 
+// ReadSceneDocumentFast on a copy of text in pages of its own, handed back likewise.
+bool ReadSceneTextFast(std::string_view text, standin::SceneModel& out);
+
 // LoadSceneDocument with the strict reader alone.
 bool LoadSceneDocumentStrict(std::string_view text, standin::SceneModel& out, std::string& error);
 
