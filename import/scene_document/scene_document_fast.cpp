@@ -170,8 +170,8 @@ void CheckComment(od::value& value, int depth) {
 
 // Whether the key whose text starts at raw (after its opening quote, in the document) is name.
 // A key written with an escape never is: it is left to the strict reader, like an unknown key.
-// Reading name.size() bytes stays within the document and its padding: a key is followed by
-// at least ": 0}" and no name is longer than the padding.
+// Reading name.size() bytes stays within the document and its padding, which is longer than
+// any name.
 bool IsKey(const char* raw, std::string_view name) {
   return std::memcmp(raw, name.data(), name.size()) == 0 && raw[name.size()] == '"';
 }
@@ -208,9 +208,9 @@ constexpr uint32_t Bit(int i) {
   return 1u << i;
 }
 
-// The text of a document read from a file, in pages of its own that nothing reads once the
-// parser has passed them: those are handed back to the system as the parser goes, so that the
-// text, simdjson's index of it and the model are never all held whole.
+// The text of a document in pages of its own (TextPages) that nothing reads once the parser has
+// passed them: those are handed back to the system as the parser goes, so that the text,
+// simdjson's index of it and the model are never all held whole.
 struct ReleasedText {
   od::document* document = nullptr;
   const char* released = nullptr;  // pages before this one are gone
@@ -231,7 +231,7 @@ struct ReleasedText {
   }
 };
 
-// Set while ReadSceneFileFast reads its text.
+// Set while the fast reader reads a text in TextPages.
 thread_local ReleasedText* tReleasing = nullptr;
 
 // Calls readOne(element) for each element of the array at value. The big arrays of a document
