@@ -123,6 +123,14 @@ const std::string kRich = R"({"_": {"a": [1, {"b": null}], "_x": 1, "_x": 2}, "n
  "texmaps": [{"class": "bitmap", "fileName": "C:\\maps\\a.png"}, {"class": [576, 0]}]}
 )";
 
+TEST(FastSceneRead, IsThereWhereTheBuildFoundSimdjson) {
+#if CVM_EXPECT_FAST_READER
+  EXPECT_TRUE(HaveFastSceneReader());
+#else
+  EXPECT_FALSE(HaveFastSceneReader());
+#endif
+}
+
 TEST(FastSceneRead, TakesValidDocumentsToTheStrictModel) {
   std::vector<std::pair<std::string, std::string>> documents = {{"rich", kRich}};
   for (const char* folder : {"examples", "examples/consumer/models", "fuzz/corpus/scene"}) {
