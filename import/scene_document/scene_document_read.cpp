@@ -836,10 +836,15 @@ bool LoadSceneDocument(std::string_view text, standin::SceneModel& out, std::str
 
 bool LoadSceneDocumentInPlace(std::string& text, standin::SceneModel& out, std::string& error) {
   if (HaveFastSceneReader() && text.size() <= kMaxSceneDocumentBytes) {
-    // The padding the fast reader needs, where the string most often has room already.
+    // The padding the fast reader needs, where the string most often has room already; where
+    // it has not and there is no memory for more, the strict reader needs none.
     const size_t size = text.size();
-    text.append(kFastReadPadding, '\0');
-    const bool read = ReadSceneDocumentFast(std::string_view(text.data(), size), out);
+    bool read = false;
+    try {
+      text.append(kFastReadPadding, '\0');
+      read = ReadSceneDocumentFast(std::string_view(text.data(), size), out);
+    } catch (const std::bad_alloc&) {
+    }
     text.resize(size);
     if (read) return true;
   }
