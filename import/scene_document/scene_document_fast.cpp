@@ -32,7 +32,7 @@ namespace od = simdjson::ondemand;
 
 static_assert(kFastReadPadding >= simdjson::SIMDJSON_PADDING, "simdjson reads this far past the text");
 
-// Thrown when the fast reader is not sure; ReadSceneDocumentFast turns it into false.
+// Thrown when the fast reader is not sure; ReadFast turns it into false.
 struct GiveUp {};
 
 [[noreturn]] void Unsure() {
