@@ -9,6 +9,7 @@
 #include "format/output_target.h"
 #include "fuzz/input_checks.h"
 #include "import/scene_document.h"
+#include "import/scene_document_fast.h"
 #include "reader/cvm_reader.h"
 #include "standin/standin_scene.h"
 #include "tests/support/counting_host.h"
@@ -120,13 +121,41 @@ std::string CheckExport(const standin::SceneModel& model, uint32_t hash) {
   return std::string();
 }
 
+// The fast reader, alone and behind LoadSceneDocument, against the strict reader: the same
+// verdict, model and message.
+std::string CheckFastReader(std::string_view json, bool loaded, const standin::SceneModel& model,
+                            const std::string& error) {
+  standin::SceneModel strictModel;
+  std::string strictError;
+  const bool strict = import::LoadSceneDocumentStrict(json, strictModel, strictError);
+  if (strict != loaded)
+    return strict ? "the strict reader alone accepts it" : "the strict reader alone refuses it";
+  if (!strict && strictError != error)
+    return "the strict reader alone says \"" + strictError + "\", not \"" + error + "\"";
+  if (strict) {
+    const std::string difference = standin::SceneModelDifference(strictModel, model);
+    if (!difference.empty()) return "the strict reader alone reads it differently at " + difference;
+  }
+  std::string padded(json);
+  padded.append(import::kFastReadPadding, '\0');
+  standin::SceneModel fastModel;
+  if (import::ReadSceneDocumentFast(std::string_view(padded.data(), json.size()), fastModel)) {
+    if (!strict) return "the fast reader accepts what the strict reader refuses: " + strictError;
+    const std::string difference = standin::SceneModelDifference(strictModel, fastModel);
+    if (!difference.empty()) return "the fast reader reads it differently at " + difference;
+  }
+  return std::string();
+}
+
 }  // namespace
 
 std::string CheckSceneDocument(const uint8_t* data, size_t size) {
   const std::string_view json(reinterpret_cast<const char*>(data), size);
   standin::SceneModel model;
   std::string error;
-  if (!import::LoadSceneDocument(json, model, error)) {
+  const bool loaded = import::LoadSceneDocument(json, model, error);
+  if (std::string problem = CheckFastReader(json, loaded, model, error); !problem.empty()) return problem;
+  if (!loaded) {
     // "<where>: <what>", where is a JSON path or "(document)".
     const size_t colon = error.find(": ");
     if (colon == std::string::npos || colon == 0 || colon + 2 == error.size()) {

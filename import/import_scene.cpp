@@ -82,4 +82,10 @@ bool ImportSceneBytes(std::string_view bytes, standin::SceneModel& out, ImportWa
   return ImportModelBytes(bytes, out, warnings, error, leftovers);
 }
 
+bool ImportSceneBytesInPlace(std::string& bytes, standin::SceneModel& out, ImportWarnings& warnings,
+                             std::string& error, ImportLeftovers* leftovers) {
+  if (IsSceneDocument(bytes)) return LoadSceneDocumentInPlace(bytes, out, error);
+  return ImportModelBytes(bytes, out, warnings, error, leftovers);
+}
+
 }  // namespace cvm::import

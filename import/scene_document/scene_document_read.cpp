@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "import/scene_document.h"
+#include "import/scene_document_fast.h"
 #include "import/strict_json.h"
 #include "standin/scene_model_validate.h"
 
@@ -828,6 +829,29 @@ class FileBlocks final : public std::streambuf {
 }  // namespace
 
 bool LoadSceneDocument(std::string_view text, standin::SceneModel& out, std::string& error) {
+  if (HaveFastSceneReader() && text.size() <= kMaxSceneDocumentBytes && ReadSceneTextFast(text, out))
+    return true;
+  return LoadSceneDocumentStrict(text, out, error);
+}
+
+bool LoadSceneDocumentInPlace(std::string& text, standin::SceneModel& out, std::string& error) {
+  if (HaveFastSceneReader() && text.size() <= kMaxSceneDocumentBytes) {
+    // The padding the fast reader needs, where the string most often has room already; where
+    // it has not and there is no memory for more, the strict reader needs none.
+    const size_t size = text.size();
+    bool read = false;
+    try {
+      text.append(kFastReadPadding, '\0');
+      read = ReadSceneDocumentFast(std::string_view(text.data(), size), out);
+    } catch (const std::bad_alloc&) {
+    }
+    text.resize(size);
+    if (read) return true;
+  }
+  return LoadSceneDocumentStrict(text, out, error);
+}
+
+bool LoadSceneDocumentStrict(std::string_view text, standin::SceneModel& out, std::string& error) {
   out = standin::SceneModel();
   if (text.size() > kMaxSceneDocumentBytes) {
     error = TooLargeMessage(text.size());
@@ -848,6 +872,9 @@ bool LoadSceneFile(const std::string& path, standin::SceneModel& out, std::strin
   std::error_code sizeError;
   const uintmax_t size = std::filesystem::file_size(path, sizeError);
   if (!sizeError && size > kMaxSceneDocumentBytes) return refuse(TooLargeMessage(size));
+  if (HaveFastSceneReader() && !sizeError && std::filesystem::is_regular_file(path, sizeError) &&
+      !sizeError && ReadSceneFileFast(path, size, out))
+    return true;
 
   const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
   if (file == nullptr) return refuse("cannot open the scene document");
