@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "import/assimp_import.h"
+#include "import/gltf_import.h"
 #include "import/scene_document.h"
 
 namespace cvm::import {
@@ -70,7 +71,13 @@ bool IsSceneDocument(std::string_view bytes) {
 
 bool ImportScene(const std::string& path, standin::SceneModel& out, ImportWarnings& warnings,
                  std::string& error, ImportLeftovers* leftovers, FilesRead* filesRead) {
-  if (!IsSceneDocumentPath(path)) return ImportModelFile(path, out, warnings, error, leftovers, filesRead);
+  if (!IsSceneDocumentPath(path)) {
+    // A glTF file this importer's own reader takes over needs no assimp; any other goes to assimp.
+    std::string notMine;
+    if (IsGltfPath(path) && GltfReaderEnabled() && ImportGltfFile(path, out, warnings, notMine, filesRead))
+      return true;
+    return ImportModelFile(path, out, warnings, error, leftovers, filesRead);
+  }
   if (!LoadSceneFile(path, out, error)) return false;
   if (filesRead != nullptr) *filesRead = {path};
   return true;
@@ -79,6 +86,8 @@ bool ImportScene(const std::string& path, standin::SceneModel& out, ImportWarnin
 bool ImportSceneBytes(std::string_view bytes, standin::SceneModel& out, ImportWarnings& warnings,
                       std::string& error, ImportLeftovers* leftovers) {
   if (IsSceneDocument(bytes)) return LoadSceneDocument(bytes, out, error);
+  std::string notMine;
+  if (GltfReaderEnabled() && ImportGltfBytes(bytes, out, warnings, notMine)) return true;
   return ImportModelBytes(bytes, out, warnings, error, leftovers);
 }
 
