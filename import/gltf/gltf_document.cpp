@@ -382,13 +382,16 @@ bool DocumentReader::Accessor(const Json& reference, const std::string& where, i
   const uint64_t elementSize = componentSize * static_cast<uint64_t>(wanted);
   const uint64_t stride = data.stride != 0 ? data.stride : elementSize;
   if (stride < elementSize) return Refuse(here, "byteStride smaller than an element");
-  // Every stride in full, as assimp's reader asks.
-  if (offset > data.bytes.size() || count * stride > data.bytes.size() - offset) {
+  const uint64_t viewLength = data.bytes.size();
+  if (offset > viewLength || (count - 1) * stride + elementSize > viewLength - offset) {
     return Refuse(here, std::to_string(count) + " elements " + std::to_string(stride) +
                             " bytes apart from byte " + std::to_string(offset) +
-                            " run past the end of its view of " + std::to_string(data.bytes.size()) +
-                            " bytes");
+                            " run past the end of its view of " + std::to_string(viewLength) + " bytes");
   }
+  // assimp's reader also wants every stride in full inside the view, wherever the first begins.
+  if (count * stride > viewLength)
+    return Refuse(here,
+                  std::to_string(count) + " strides of " + std::to_string(stride) + " bytes exceed its view");
   out.data = reinterpret_cast<const unsigned char*>(data.bytes.data()) + offset;
   out.count = static_cast<uint32_t>(count);
   out.stride = static_cast<uint32_t>(stride);
