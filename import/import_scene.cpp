@@ -25,6 +25,10 @@ size_t StringEnd(std::string_view text, size_t at) {
   return std::string_view::npos;
 }
 
+std::string DamagedGltf(const std::string& what) {
+  return "damaged glTF file: " + what + " (the file is probably cut short or corrupt)";
+}
+
 }  // namespace
 
 bool IsSceneDocumentPath(const std::string& path) {
@@ -72,10 +76,19 @@ bool IsSceneDocument(std::string_view bytes) {
 bool ImportScene(const std::string& path, standin::SceneModel& out, ImportWarnings& warnings,
                  std::string& error, ImportLeftovers* leftovers, FilesRead* filesRead) {
   if (!IsSceneDocumentPath(path)) {
-    // A glTF file this importer's own reader takes over needs no assimp; any other goes to assimp.
-    std::string notMine;
-    if (IsGltfPath(path) && GltfReaderEnabled() && ImportGltfFile(path, out, warnings, notMine, filesRead))
-      return true;
+    // A glTF file the reader of our own takes over needs no assimp; any other goes to assimp.
+    if (IsGltfPath(path) && GltfReaderEnabled()) {
+      std::string message;
+      switch (ImportGltfFile(path, out, warnings, message, filesRead)) {
+        case GltfImport::kImported:
+          return true;
+        case GltfImport::kDamaged:
+          error = DamagedGltf(message);
+          return false;
+        case GltfImport::kNotMine:
+          break;
+      }
+    }
     return ImportModelFile(path, out, warnings, error, leftovers, filesRead);
   }
   if (!LoadSceneFile(path, out, error)) return false;
@@ -86,8 +99,18 @@ bool ImportScene(const std::string& path, standin::SceneModel& out, ImportWarnin
 bool ImportSceneBytes(std::string_view bytes, standin::SceneModel& out, ImportWarnings& warnings,
                       std::string& error, ImportLeftovers* leftovers) {
   if (IsSceneDocument(bytes)) return LoadSceneDocument(bytes, out, error);
-  std::string notMine;
-  if (GltfReaderEnabled() && ImportGltfBytes(bytes, out, warnings, notMine)) return true;
+  if (GltfReaderEnabled()) {
+    std::string message;
+    switch (ImportGltfBytes(bytes, out, warnings, message)) {
+      case GltfImport::kImported:
+        return true;
+      case GltfImport::kDamaged:
+        error = DamagedGltf(message);
+        return false;
+      case GltfImport::kNotMine:
+        break;
+    }
+  }
   return ImportModelBytes(bytes, out, warnings, error, leftovers);
 }
 

@@ -106,7 +106,8 @@ float ReadLeFloat(const unsigned char* p) {
   return value;
 }
 
-bool SplitGltfContainer(std::string_view bytes, GltfContainer& out, std::string& reason) {
+bool SplitGltfContainer(std::string_view bytes, GltfContainer& out, GltfRefusal& refusal) {
+  std::string& reason = refusal.reason;
   out = GltfContainer();
   if (!LooksLikeGlb(bytes)) {
     out.json = bytes;
@@ -117,6 +118,7 @@ bool SplitGltfContainer(std::string_view bytes, GltfContainer& out, std::string&
   constexpr uint32_t kBinChunk = 0x004E4942;
   const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
   if (bytes.size() < 20) {
+    refusal.damaged = true;
     reason =
         "GLB of " + std::to_string(bytes.size()) + " bytes: shorter than its header and first chunk header";
     return false;
@@ -136,6 +138,7 @@ bool SplitGltfContainer(std::string_view bytes, GltfContainer& out, std::string&
     return false;
   }
   if (20 + jsonLength > bytes.size()) {
+    refusal.damaged = true;
     reason =
         "GLB JSON chunk at byte 12 of " + std::to_string(jsonLength) + " bytes runs past the end of the file";
     return false;
@@ -145,6 +148,7 @@ bool SplitGltfContainer(std::string_view bytes, GltfContainer& out, std::string&
   const uint64_t next = 20 + ((jsonLength + 3) & ~uint64_t{3});
   if (next >= bytes.size()) return true;
   if (next + 8 > bytes.size()) {
+    refusal.damaged = true;
     reason = "GLB chunk header at byte " + std::to_string(next) + " is cut short";
     return false;
   }
@@ -154,6 +158,7 @@ bool SplitGltfContainer(std::string_view bytes, GltfContainer& out, std::string&
     return false;
   }
   if (next + 8 + binLength > bytes.size()) {
+    refusal.damaged = true;
     reason = "GLB BIN chunk at byte " + std::to_string(next) + " of " + std::to_string(binLength) +
              " bytes runs past the end of the file";
     return false;

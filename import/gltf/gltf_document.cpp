@@ -97,15 +97,19 @@ bool ParseDocument(std::string_view text, Json& out, std::string& reason) {
 class DocumentReader {
  public:
   DocumentReader(const Json& root, const GltfContainer& container, const GltfBufferLoader& loadBuffer,
-                 GltfDocument& out, std::string& reason)
-      : root_(root), container_(container), loadBuffer_(loadBuffer), out_(out), reason_(reason) {}
+                 GltfDocument& out, GltfRefusal& refusal)
+      : root_(root), container_(container), loadBuffer_(loadBuffer), out_(out), refusal_(refusal) {}
 
   bool Read();
 
  private:
   bool Refuse(const std::string& where, const std::string& what) {
-    reason_ = where + ": " + what;
+    refusal_.reason = where + ": " + what;
     return false;
+  }
+  bool Damaged(const std::string& where, const std::string& what) {
+    refusal_.damaged = true;
+    return Refuse(where, what);
   }
 
   // The top-level array key (or lights), null when the file has none.
@@ -241,6 +245,7 @@ class DocumentReader {
   bool View(const Json& reference, const std::string& where, ViewData& out);
   bool Accessor(const Json& reference, const std::string& where, int components, bool indices,
                 GltfAccessor& out);
+  bool SparseInBounds(const Json& accessor, const Json& sparse, const std::string& where);
   bool Image(const Json& reference, const std::string& where, GltfTextureRef& out);
   bool TextureInfo(const Json& object, const char* key, const std::string& where, GltfTextureRef& out);
   bool Material(const Json& reference, const std::string& where, uint32_t& out);
@@ -254,7 +259,7 @@ class DocumentReader {
   const GltfContainer& container_;
   const GltfBufferLoader& loadBuffer_;
   GltfDocument& out_;
-  std::string& reason_;
+  GltfRefusal& refusal_;
 
   const Json* buffers_ = nullptr;
   const Json* views_ = nullptr;
@@ -309,8 +314,8 @@ bool DocumentReader::Buffer(const Json& reference, const std::string& where, Buf
     if (!loadBuffer_(name, bytes, why)) return Refuse(here, why);
   }
   if (bytes.size() < byteLength) {
-    return Refuse(here, "byteLength " + std::to_string(byteLength) + " but only " +
-                            std::to_string(bytes.size()) + " bytes to read");
+    return Damaged(here, "byteLength " + std::to_string(byteLength) + " but only " +
+                             std::to_string(bytes.size()) + " bytes to read");
   }
   bufferData_[i] = BufferData{bytes.substr(0, byteLength)};
   out = *bufferData_[i];
@@ -333,11 +338,11 @@ bool DocumentReader::View(const Json& reference, const std::string& where, ViewD
     return false;
   if (length == 0) return Refuse(here, "no byteLength");
   if (offset > data.bytes.size() || length > data.bytes.size() - offset) {
-    return Refuse(here, "bytes " + std::to_string(offset) + " to " + std::to_string(offset + length) +
-                            " lie outside its buffer of " + std::to_string(data.bytes.size()) + " bytes");
+    return Damaged(here, "bytes " + std::to_string(offset) + " to " + std::to_string(offset + length) +
+                             " lie outside its buffer of " + std::to_string(data.bytes.size()) + " bytes");
   }
   if (stride != 0 && (stride < 4 || stride > 252 || stride % 4 != 0))
-    return Refuse(here, "byteStride " + std::to_string(stride) + " out of range");
+    return Damaged(here, "byteStride " + std::to_string(stride) + " out of range");
   out.bytes = data.bytes.substr(offset, length);
   out.stride = static_cast<uint32_t>(stride);
   return true;
@@ -349,7 +354,11 @@ bool DocumentReader::Accessor(const Json& reference, const std::string& where, i
   const Json* accessor = Element("accessors", accessors_, reference, where, i);
   if (accessor == nullptr) return false;
   const std::string here = "accessors[" + std::to_string(i) + "]";
-  if (accessor->contains("sparse")) return Refuse(here, "sparse accessor");
+  if (const auto sparse = accessor->find("sparse"); sparse != accessor->end()) {
+    // Left to assimp, which reads the substitutions where the accessor says without asking.
+    if (!SparseInBounds(*accessor, *sparse, here)) return false;
+    return Refuse(here, "sparse accessor");
+  }
   if (!Common(*accessor, {}, here) ||
       !Types(*accessor, {{"min", Kind::kArray}, {"max", Kind::kArray}, {"normalized", Kind::kBool}}, here))
     return false;
@@ -381,22 +390,62 @@ bool DocumentReader::Accessor(const Json& reference, const std::string& where, i
   if (!View(*view, here, data)) return false;
   const uint64_t elementSize = componentSize * static_cast<uint64_t>(wanted);
   const uint64_t stride = data.stride != 0 ? data.stride : elementSize;
-  if (stride < elementSize) return Refuse(here, "byteStride smaller than an element");
+  if (stride < elementSize) return Damaged(here, "byteStride smaller than an element");
   const uint64_t viewLength = data.bytes.size();
   if (offset > viewLength || (count - 1) * stride + elementSize > viewLength - offset) {
-    return Refuse(here, std::to_string(count) + " elements " + std::to_string(stride) +
-                            " bytes apart from byte " + std::to_string(offset) +
-                            " run past the end of its view of " + std::to_string(viewLength) + " bytes");
+    return Damaged(here, std::to_string(count) + " elements " + std::to_string(stride) +
+                             " bytes apart from byte " + std::to_string(offset) +
+                             " run past the end of its view of " + std::to_string(viewLength) + " bytes");
   }
   // assimp's reader also wants every stride in full inside the view, wherever the first begins.
   if (count * stride > viewLength)
-    return Refuse(here,
-                  std::to_string(count) + " strides of " + std::to_string(stride) + " bytes exceed its view");
+    return Damaged(
+        here, std::to_string(count) + " strides of " + std::to_string(stride) + " bytes exceed its view");
   out.data = reinterpret_cast<const unsigned char*>(data.bytes.data()) + offset;
   out.count = static_cast<uint32_t>(count);
   out.stride = static_cast<uint32_t>(stride);
   out.componentType = static_cast<int>(componentType);
   out.components = wanted;
+  return true;
+}
+
+// Whether the sparse substitutions of an accessor lie inside their views (damaged if not).
+bool DocumentReader::SparseInBounds(const Json& accessor, const Json& sparse, const std::string& where) {
+  const std::string here = where + ".sparse";
+  const auto size = [](uint64_t componentType) -> uint64_t {
+    if (componentType == 5120 || componentType == 5121) return 1;
+    if (componentType == 5122 || componentType == 5123) return 2;
+    return componentType == 5125 || componentType == 5126 ? 4 : 0;
+  };
+  static const std::pair<const char*, uint64_t> kComponents[] = {
+      {"SCALAR", 1}, {"VEC2", 2}, {"VEC3", 3}, {"VEC4", 4}, {"MAT2", 4}, {"MAT3", 9}, {"MAT4", 16}};
+  uint64_t count = 0, accessorCount = 0, componentType = 0;
+  std::string type;
+  if (!sparse.is_object() || !Unsigned(sparse, "count", count, here) ||
+      !Unsigned(accessor, "count", accessorCount, where) ||
+      !Unsigned(accessor, "componentType", componentType, where) || !Text(accessor, "type", type, where))
+    return Damaged(here, "malformed");
+  uint64_t components = 0;
+  for (const auto& [name, n] : kComponents) components = type == name ? n : components;
+  const uint64_t valueSize = components * size(componentType);
+  const auto indices = sparse.find("indices");
+  const auto values = sparse.find("values");
+  if (count == 0 || count > accessorCount || valueSize == 0 || indices == sparse.end() ||
+      !indices->is_object() || values == sparse.end() || !values->is_object() ||
+      !indices->contains("bufferView") || !values->contains("bufferView"))
+    return Damaged(here, "malformed");
+  uint64_t indexType = 0, indexOffset = 0, valueOffset = 0;
+  if (!Unsigned(*indices, "componentType", indexType, here) ||
+      !Unsigned(*indices, "byteOffset", indexOffset, here) ||
+      !Unsigned(*values, "byteOffset", valueOffset, here) || size(indexType) == 0 || indexType == 5126)
+    return Damaged(here, "malformed");
+  ViewData indexView, valueView;
+  if (!View((*indices)["bufferView"], here, indexView) || !View((*values)["bufferView"], here, valueView))
+    return false;
+  if (indexOffset > indexView.bytes.size() ||
+      count * size(indexType) > indexView.bytes.size() - indexOffset ||
+      valueOffset > valueView.bytes.size() || count * valueSize > valueView.bytes.size() - valueOffset)
+    return Damaged(here, std::to_string(count) + " substitutions run past the end of their views");
   return true;
 }
 
@@ -887,11 +936,11 @@ bool DocumentReader::Read() {
 }  // namespace
 
 bool ReadGltfDocument(const GltfContainer& container, const GltfBufferLoader& loadBuffer, GltfDocument& out,
-                      std::string& reason) {
+                      GltfRefusal& refusal) {
   out = GltfDocument();
   Json root;
-  if (!ParseDocument(container.json, root, reason)) return false;
-  DocumentReader reader(root, container, loadBuffer, out, reason);
+  if (!ParseDocument(container.json, root, refusal.reason)) return false;
+  DocumentReader reader(root, container, loadBuffer, out, refusal);
   return reader.Read();
 }
 

@@ -21,11 +21,18 @@ bool EndsWithNoCase(const std::string& text, std::string_view end) {
   return true;
 }
 
-bool ImportContainer(const GltfContainer& container, const GltfBufferLoader& loadBuffer,
-                     standin::SceneModel& out, ImportWarnings& warnings, std::string& notMine) {
+GltfImport Refused(const GltfRefusal& refusal, std::string& message) {
+  message = refusal.reason;
+  return refusal.damaged ? GltfImport::kDamaged : GltfImport::kNotMine;
+}
+
+GltfImport ImportContainer(const GltfContainer& container, const GltfBufferLoader& loadBuffer,
+                           standin::SceneModel& out, ImportWarnings& warnings, std::string& message) {
   GltfDocument document;
-  if (!ReadGltfDocument(container, loadBuffer, document, notMine)) return false;
-  return BuildGltfScene(document, out, warnings, notMine);
+  GltfRefusal refusal;
+  if (!ReadGltfDocument(container, loadBuffer, document, refusal)) return Refused(refusal, message);
+  if (!BuildGltfScene(document, out, warnings, message)) return GltfImport::kNotMine;
+  return GltfImport::kImported;
 }
 
 }  // namespace
@@ -39,16 +46,17 @@ bool GltfReaderEnabled() {
   return viaAssimp == nullptr || *viaAssimp == '\0' || std::string_view(viaAssimp) == "0";
 }
 
-bool ImportGltfFile(const std::string& path, standin::SceneModel& out, ImportWarnings& warnings,
-                    std::string& notMine, FilesRead* filesRead) {
+GltfImport ImportGltfFile(const std::string& path, standin::SceneModel& out, ImportWarnings& warnings,
+                          std::string& message, FilesRead* filesRead) {
   out = standin::SceneModel();
   MappedFile file;
-  if (!file.Open(path, notMine)) return false;
+  if (!file.Open(path, message)) return GltfImport::kNotMine;
   GltfContainer container;
-  if (!SplitGltfContainer(file.Bytes(), container, notMine)) return false;
+  GltfRefusal refusal;
+  if (!SplitGltfContainer(file.Bytes(), container, refusal)) return Refused(refusal, message);
   if (!container.isGlb && !EndsWithNoCase(path, ".gltf")) {
-    notMine = "a .glb that is not a GLB";
-    return false;
+    message = "a .glb that is not a GLB";
+    return GltfImport::kNotMine;
   }
   // assimp opens a buffer's file as the folder of the model followed by the URI as written.
   const size_t slash = path.find_last_of("/\\");
@@ -68,25 +76,26 @@ bool ImportGltfFile(const std::string& path, standin::SceneModel& out, ImportWar
     if (std::find(opened.begin(), opened.end(), name) == opened.end()) opened.push_back(name);
     return true;
   };
-  if (!ImportContainer(container, loadBuffer, out, warnings, notMine)) return false;
-  if (filesRead != nullptr) *filesRead = std::move(opened);
-  return true;
+  const GltfImport outcome = ImportContainer(container, loadBuffer, out, warnings, message);
+  if (outcome == GltfImport::kImported && filesRead != nullptr) *filesRead = std::move(opened);
+  return outcome;
 }
 
-bool ImportGltfBytes(std::string_view bytes, standin::SceneModel& out, ImportWarnings& warnings,
-                     std::string& notMine) {
+GltfImport ImportGltfBytes(std::string_view bytes, standin::SceneModel& out, ImportWarnings& warnings,
+                           std::string& message) {
   out = standin::SceneModel();
   if (!LooksLikeGlb(bytes)) {
-    notMine = "not a GLB";
-    return false;
+    message = "not a GLB";
+    return GltfImport::kNotMine;
   }
   GltfContainer container;
-  if (!SplitGltfContainer(bytes, container, notMine)) return false;
+  GltfRefusal refusal;
+  if (!SplitGltfContainer(bytes, container, refusal)) return Refused(refusal, message);
   const GltfBufferLoader refuse = [](const std::string& uri, std::string_view&, std::string& reason) {
     reason = "buffer file '" + uri + "' beside a model read from memory";
     return false;
   };
-  return ImportContainer(container, refuse, out, warnings, notMine);
+  return ImportContainer(container, refuse, out, warnings, message);
 }
 
 }  // namespace cvm::import

@@ -42,14 +42,22 @@ struct GltfContainer {
   bool isGlb = false;
 };
 
+// Why a file is not read here: what and where, and whether the file is damaged (its own
+// numbers contradict it: a chunk, view or accessor reaching past the bytes it lies in), which
+// no reader can take as it stands, or merely holds what is left to assimp.
+struct GltfRefusal {
+  std::string reason;
+  bool damaged = false;
+};
+
 // True when bytes start like a binary glTF: "glTF" (any version; SplitGltfContainer checks it).
 bool LooksLikeGlb(std::string_view bytes);
 
 // Splits a GLB (when LooksLikeGlb) or takes a .gltf's bytes as its JSON text. A GLB must be
 // version 2, as long as its header says, with a JSON chunk first and at most a BIN chunk after
-// it, every chunk inside the file. False with reason naming what is wrong and at which byte
-// offset otherwise.
-bool SplitGltfContainer(std::string_view bytes, GltfContainer& out, std::string& reason);
+// it, every chunk inside the file. False with refusal naming what is wrong and at which byte
+// offset otherwise; damaged when a chunk runs past the end of the file.
+bool SplitGltfContainer(std::string_view bytes, GltfContainer& out, GltfRefusal& refusal);
 
 // The unsigned little-endian integers and floats of a glTF buffer, wherever they lie.
 inline uint32_t ReadLe32(const unsigned char* p) {

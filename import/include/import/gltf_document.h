@@ -100,11 +100,12 @@ struct GltfDocument {
 using GltfBufferLoader =
     std::function<bool(const std::string& uri, std::string_view& bytes, std::string& reason)>;
 
-// Reads the document of container. False with reason (what and where, e.g. "accessors[3]:
+// Reads the document of container. False with refusal (what and where, e.g. "accessors[3]:
 // sparse accessor") when the document holds anything the import does not take over exactly,
-// including every kind of damage: a reference out of range, a view outside its buffer, a
-// value of the wrong type, a node cycle.
+// which includes a reference out of range, a value of the wrong type and a node cycle;
+// damaged when a buffer is shorter than its byteLength, a view lies outside its buffer or an
+// accessor outside its view.
 bool ReadGltfDocument(const GltfContainer& container, const GltfBufferLoader& loadBuffer, GltfDocument& out,
-                      std::string& reason);
+                      GltfRefusal& refusal);
 
 }  // namespace cvm::import

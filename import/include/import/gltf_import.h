@@ -11,8 +11,9 @@
 // KHR_lights_punctual lights. KHR_materials_unlit and KHR_texture_transform change nothing here.
 // Left to assimp: any other extension (Draco, meshopt, ...), sparse or view-less accessors,
 // other attribute types, missing normals, other primitive modes, skins, morph targets,
-// animations, data URIs, glTF 1.0, and every kind of damage (references out of range, views
-// outside their buffer, indices out of range, cut-short GLB chunks, node cycles).
+// animations, data URIs, glTF 1.0, references out of range, indices out of range and node
+// cycles (which assimp reports or mends). A file whose chunks, views or accessors reach past
+// the bytes they lie in is refused as damaged, without asking assimp.
 #pragma once
 
 #include <string>
@@ -31,17 +32,25 @@ bool IsGltfPath(const std::string& path);
 // through assimp, to compare the two.
 bool GltfReaderEnabled();
 
-// Reads the glTF file at path into out (overwritten). True on success, with the warnings
-// ImportModelFile would give appended and filesRead (when given) listing the file and its
-// external buffers as ImportModelFile lists them. False when the file is left to
-// ImportModelFile: out is empty, warnings and filesRead untouched, and notMine says why,
-// naming the object and, for a GLB, the byte offset ("accessors[3]: sparse accessor").
-bool ImportGltfFile(const std::string& path, standin::SceneModel& out, ImportWarnings& warnings,
-                    std::string& notMine, FilesRead* filesRead = nullptr);
+enum class GltfImport {
+  kImported,  // out holds the scene
+  kNotMine,   // left to ImportModelFile / ImportModelBytes: message says why
+  kDamaged,   // the file contradicts itself; message says what and where, and no reader should try it
+};
+
+// Reads the glTF file at path into out (overwritten). kImported: the warnings ImportModelFile
+// would give are appended and filesRead (when given) lists the file and its external buffers as
+// ImportModelFile lists them. Otherwise out is empty, warnings and filesRead are untouched, and
+// message names the object and, for a GLB, the byte offset: why the file is left to assimp
+// ("accessors[3]: sparse accessor"), or where it is damaged ("accessors[0]: 1000 elements 12
+// bytes apart from byte 0 run past the end of its view of 60 bytes"; assimp's reader reads
+// such files out of bounds).
+GltfImport ImportGltfFile(const std::string& path, standin::SceneModel& out, ImportWarnings& warnings,
+                          std::string& message, FilesRead* filesRead = nullptr);
 
 // The same for a GLB's bytes in memory: a GLB whose buffers all lie in its binary chunk; any
 // other bytes are left to ImportModelBytes.
-bool ImportGltfBytes(std::string_view bytes, standin::SceneModel& out, ImportWarnings& warnings,
-                     std::string& notMine);
+GltfImport ImportGltfBytes(std::string_view bytes, standin::SceneModel& out, ImportWarnings& warnings,
+                           std::string& message);
 
 }  // namespace cvm::import
