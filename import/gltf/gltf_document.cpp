@@ -74,6 +74,10 @@ bool ParseDocument(std::string_view text, Json& out, std::string& reason) {
     }
     return true;
   };
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") {
+    reason = "the JSON text starts with a byte order mark";
+    return false;
+  }
   out = Json::parse(text.begin(), text.end(), check, false);
   if (out.is_discarded()) {
     reason = "the JSON text does not parse";
@@ -430,8 +434,8 @@ bool DocumentReader::SparseInBounds(const Json& accessor, const Json& sparse, co
   const uint64_t valueSize = components * size(componentType);
   const auto indices = sparse.find("indices");
   const auto values = sparse.find("values");
-  if (count == 0 || count > accessorCount || valueSize == 0 || indices == sparse.end() ||
-      !indices->is_object() || values == sparse.end() || !values->is_object() ||
+  if (count == 0 || count > accessorCount || count >= UINT32_MAX || valueSize == 0 ||
+      indices == sparse.end() || !indices->is_object() || values == sparse.end() || !values->is_object() ||
       !indices->contains("bufferView") || !values->contains("bufferView"))
     return Damaged(here, "malformed");
   uint64_t indexType = 0, indexOffset = 0, valueOffset = 0;
@@ -584,7 +588,10 @@ bool DocumentReader::Mesh(const Json& reference, const std::string& where, int32
     if (primitive.contains("targets")) return Refuse(at, "morph targets");
     uint64_t mode = 4;
     if (!Unsigned(primitive, "mode", mode, at)) return false;
-    if (mode != 4) return Refuse(at, "mode " + std::to_string(mode) + " (only triangle lists are read here)");
+    // Points and lines (modes 0 to 3) are read only to be counted and dropped, as the export
+    // keeps triangles only; strips and fans are left to assimp.
+    if (mode > 4)
+      return Refuse(at, "mode " + std::to_string(mode) + " (triangle strips and fans are not read here)");
     const auto attributes = primitive.find("attributes");
     if (attributes == primitive.end() || !attributes->is_object()) return Refuse(at, "no attributes");
     GltfPrimitive built;
@@ -621,20 +628,26 @@ bool DocumentReader::Mesh(const Json& reference, const std::string& where, int32
       }
     }
     if (!hasPositions) return Refuse(at, "no POSITION");
-    if (!hasNormals) return Refuse(at, "no NORMAL (assimp makes smooth normals for it)");
+    if (!hasNormals && mode == 4) return Refuse(at, "no NORMAL (assimp makes smooth normals for it)");
     const uint32_t vertices = built.positions.count;
-    bool same = built.normals.count == vertices && (!built.uvs || built.uvs->count == vertices) &&
+    bool same = (!hasNormals || built.normals.count == vertices) &&
+                (!built.uvs || built.uvs->count == vertices) &&
                 (!built.colors || built.colors->count == vertices);
     for (const GltfAccessor& other : others) same = same && other.count == vertices;
     if (!same) return Refuse(at, "attributes of different counts");
     if (const auto indices = primitive.find("indices"); indices != primitive.end()) {
       GltfAccessor accessor;
       if (!Accessor(*indices, at + ".indices", 1, true, accessor)) return false;
-      if (accessor.count % 3 != 0) return Refuse(at, "an index count that is not a multiple of 3");
       built.indices = accessor;
-    } else if (vertices % 3 != 0) {
-      return Refuse(at, "a vertex count that is not a multiple of 3");
     }
+    const uint32_t corners = built.indices ? built.indices->count : vertices;
+    built.mode = static_cast<uint32_t>(mode);
+    // The faces assimp's reader makes of the corners: triangles, points, lines, a loop, a strip.
+    static const uint32_t kCornersPerFace[] = {1, 2, 1, 1, 3};
+    built.faces = mode == 2 ? corners : mode == 3 ? corners - 1 : corners / kCornersPerFace[mode];
+    if (corners % kCornersPerFace[mode] != 0 || (mode >= 1 && mode <= 3 && corners < 2))
+      return Refuse(at,
+                    std::to_string(corners) + " corners, not whole faces of mode " + std::to_string(mode));
     built.material = kDefaultMaterial;
     if (const auto material = primitive.find("material"); material != primitive.end()) {
       if (!Material(*material, at, built.material)) return false;

@@ -54,8 +54,10 @@ GltfImport ImportGltfFile(const std::string& path, standin::SceneModel& out, Imp
   GltfContainer container;
   GltfRefusal refusal;
   if (!SplitGltfContainer(file.Bytes(), container, refusal)) return Refused(refusal, message);
-  if (!container.isGlb && !EndsWithNoCase(path, ".gltf")) {
-    message = "a .glb that is not a GLB";
+  // assimp picks its reader by the extension as well as the contents; a file whose two
+  // disagree is left to it.
+  if (container.isGlb != EndsWithNoCase(path, ".glb")) {
+    message = container.isGlb ? "a GLB under another extension" : "a .glb that is not a GLB";
     return GltfImport::kNotMine;
   }
   // assimp opens a buffer's file as the folder of the model followed by the URI as written.

@@ -180,9 +180,23 @@ inline uint32_t ReadIndex(const GltfAccessor& a, uint32_t k) {
   }
 }
 
+// Points and lines are dropped, but a vertex index out of range makes assimp's reader refuse or
+// mend the file, so it is left to that reader.
+bool IndicesInRange(const GltfPrimitive& p, const std::string& nodeName, std::string& reason) {
+  if (!p.indices) return true;
+  for (uint32_t i = 0; i < p.indices->count; ++i) {
+    if (ReadIndex(*p.indices, i) >= p.positions.count) {
+      reason = "node '" + nodeName + "': an index of points or lines out of range";
+      return false;
+    }
+  }
+  return true;
+}
+
 struct NodeMeshOut {
   standin::MeshModel mesh;
   std::vector<uint32_t> usedMaterials;
+  uint64_t droppedPrimitives = 0;
 };
 
 // The node's primitives merged as BuildNodeMesh merges assimp's meshes of them: every vertex of
@@ -192,9 +206,9 @@ bool BuildMesh(const std::vector<GltfPrimitive>& primitives, const NormalFix& fi
   uint64_t vertices = 0, triangles = 0;
   bool anyUvs = false, anyColors = false;
   for (const GltfPrimitive& p : primitives) {
-    const uint32_t corners = p.indices ? p.indices->count : p.positions.count;
+    if (p.mode != 4) continue;
     vertices += p.positions.count;
-    triangles += corners / 3;
+    triangles += p.faces;
     anyUvs = anyUvs || p.uvs.has_value();
     anyColors = anyColors || p.colors.has_value();
   }
@@ -214,6 +228,14 @@ bool BuildMesh(const std::vector<GltfPrimitive>& primitives, const NormalFix& fi
     mesh.colors->verts.reserve(vertices);
     mesh.colors->faces.reserve(triangles);
   }
+  if (triangles == 0) {
+    // Points and lines only: an empty mesh, as assimp's meshes of them give.
+    for (const GltfPrimitive& p : primitives) {
+      if (!IndicesInRange(p, nodeName, reason)) return false;
+      out.droppedPrimitives += p.faces;
+    }
+    return true;
+  }
   mesh.normals.emplace();
   standin::ExplicitNormalsModel& normals = *mesh.normals;
   normals.faceNormals.reserve(triangles);
@@ -223,6 +245,11 @@ bool BuildMesh(const std::vector<GltfPrimitive>& primitives, const NormalFix& fi
 
   for (size_t k = 0; k < primitives.size(); ++k) {
     const GltfPrimitive& p = primitives[k];
+    if (p.mode != 4) {
+      if (!IndicesInRange(p, nodeName, reason)) return false;
+      out.droppedPrimitives += p.faces;
+      continue;
+    }
     const auto used = std::find(out.usedMaterials.begin(), out.usedMaterials.end(), p.material);
     const auto materialId = static_cast<uint16_t>(used - out.usedMaterials.begin());
     if (used == out.usedMaterials.end()) out.usedMaterials.push_back(p.material);
@@ -300,6 +327,10 @@ bool AddNode(Builder& b, const GltfNode& node, const aiMatrix4x4& world, bool is
   if (hasMesh) {
     NodeMeshOut built;
     if (!BuildMesh(b.document.meshes[node.mesh], NormalFixFor(world), node.name, built, reason)) return false;
+    if (built.droppedPrimitives > 0) {
+      b.warnings.push_back("node '" + node.name + "': " + std::to_string(built.droppedPrimitives) +
+                           " points and lines dropped (only triangles are exported)");
+    }
     standin::NodeModel out = NewNode(node, world);
     out.material = NodeMaterial(built.usedMaterials, out.name, b.materials, b.model);
     out.object.kind = standin::ObjectKind::kMesh;

@@ -38,8 +38,10 @@ struct GltfAccessor {
 };
 
 struct GltfPrimitive {
+  uint32_t mode = 4;                    // 4 triangles; 0 points, 1 lines, 2 a line loop, 3 a line strip
+  uint32_t faces = 0;                   // the triangles, points or lines of its corners
   GltfAccessor positions;               // VEC3 floats
-  GltfAccessor normals;                 // VEC3 floats, as many as positions
+  GltfAccessor normals;                 // VEC3 floats, as many as positions (triangles only)
   std::optional<GltfAccessor> uvs;      // TEXCOORD_0: VEC2 floats
   std::optional<GltfAccessor> colors;   // COLOR_0: VEC3 or VEC4 floats
   std::optional<GltfAccessor> indices;  // unsigned scalars; none: every three positions

@@ -4,13 +4,14 @@
 // reader, triangulated, with smooth normals where a mesh has none, then converted); a file
 // holding anything that this reader does not take over exactly is left to ImportModelFile.
 //
-// Taken over: triangle lists with positions and normals (floats), texture coordinates set 0
+// Taken over: triangle lists with positions and normals (floats), points and lines (counted
+// and dropped with the warning ImportModelFile gives), texture coordinates set 0
 // and colour set 0 (floats), indices of any unsigned size; nodes with matrices or TRS and
 // extras; materials with their base colour, emissive colour, roughness, two-sidedness and their
 // base colour, emissive and normal textures (files, or images in the file's buffers); cameras;
 // KHR_lights_punctual lights. KHR_materials_unlit and KHR_texture_transform change nothing here.
 // Left to assimp: any other extension (Draco, meshopt, ...), sparse or view-less accessors,
-// other attribute types, missing normals, other primitive modes, skins, morph targets,
+// other attribute types, triangles without normals, strips and fans, skins, morph targets,
 // animations, data URIs, glTF 1.0, references out of range, indices out of range and node
 // cycles (which assimp reports or mends). A file whose chunks, views or accessors reach past
 // the bytes they lie in is refused as damaged, without asking assimp.
