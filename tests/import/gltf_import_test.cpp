@@ -302,6 +302,23 @@ TEST(GltfReader, GivesWhatAssimpGivesForGeneratedFiles) {
          d.json["meshes"][1]["primitives"][0]["mode"] = 3;
          d.json["meshes"][1]["primitives"][0]["attributes"].erase("NORMAL");
        }},
+      {"an orthographic camera on a node with a matrix",
+       [](Document& d) {
+         d.json["cameras"].push_back(
+             {{"type", "orthographic"}, {"orthographic", {{"xmag", 2}, {"ymag", 1}}}});
+         d.json["nodes"][1]["camera"] = 1;
+       }},
+      {"a texture of coordinate set 1",
+       [](Document& d) {
+         d.json["meshes"][0]["primitives"][0]["attributes"]["TEXCOORD_1"] =
+             d.json["meshes"][0]["primitives"][0]["attributes"]["TEXCOORD_0"];
+         d.json["materials"][1]["pbrMetallicRoughness"]["baseColorTexture"]["texCoord"] = 1;
+       }},
+      {"a light and a camera on the root",
+       [](Document& d) {
+         d.json["nodes"][0]["camera"] = 0;
+         d.json["nodes"][0]["extensions"]["KHR_lights_punctual"]["light"] = 2;
+       }},
       {"materials no primitive uses",
        [](Document& d) {
          d.json["materials"].push_back({{"name", "Spare"}});
