@@ -202,7 +202,7 @@ class DocumentReader {
   }
 
   // assimp's reader refuses a file in which a member it reads has the wrong type.
-  enum class Kind { kString, kUnsigned, kNumber, kBool, kObject, kArray };
+  enum class Kind { kString, kUnsigned, kNumber, kBool, kObject, kArray, kNumbers };
   bool Types(const Json& object, std::initializer_list<std::pair<const char*, Kind>> members,
              const std::string& where) {
     for (const auto& [key, kind] : members) {
@@ -228,15 +228,21 @@ class DocumentReader {
         case Kind::kArray:
           ok = found->is_array();
           break;
+        case Kind::kNumbers:
+          ok = found->is_array() &&
+               std::all_of(found->begin(), found->end(), [](const Json& v) { return v.is_number(); });
+          break;
       }
       if (!ok) return Refuse(where, std::string(key) + " has the wrong type");
     }
     return true;
   }
-  // What every object may hold: a name, extensions (each an object) and extras; the
-  // extensions other than allowed are refused.
+  // What every object may hold: a name, extensions (each an object) and extras (an object);
+  // the extensions other than allowed are refused.
   bool Common(const Json& object, std::initializer_list<const char*> allowed, const std::string& where) {
-    if (!Types(object, {{"name", Kind::kString}, {"extensions", Kind::kObject}}, where)) return false;
+    if (!Types(object, {{"name", Kind::kString}, {"extensions", Kind::kObject}, {"extras", Kind::kObject}},
+               where))
+      return false;
     if (!OnlyExtensions(object, allowed, where)) return false;
     if (const auto extensions = object.find("extensions"); extensions != object.end()) {
       for (const auto& item : extensions->items())
@@ -364,7 +370,8 @@ bool DocumentReader::Accessor(const Json& reference, const std::string& where, i
     return Refuse(here, "sparse accessor");
   }
   if (!Common(*accessor, {}, here) ||
-      !Types(*accessor, {{"min", Kind::kArray}, {"max", Kind::kArray}, {"normalized", Kind::kBool}}, here))
+      !Types(*accessor, {{"min", Kind::kNumbers}, {"max", Kind::kNumbers}, {"normalized", Kind::kBool}},
+             here))
     return false;
   const auto view = accessor->find("bufferView");
   if (view == accessor->end()) return Refuse(here, "no bufferView");
@@ -501,6 +508,18 @@ bool DocumentReader::TextureInfo(const Json& object, const char* key, const std:
     return false;
   uint64_t texCoord = 0;
   if (!Unsigned(*info, "texCoord", texCoord, here)) return false;
+  const auto extensions = info->find("extensions");
+  const auto transformAt =
+      extensions != info->end() ? extensions->find("KHR_texture_transform") : info->end();
+  if (extensions != info->end() && transformAt != extensions->end()) {
+    const Json& transform = *transformAt;
+    const std::string transformWhere = here + ".extensions.KHR_texture_transform";
+    float pair[2];
+    if (!Floats(transform, "offset", pair, 2, transformWhere) ||
+        !Floats(transform, "scale", pair, 2, transformWhere) ||
+        !Types(transform, {{"rotation", Kind::kNumber}, {"texCoord", Kind::kUnsigned}}, transformWhere))
+      return false;
+  }
   const auto index = info->find("index");
   if (index == info->end()) return Refuse(here, "no index");
   uint32_t t = 0;
@@ -574,7 +593,7 @@ bool DocumentReader::Mesh(const Json& reference, const std::string& where, int32
   if (meshRead_[i] != 0) return true;
   meshRead_[i] = 1;
   const std::string here = "meshes[" + std::to_string(i) + "]";
-  if (!Common(*mesh, {}, here) || !Types(*mesh, {{"weights", Kind::kArray}}, here)) return false;
+  if (!Common(*mesh, {}, here) || !Types(*mesh, {{"weights", Kind::kNumbers}}, here)) return false;
   const auto primitives = mesh->find("primitives");
   if (primitives == mesh->end()) return true;
   if (!primitives->is_array()) return Refuse(here, "primitives is not an array");
@@ -596,6 +615,7 @@ bool DocumentReader::Mesh(const Json& reference, const std::string& where, int32
     if (attributes == primitive.end() || !attributes->is_object()) return Refuse(at, "no attributes");
     GltfPrimitive built;
     bool hasPositions = false, hasNormals = false;
+    unsigned texcoordSets = 0;  // bit n: TEXCOORD_n
     std::vector<GltfAccessor> others;
     for (const auto& attribute : attributes->items()) {
       const std::string& name = attribute.key();
@@ -610,16 +630,21 @@ bool DocumentReader::Mesh(const Json& reference, const std::string& where, int32
       } else if (name == "TEXCOORD_0") {
         if (!Accessor(attribute.value(), attributeWhere, 2, false, accessor)) return false;
         built.uvs = accessor;
+        texcoordSets |= 1u;
       } else if (name == "COLOR_0") {
         uint32_t a = 0;
         if (Element("accessors", accessors_, attribute.value(), attributeWhere, a) == nullptr) return false;
-        const int components = (*accessors_)[a].value("type", std::string()) == "VEC4" ? 4 : 3;
+        const auto type = (*accessors_)[a].find("type");
+        const bool four =
+            type != (*accessors_)[a].end() && type->is_string() && type->get<std::string>() == "VEC4";
+        const int components = four ? 4 : 3;
         if (!Accessor(attribute.value(), attributeWhere, components, false, accessor)) return false;
         built.colors = accessor;
       } else if (name.size() == 10 && name.compare(0, 9, "TEXCOORD_") == 0 && name[9] >= '1' &&
                  name[9] <= '7') {
         if (!Accessor(attribute.value(), attributeWhere, 2, false, accessor)) return false;
         others.push_back(accessor);
+        texcoordSets |= 1u << (name[9] - '0');
       } else if (name == "TANGENT") {
         if (!Accessor(attribute.value(), attributeWhere, 4, false, accessor)) return false;
         others.push_back(accessor);
@@ -628,6 +653,8 @@ bool DocumentReader::Mesh(const Json& reference, const std::string& where, int32
       }
     }
     if (!hasPositions) return Refuse(at, "no POSITION");
+    // assimp's reader refuses sets that do not run from 0 without a gap.
+    if ((texcoordSets & (texcoordSets + 1)) != 0) return Refuse(at, "texture coordinate sets with a gap");
     if (!hasNormals && mode == 4) return Refuse(at, "no NORMAL (assimp makes smooth normals for it)");
     const uint32_t vertices = built.positions.count;
     bool same = (!hasNormals || built.normals.count == vertices) &&
@@ -859,7 +886,8 @@ bool DocumentReader::Read() {
              {{"version", Kind::kString},
               {"generator", Kind::kString},
               {"copyright", Kind::kString},
-              {"minVersion", Kind::kString}},
+              {"minVersion", Kind::kString},
+              {"extras", Kind::kObject}},
              "asset"))
     return false;
   const auto version = asset->find("version");
