@@ -219,14 +219,16 @@ bool BuildMesh(const std::vector<GltfPrimitive>& primitives, const NormalFix& fi
   standin::MeshModel& mesh = out.mesh;
   mesh.vertices.reserve(vertices);
   mesh.faces.reserve(triangles);
+  // Texture and colour vertices run parallel to the vertices: a face's vertex indices serve
+  // them, and no faces of their own are kept.
   if (anyUvs) {
     mesh.tverts.reserve(vertices);
-    mesh.tvFaces.reserve(triangles);
+    mesh.tvFacesAreVertexFaces = true;
   }
   if (anyColors) {
     mesh.colors.emplace();
     mesh.colors->verts.reserve(vertices);
-    mesh.colors->faces.reserve(triangles);
+    mesh.colors->facesAreVertexFaces = true;
   }
   if (triangles == 0) {
     // Points and lines only: an empty mesh, as assimp's meshes of them give.
@@ -277,9 +279,6 @@ bool BuildMesh(const std::vector<GltfPrimitive>& primitives, const NormalFix& fi
       const MeshFace face{{a, b, c}, 0u, flags};
       mesh.faces.push_back(face);
       normals.faceNormals.push_back(FaceNormal(mesh.vertices[a], mesh.vertices[b], mesh.vertices[c]));
-      const TVFace parallel{{a, b, c}};
-      if (anyUvs) mesh.tvFaces.push_back(parallel);
-      if (anyColors) mesh.colors->faces.push_back(parallel);
     };
     const auto base = static_cast<uint32_t>(mesh.vertices.size());
     for (uint32_t v = 0; v < p.positions.count; ++v) addVertex(v);
