@@ -28,8 +28,10 @@ std::string CheckSceneDocument(const uint8_t* data, size_t size);
 std::string CheckSceneModel(const standin::SceneModel& model, uint32_t hash);
 
 // Model-file path: the bytes are a model file of a kind assimp tells from its contents (GLB,
-// OBJ, PLY, STL among them). The staged import either refuses them with a message or gives a
-// model that CheckSceneModel holds to what it says.
+// OBJ, PLY, STL among them). A GLB goes to the glTF reader first: what it takes, assimp must read
+// alike; what it finds damaged it refuses with a message. The rest goes to the staged import,
+// which either refuses them with a message or gives a model that CheckSceneModel holds to what
+// it says.
 std::string CheckModelFile(const uint8_t* data, size_t size);
 
 // The hash of an input from which the checks pick their export options.

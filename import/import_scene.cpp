@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "import/assimp_import.h"
+#include "import/gltf_import.h"
 #include "import/scene_document.h"
 
 namespace cvm::import {
@@ -22,6 +23,10 @@ size_t StringEnd(std::string_view text, size_t at) {
     }
   }
   return std::string_view::npos;
+}
+
+std::string DamagedGltf(const std::string& what) {
+  return "damaged glTF file: " + what + " (the file is probably cut short or corrupt)";
 }
 
 }  // namespace
@@ -70,7 +75,22 @@ bool IsSceneDocument(std::string_view bytes) {
 
 bool ImportScene(const std::string& path, standin::SceneModel& out, ImportWarnings& warnings,
                  std::string& error, ImportLeftovers* leftovers, FilesRead* filesRead) {
-  if (!IsSceneDocumentPath(path)) return ImportModelFile(path, out, warnings, error, leftovers, filesRead);
+  if (!IsSceneDocumentPath(path)) {
+    // A glTF file the reader of our own takes over needs no assimp; any other goes to assimp.
+    if (IsGltfPath(path) && GltfReaderEnabled()) {
+      std::string message;
+      switch (ImportGltfFile(path, out, warnings, message, filesRead)) {
+        case GltfImport::kImported:
+          return true;
+        case GltfImport::kDamaged:
+          error = DamagedGltf(message);
+          return false;
+        case GltfImport::kNotMine:
+          break;
+      }
+    }
+    return ImportModelFile(path, out, warnings, error, leftovers, filesRead);
+  }
   if (!LoadSceneFile(path, out, error)) return false;
   if (filesRead != nullptr) *filesRead = {path};
   return true;
@@ -79,6 +99,18 @@ bool ImportScene(const std::string& path, standin::SceneModel& out, ImportWarnin
 bool ImportSceneBytes(std::string_view bytes, standin::SceneModel& out, ImportWarnings& warnings,
                       std::string& error, ImportLeftovers* leftovers) {
   if (IsSceneDocument(bytes)) return LoadSceneDocument(bytes, out, error);
+  if (GltfReaderEnabled()) {
+    std::string message;
+    switch (ImportGltfBytes(bytes, out, warnings, message)) {
+      case GltfImport::kImported:
+        return true;
+      case GltfImport::kDamaged:
+        error = DamagedGltf(message);
+        return false;
+      case GltfImport::kNotMine:
+        break;
+    }
+  }
   return ImportModelBytes(bytes, out, warnings, error, leftovers);
 }
 

@@ -47,18 +47,18 @@ bool CountMeshes(const aiScene& scene, const aiNode& node, MeshTotals& totals, s
   return true;
 }
 
+}  // namespace
+
 Point3 FaceNormal(const Point3& a, const Point3& b, const Point3& c) {
   return Normalize(CrossProd(b - a, c - b));
 }
 
-Point3 FixNormal(const NormalFix& fix, const aiVector3D& n) {
-  if (!fix.apply) return ToPoint3(n);
+Point3 FixNormal(const NormalFix& fix, const Point3& n) {
+  if (!fix.apply) return n;
   double out[3];
   for (int r = 0; r < 3; ++r) out[r] = fix.m[r][0] * n.x + fix.m[r][1] * n.y + fix.m[r][2] * n.z;
   return Normalize({static_cast<float>(out[0]), static_cast<float>(out[1]), static_cast<float>(out[2])});
 }
-
-}  // namespace
 
 NormalFix NormalFixFor(const aiMatrix4x4& world) {
   const double l[3][3] = {
@@ -143,7 +143,7 @@ bool BuildNodeMesh(const aiScene& scene, const aiNode& node, const NormalFix& no
     if (mesh.normals) {
       for (unsigned v = 0; v < source.mNumVertices; ++v) {
         mesh.normals->AddVertex(true);
-        mesh.normals->AddEntry({FixNormal(normalFix, source.mNormals[v]), 0});
+        mesh.normals->AddEntry({FixNormal(normalFix, ToPoint3(source.mNormals[v])), 0});
       }
     }
     if (totals.anyUvs) {

@@ -23,12 +23,6 @@ aiMatrix4x4 FrameLookingAlong(const aiVector3D& position, aiVector3D direction, 
                      1);
 }
 
-std::string FormatFloat(double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.9g", value);
-  return text;
-}
-
 std::string MetadataValue(const aiMetadataEntry& entry) {
   switch (entry.mType) {
     case AI_BOOL:
@@ -38,14 +32,14 @@ std::string MetadataValue(const aiMetadataEntry& entry) {
     case AI_UINT64:
       return std::to_string(*static_cast<const uint64_t*>(entry.mData));
     case AI_FLOAT:
-      return FormatFloat(*static_cast<const float*>(entry.mData));
+      return FormatMetadataFloat(*static_cast<const float*>(entry.mData));
     case AI_DOUBLE:
-      return FormatFloat(*static_cast<const double*>(entry.mData));
+      return FormatMetadataFloat(*static_cast<const double*>(entry.mData));
     case AI_AISTRING:
       return static_cast<const aiString*>(entry.mData)->C_Str();
     case AI_AIVECTOR3D: {
       const auto& v = *static_cast<const aiVector3D*>(entry.mData);
-      return FormatFloat(v.x) + " " + FormatFloat(v.y) + " " + FormatFloat(v.z);
+      return FormatMetadataFloat(v.x) + " " + FormatMetadataFloat(v.y) + " " + FormatMetadataFloat(v.z);
     }
     default:
       return std::string();
@@ -53,6 +47,12 @@ std::string MetadataValue(const aiMetadataEntry& entry) {
 }
 
 }  // namespace
+
+std::string FormatMetadataFloat(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.9g", value);
+  return text;
+}
 
 standin::LightModel ConvertLight(const aiLight& light, bool& wasApproximated) {
   standin::LightModel out;

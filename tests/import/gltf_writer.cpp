@@ -95,12 +95,10 @@ std::string WriteGltf(const std::string& dir, const std::string& name, const Glt
   return path;
 }
 
-std::string WriteGlb(const std::string& dir, const std::string& name, const GltfScene& scene) {
-  std::vector<uint8_t> buffer;
-  Json doc = BuildGltf(scene, buffer);
-  if (!buffer.empty()) doc["buffers"] = {{{"byteLength", buffer.size()}}};
-  std::string json = doc.dump();
+std::vector<uint8_t> GlbBytes(const std::string& text, const std::vector<uint8_t>& binary) {
+  std::string json = text;
   json.resize((json.size() + 3) / 4 * 4, ' ');
+  std::vector<uint8_t> buffer = binary;
   buffer.resize((buffer.size() + 3) / 4 * 4, 0);
   // Header (magic "glTF", version 2, length), then the JSON chunk and the binary chunk.
   std::vector<uint8_t> bytes;
@@ -115,8 +113,15 @@ std::string WriteGlb(const std::string& dir, const std::string& name, const Gltf
     AppendU32(bytes, 0x004E4942);
     bytes.insert(bytes.end(), buffer.begin(), buffer.end());
   }
+  return bytes;
+}
+
+std::string WriteGlb(const std::string& dir, const std::string& name, const GltfScene& scene) {
+  std::vector<uint8_t> buffer;
+  Json doc = BuildGltf(scene, buffer);
+  if (!buffer.empty()) doc["buffers"] = {{{"byteLength", buffer.size()}}};
   const std::string path = dir + "/" + name + ".glb";
-  WriteBytes(path, bytes);
+  WriteBytes(path, GlbBytes(doc.dump(), buffer));
   return path;
 }
 

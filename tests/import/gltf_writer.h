@@ -36,4 +36,8 @@ std::string WriteGltf(const std::string& dir, const std::string& name, const Glt
 // Writes the same scene as one binary glTF, dir/name.glb; returns its path.
 std::string WriteGlb(const std::string& dir, const std::string& name, const GltfScene& scene);
 
+// The bytes of a binary glTF of a JSON text (padded with spaces) and a binary chunk (padded
+// with zeros; none when empty), lengths as the container gives them.
+std::vector<uint8_t> GlbBytes(const std::string& json, const std::vector<uint8_t>& binary);
+
 }  // namespace cvm::test

@@ -35,4 +35,7 @@ aiMatrix4x4 CameraFrame(const aiCamera& camera);
 // node without metadata.
 std::string NodeUserText(const aiNode& node);
 
+// A floating-point metadata value as user text writes it: "%.9g", enough to read back a float.
+std::string FormatMetadataFloat(double value);
+
 }  // namespace cvm::import
