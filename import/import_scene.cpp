@@ -29,6 +29,24 @@ std::string DamagedGltf(const std::string& what) {
   return "damaged glTF file: " + what + " (the file is probably cut short or corrupt)";
 }
 
+// A model file's bytes: a GLB the glTF reader takes over goes no further; any other goes to assimp.
+bool ImportModelFileBytes(std::string_view bytes, standin::SceneModel& out, ImportWarnings& warnings,
+                          std::string& error, ImportLeftovers* leftovers) {
+  if (GltfReaderEnabled()) {
+    std::string message;
+    switch (ImportGltfBytes(bytes, out, warnings, message)) {
+      case GltfImport::kImported:
+        return true;
+      case GltfImport::kDamaged:
+        error = DamagedGltf(message);
+        return false;
+      case GltfImport::kNotMine:
+        break;
+    }
+  }
+  return ImportModelBytes(bytes, out, warnings, error, leftovers);
+}
+
 }  // namespace
 
 bool IsSceneDocumentPath(const std::string& path) {
@@ -99,25 +117,13 @@ bool ImportScene(const std::string& path, standin::SceneModel& out, ImportWarnin
 bool ImportSceneBytes(std::string_view bytes, standin::SceneModel& out, ImportWarnings& warnings,
                       std::string& error, ImportLeftovers* leftovers) {
   if (IsSceneDocument(bytes)) return LoadSceneDocument(bytes, out, error);
-  if (GltfReaderEnabled()) {
-    std::string message;
-    switch (ImportGltfBytes(bytes, out, warnings, message)) {
-      case GltfImport::kImported:
-        return true;
-      case GltfImport::kDamaged:
-        error = DamagedGltf(message);
-        return false;
-      case GltfImport::kNotMine:
-        break;
-    }
-  }
-  return ImportModelBytes(bytes, out, warnings, error, leftovers);
+  return ImportModelFileBytes(bytes, out, warnings, error, leftovers);
 }
 
 bool ImportSceneBytesInPlace(std::string& bytes, standin::SceneModel& out, ImportWarnings& warnings,
                              std::string& error, ImportLeftovers* leftovers) {
   if (IsSceneDocument(bytes)) return LoadSceneDocumentInPlace(bytes, out, error);
-  return ImportModelBytes(bytes, out, warnings, error, leftovers);
+  return ImportModelFileBytes(bytes, out, warnings, error, leftovers);
 }
 
 }  // namespace cvm::import
