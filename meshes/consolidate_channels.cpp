@@ -53,24 +53,21 @@ void ConsolidateChannels(GatheredMesh& gathered, const ExportOptions& options,
                          ConsolidationProgress& progress, ChannelScratch& scratch, MeshChannels& channels,
                          TaskRunner* runner) {
   if (runner == nullptr || gathered.positions.CornerCount() < kParallelSortCorners) {
-    ConsolidateNormals(gathered, progress, scratch.normals, channels);
-    ConsolidatePositions(gathered, options, progress, scratch.positions, channels);
-    ConsolidateTextureCoordinates(gathered, progress, scratch.textureCoordinates, channels);
+    ConsolidateNormals(gathered, progress, scratch.here, channels);
+    ConsolidatePositions(gathered, options, progress, scratch.here, channels);
+    ConsolidateTextureCoordinates(gathered, progress, scratch.here, channels);
     return;
   }
-  // The sorts read only the position and texture-coordinate values and write only their
-  // scratches; the normal pass touches neither.
+  // A sort reads only its channel's values and writes only its scratch; the pass beside it
+  // touches neither. The normal pass leaves its scratch free for the texture coordinates' sort.
   SortedValues positions;
   SortedValues textureCoordinates;
+  runner->RunBeside([&] { positions = SortPositionValues(gathered, options, scratch.beside); },
+                    [&] { ConsolidateNormals(gathered, progress, scratch.here, channels); });
   runner->RunBeside(
-      [&] {
-        positions = SortPositionValues(gathered, options, scratch.positions);
-        textureCoordinates = SortChannelValues(gathered.textureCoordinates, scratch.textureCoordinates);
-      },
-      [&] { ConsolidateNormals(gathered, progress, scratch.normals, channels); });
-  ConsolidatePositions(gathered, options, progress, scratch.positions, channels, &positions);
-  ConsolidateTextureCoordinates(gathered, progress, scratch.textureCoordinates, channels,
-                                &textureCoordinates);
+      [&] { textureCoordinates = SortChannelValues(gathered.textureCoordinates, scratch.here); },
+      [&] { ConsolidatePositions(gathered, options, progress, scratch.beside, channels, &positions); });
+  ConsolidateTextureCoordinates(gathered, progress, scratch.here, channels, &textureCoordinates);
 }
 
 }  // namespace cvm

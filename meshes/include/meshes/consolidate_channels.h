@@ -11,12 +11,12 @@
 
 namespace cvm {
 
-// Working memory of the passes of a mesh, one per channel (their sorts may run at the same
-// time), kept from one mesh to the next.
+// Working memory of the passes of a mesh, kept from one mesh to the next. Passes run one after
+// the other in the first; with a runner, a sort runs beside a pass in the second, so the memory
+// of two passes is ever in use, not that of three.
 struct ChannelScratch {
-  ConsolidationScratch normals;
-  ConsolidationScratch positions;
-  ConsolidationScratch textureCoordinates;
+  ConsolidationScratch here;
+  ConsolidationScratch beside;
 };
 
 // The normal channel, sorted (ConsolidateSorted), and the encodings of its values.
@@ -38,9 +38,10 @@ SortedValues SortPositionValues(const GatheredMesh& gathered, const ExportOption
                                 ConsolidationScratch& scratch);
 
 // The three passes in turn; gathered's channels are empty afterwards. With a runner and a mesh of
-// at least kParallelSortCorners corners, the position and texture-coordinate values are sorted
-// beside the normal pass; every pass is finished on the calling thread, in order, so the texts
-// and the channels are those of the passes run one after the other.
+// at least kParallelSortCorners corners, the position values are sorted beside the normal pass
+// and the texture-coordinate values beside the position pass; every pass is finished on the
+// calling thread, in order, so the texts and the channels are those of the passes run one after
+// the other.
 void ConsolidateChannels(GatheredMesh& gathered, const ExportOptions& options,
                          ConsolidationProgress& progress, ChannelScratch& scratch, MeshChannels& channels,
                          TaskRunner* runner = nullptr);
