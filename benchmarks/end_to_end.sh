@@ -7,7 +7,7 @@
 # (written by --dump-scene) and its .cvm, runs in turn, RUNS rounds (default 5):
 #   cvmexport on the 1M GLB (also with --no-memory-tuning, and read through assimp instead of its
 #   own glTF reader), `assimp export` of it to binary PLY, gltfpack on it, cvmexport on the 4M
-#   GLB, cvmexport on the scene document, cvmdump --json and cvmdump on the .cvm;
+#   GLB (also untuned), cvmexport on the scene document, cvmdump --json and cvmdump on the .cvm;
 # then cvm_bench's 1M-face export (smooth mesh, RunExport with the runner), alternating with
 # BASELINE_BUILD's cvm_bench when one is given (a build of the version to compare with).
 # Prints the median wall time and peak resident memory of each, then every target with
@@ -67,7 +67,7 @@ bench_total() {
     awk '/RunExport total/ { alone = $3; sub(/.*runner /, ""); print $1 + 0, alone; exit }'
 }
 
-names="export1m untuned viaassimp assimp gltfpack export4m document json summary"
+names="export1m untuned viaassimp assimp gltfpack export4m untuned4m document json summary"
 for name in $names bench base; do rm -f "$work/$name.log"; done
 echo "end to end: $(nproc) cores, $(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo)," \
   "$runs rounds, load average $(cut -d' ' -f1-3 /proc/loadavg)"
@@ -82,6 +82,7 @@ while [ "$round" -lt "$runs" ]; do
   measure assimp assimp export "$glb1" "$work/out.ply" -fplyb
   measure gltfpack gltfpack -i "$glb1" -o "$work/out.glb"
   measure export4m "$cvmexport" "$glb4" -o "$work/out4m.cvm" --quiet
+  measure untuned4m "$cvmexport" "$glb4" -o "$work/untuned4m.cvm" --quiet --no-memory-tuning
   measure document "$cvmexport" "$doc" -o "$work/outdoc.cvm" --quiet
   measure json "$cvmdump" "$cvm" --json
   measure summary "$cvmdump" "$cvm"
@@ -107,6 +108,7 @@ row "  read through assimp" viaassimp
 row "assimp export 1M GLB -fplyb" assimp
 row "gltfpack 1M GLB" gltfpack
 row "cvmexport 4M GLB ($(mib "$glb4") MB)" export4m
+row "  with --no-memory-tuning" untuned4m
 row "cvmexport scene document ($(mib "$doc") MB)" document
 row "cvmdump --json ($(mib "$cvm") MB .cvm)" json
 row "cvmdump" summary
@@ -128,6 +130,8 @@ target "1M GLB: cvmexport / assimp export" "$(ratio "$e1" "$(median assimp 1)")"
 target "1M GLB: cvmexport / gltfpack" "$(ratio "$e1" "$(median gltfpack 1)")" 0.5
 target "1M GLB: cvmexport peak memory / GLB size" "$(ratio "$(median export1m 2)" "$glb1_kib")" 3
 target "4M / 1M GLB: time per triangle" "$(ratio "$(median export4m 1)" "$(awk -v t="$e1" 'BEGIN { print 4 * t }')")" 1.25
+target "  both with --no-memory-tuning" \
+  "$(ratio "$(median untuned4m 1)" "$(awk -v t="$(median untuned 1)" 'BEGIN { print 4 * t }')")" 1.25
 target "scene document / GLB: time" "$(ratio "$(median document 1)" "$e1")" 3
 target "scene document: peak memory / document size" "$(ratio "$(median document 2)" "$doc_kib")" 2
 target "cvmdump --json / export of the same model" "$(ratio "$(median json 1)" "$e1")" 2
