@@ -23,6 +23,18 @@ using json = nlohmann::ordered_json;
 using format::Extent;
 using format::Field;
 
+// The number that stands for a finite float other than -0 in the JSON form: the shortest decimal
+// that reads back as the float, carried as the double nearest to it so the JSON shows those
+// digits; if that double would round to another float, the exact value.
+double JsonNumberOf(float value) {
+  char digits[32];
+  const auto written = std::to_chars(digits, digits + sizeof digits, value);
+  double shortest = value;
+  std::from_chars(digits, written.ptr, shortest);
+  if (static_cast<float>(shortest) != value) shortest = value;
+  return shortest;
+}
+
 template <typename E>
 json EntryToJson(const typename E::Value& value);
 template <>
@@ -149,7 +161,7 @@ class JsonStreamWriter : public format::IgnoresRules {
     return Put(f, [&](int) { Whole(value); });
   }
   size_t F32(const Field& f, float value) {
-    return Put(f, [&](int) { Scalar(FloatToJson(value)); });
+    return Put(f, [&](int) { Float(value); });
   }
   size_t Vec3(const Field& f, const reader::Vec3& v) {
     return Put(f, [&](int depth) { Entry<format::Vec3Element>(v, depth); });
@@ -253,7 +265,43 @@ class JsonStreamWriter : public format::IgnoresRules {
       left -= n;
     }
   }
+  // Lead (or nothing for '\0'), a line break and the indentation of depth, in one copy: the
+  // lists of a large mesh are mostly these.
+  template <char Lead>
+  struct LineText {
+    static constexpr size_t kSpaces = 128;
+    constexpr LineText() : text{} {
+      text[0] = Lead;
+      text[1] = '\n';
+      for (size_t i = 2; i < sizeof text; ++i) text[i] = ' ';
+    }
+    char text[2 + kSpaces];
+  };
+  template <char Lead>
+  void Break(int depth) {
+    static constexpr LineText<Lead> kLine;
+    const size_t spaces = static_cast<size_t>(depth) * 2;
+    const char* from = Lead == '\0' ? kLine.text + 1 : kLine.text;
+    const size_t lead = Lead == '\0' ? 1 : 2;
+    if (spaces <= LineText<Lead>::kSpaces) {
+      buffer_.append(from, lead + spaces);
+    } else {
+      buffer_.append(from, lead);
+      Indent(depth);
+    }
+  }
   void Scalar(const json& value) { scalars_.dump(value, false, false, 0); }
+  // A float as FloatToJson gives it, dumped: a finite number (but -0) straight to the
+  // serializer's own number text, the rest as their strings.
+  void Float(float value) {
+    if (!std::isfinite(value) || (value == 0.0f && std::signbit(value))) {
+      Scalar(FloatToJson(value));
+      return;
+    }
+    char text[64];
+    const char* end = nlohmann::detail::to_chars(text, text + sizeof text, JsonNumberOf(value));
+    buffer_.append(text, static_cast<size_t>(end - text));
+  }
   // An unsigned whole number in decimal digits, as the serializer writes one.
   void Whole(uint32_t value) {
     char digits[10];
@@ -271,12 +319,11 @@ class JsonStreamWriter : public format::IgnoresRules {
       frame.state = Frame::kValue;
     } else {
       if (frame.state == Frame::kEmpty) {
-        Text("{\n");
+        Break<'{'>(frame.depth + 1);
       } else {
-        Text(",\n");
+        Break<','>(frame.depth + 1);
       }
       frame.state = Frame::kObject;
-      Indent(frame.depth + 1);
       buffer_ += '"';
       buffer_ += f.key;
       Text("\": ");
@@ -297,15 +344,16 @@ class JsonStreamWriter : public format::IgnoresRules {
       Text("[]");
       return;
     }
-    Text("[\n");
     for (size_t i = 0; i < count; ++i) {
-      if (i > 0) Text(",\n");
-      Indent(depth + 1);
+      if (i == 0) {
+        Break<'['>(depth + 1);
+      } else {
+        Break<','>(depth + 1);
+      }
       write(i);
       if (buffer_.size() >= kBlock) Flush();
     }
-    Text("\n");
-    Indent(depth);
+    Break<'\0'>(depth);
     Text("]");
   }
   // One entry of an Array, as EntryToJson gives it, without making that value.
@@ -315,10 +363,10 @@ class JsonStreamWriter : public format::IgnoresRules {
       Whole(value);
     } else if constexpr (std::is_same_v<E, format::Vec3Element>) {
       const float xyz[3] = {value.x, value.y, value.z};
-      List(3, depth, [&](size_t i) { Scalar(FloatToJson(xyz[i])); });
+      List(3, depth, [&](size_t i) { Float(xyz[i]); });
     } else if constexpr (std::is_same_v<E, format::Vec2Element>) {
       const float uv[2] = {value.u, value.v};
-      List(2, depth, [&](size_t i) { Scalar(FloatToJson(uv[i])); });
+      List(2, depth, [&](size_t i) { Float(uv[i]); });
     } else if constexpr (std::is_same_v<E, format::ColorElement>) {
       const uint16_t rgb[3] = {value.r, value.g, value.b};
       List(3, depth, [&](size_t i) { Whole(rgb[i]); });
@@ -341,8 +389,7 @@ class JsonStreamWriter : public format::IgnoresRules {
     if (frame.state == Frame::kEmpty) {
       Text("null");
     } else if (frame.state == Frame::kObject) {
-      Text("\n");
-      Indent(frame.depth);
+      Break<'\0'>(frame.depth);
       Text("}");
     }
   }
@@ -557,14 +604,7 @@ json FloatToJson(float value) {
   if (std::isnan(value)) return "nan";
   if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
   if (value == 0.0f && std::signbit(value)) return "-0";
-  // The shortest decimal that reads back as this float, carried as the double nearest to it so
-  // the JSON shows those digits; if that double would round to another float, the exact value.
-  char digits[32];
-  const auto written = std::to_chars(digits, digits + sizeof digits, value);
-  double shortest = value;
-  std::from_chars(digits, written.ptr, shortest);
-  if (static_cast<float>(shortest) != value) shortest = value;
-  return shortest;
+  return JsonNumberOf(value);
 }
 
 bool FloatFromJson(const nlohmann::ordered_json& value, float& out) {
