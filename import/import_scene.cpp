@@ -29,20 +29,20 @@ std::string DamagedGltf(const std::string& what) {
   return "damaged glTF file: " + what + " (the file is probably cut short or corrupt)";
 }
 
+// The result of a file the glTF reader took over (imported, or refused as damaged).
+bool GltfImported(GltfImport outcome, const std::string& message, std::string& error) {
+  if (outcome == GltfImport::kImported) return true;
+  error = DamagedGltf(message);
+  return false;
+}
+
 // A model file's bytes: a GLB the glTF reader takes over goes no further; any other goes to assimp.
 bool ImportModelFileBytes(std::string_view bytes, standin::SceneModel& out, ImportWarnings& warnings,
                           std::string& error, ImportLeftovers* leftovers) {
   if (GltfReaderEnabled()) {
     std::string message;
-    switch (ImportGltfBytes(bytes, out, warnings, message)) {
-      case GltfImport::kImported:
-        return true;
-      case GltfImport::kDamaged:
-        error = DamagedGltf(message);
-        return false;
-      case GltfImport::kNotMine:
-        break;
-    }
+    const GltfImport outcome = ImportGltfBytes(bytes, out, warnings, message);
+    if (outcome != GltfImport::kNotMine) return GltfImported(outcome, message, error);
   }
   return ImportModelBytes(bytes, out, warnings, error, leftovers);
 }
@@ -97,15 +97,8 @@ bool ImportScene(const std::string& path, standin::SceneModel& out, ImportWarnin
     // A glTF file the reader of our own takes over needs no assimp; any other goes to assimp.
     if (IsGltfPath(path) && GltfReaderEnabled()) {
       std::string message;
-      switch (ImportGltfFile(path, out, warnings, message, filesRead)) {
-        case GltfImport::kImported:
-          return true;
-        case GltfImport::kDamaged:
-          error = DamagedGltf(message);
-          return false;
-        case GltfImport::kNotMine:
-          break;
-      }
+      const GltfImport outcome = ImportGltfFile(path, out, warnings, message, filesRead);
+      if (outcome != GltfImport::kNotMine) return GltfImported(outcome, message, error);
     }
     return ImportModelFile(path, out, warnings, error, leftovers, filesRead);
   }
