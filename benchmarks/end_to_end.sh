@@ -7,7 +7,8 @@
 # (written by --dump-scene) and its .cvm, runs in turn, RUNS rounds (default 5):
 #   cvmexport on the 1M GLB (also with --no-memory-tuning, and read through assimp instead of its
 #   own glTF reader), `assimp export` of it to binary PLY, gltfpack on it, cvmexport on the 4M
-#   GLB (also untuned), cvmexport on the scene document, cvmdump --json and cvmdump on the .cvm;
+#   GLB (also untuned), cvmexport on the scene document (also untuned), cvmdump --json (also
+#   untuned) and cvmdump on the .cvm;
 # then cvm_bench's 1M-face export (smooth mesh, RunExport with the runner), alternating with
 # BASELINE_BUILD's cvm_bench when one is given (a build of the version to compare with).
 # Prints the median wall time and peak resident memory of each, then every target with
@@ -67,7 +68,7 @@ bench_total() {
     awk '/RunExport total/ { alone = $3; sub(/.*runner /, ""); print $1 + 0, alone; exit }'
 }
 
-names="export1m untuned viaassimp assimp gltfpack export4m untuned4m document json summary"
+names="export1m untuned viaassimp assimp gltfpack export4m untuned4m document untuneddoc json untunedjson summary"
 for name in $names bench base; do rm -f "$work/$name.log"; done
 echo "end to end: $(nproc) cores, $(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo)," \
   "$runs rounds, load average $(cut -d' ' -f1-3 /proc/loadavg)"
@@ -84,11 +85,13 @@ while [ "$round" -lt "$runs" ]; do
   measure export4m "$cvmexport" "$glb4" -o "$work/out4m.cvm" --quiet
   measure untuned4m "$cvmexport" "$glb4" -o "$work/untuned4m.cvm" --quiet --no-memory-tuning
   measure document "$cvmexport" "$doc" -o "$work/outdoc.cvm" --quiet
+  measure untuneddoc "$cvmexport" "$doc" -o "$work/untuneddoc.cvm" --quiet --no-memory-tuning
   measure json "$cvmdump" "$cvm" --json
+  measure untunedjson "$cvmdump" "$cvm" --json --no-memory-tuning
   measure summary "$cvmdump" "$cvm"
   round=$((round + 1))
 done
-for other in untuned viaassimp outdoc; do
+for other in untuned viaassimp outdoc untuneddoc; do
   cmp -s "$work/out1m.cvm" "$work/$other.cvm" || { echo "$other.cvm: other bytes than out1m.cvm" >&2; exit 1; }
 done
 bench_rounds=$((runs < 3 ? runs : 3))
@@ -110,7 +113,9 @@ row "gltfpack 1M GLB" gltfpack
 row "cvmexport 4M GLB ($(mib "$glb4") MB)" export4m
 row "  with --no-memory-tuning" untuned4m
 row "cvmexport scene document ($(mib "$doc") MB)" document
+row "  with --no-memory-tuning" untuneddoc
 row "cvmdump --json ($(mib "$cvm") MB .cvm)" json
+row "  with --no-memory-tuning" untunedjson
 row "cvmdump" summary
 bench_row() { printf '  %-40s %7.1f ms, alone %.1f ms\n' "$1" "$(median "$2" 1)" "$(median "$2" 2)"; }
 bench_row "cvm_bench 1M smooth RunExport, runner" bench

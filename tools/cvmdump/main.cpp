@@ -13,6 +13,7 @@
 #include "tools/cvmdump/cvm_json.h"
 #include "tools/cvmdump/render_scene.h"
 #include "tools/cvmdump/summary.h"
+#include "tools/memory_tuning/memory_tuning.h"
 
 namespace {
 
@@ -48,6 +49,7 @@ bool ParseSize(const std::string& text, uint32_t& width, uint32_t& height) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  cvm::tools::RestartTuned(argc, argv);
   CLI::App app{
       "Prints the content of a Corvane Model (.cvm) file, or compares two.\n"
       "Exit status: 0 done (--diff: same content), 1 a file cannot be read or is invalid "
@@ -73,6 +75,7 @@ int main(int argc, char** argv) {
   app.add_option("--view", viewName, std::string("with --render: ") + cvm::render::kViewNames)
       ->type_name("NAME")
       ->needs(render);
+  app.add_flag(cvm::tools::kNoMemoryTuningFlag, cvm::tools::kNoMemoryTuningHelp);
   diff->excludes(file)->excludes(json);
   render->excludes(json)->excludes(diff);
   app.set_version_flag("--version", CVM_VERSION);

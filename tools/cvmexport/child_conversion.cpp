@@ -18,7 +18,6 @@
 #include <vector>
 
 #include "output/atomic_file_target.h"
-#include "tools/cvmexport/memory_tuning.h"
 
 extern char** environ;
 
@@ -202,12 +201,9 @@ ConvertResult ConvertInChild(const ConvertRequest& request) {
     std::string program = request.childProgram;
     std::string argument = kChildArgument;
     char* argv[] = {program.data(), argument.data(), nullptr};
-    std::vector<std::string> environment = ConversionEnvironment(environ, request.tuneChildMemory);
-    std::vector<char*> envp;
-    for (std::string& entry : environment) envp.push_back(entry.data());
-    envp.push_back(nullptr);
+    // The child inherits the environment, and with it the converter's allocator settings.
     pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, envp.data());
+    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
     posix_spawn_file_actions_destroy(&actions);
     toChild.CloseRead();
     fromChild.CloseWrite();

@@ -36,7 +36,6 @@ struct ConvertRequest {
   // no limits. Without a child program, a memory limit is checked against this process's peak
   // before the output replaces the target (the child's side of the limit).
   std::string childProgram;
-  bool tuneChildMemory = false;  // the child runs with the allocator settings of memory_tuning.h
   double timeoutSeconds = 0;
   uint64_t maxMemoryBytes = 0;
 };

@@ -15,6 +15,7 @@
 #include "tools/cvmexport/convert_many.h"
 #include "tools/cvmexport/html_page.h"
 #include "tools/cvmexport/output_folder.h"
+#include "tools/memory_tuning/memory_tuning.h"
 
 namespace {
 
@@ -52,7 +53,9 @@ std::string StandardStreamClash(const std::vector<std::string>& inputs,
 
 int main(int argc, char** argv) {
   using namespace cvm::tools;
+  // A conversion's child runs with the settings its parent started with.
   if (argc == 2 && std::string(argv[1]) == kChildArgument) return RunConversionChild();
+  RestartTuned(argc, argv);
   CLI::App app{
       "Exports scene documents (.json) and model files (glTF/GLB, FBX, OBJ, 3DS, ASE, DAE, PLY, STL and "
       "every other "
@@ -101,7 +104,6 @@ int main(int argc, char** argv) {
   double timeoutSeconds = kDefaultTimeoutSeconds;
   uint64_t maxMemoryMiB = 0;
   bool inProcess = false;
-  bool noMemoryTuning = false;
   app.add_option("--timeout", timeoutSeconds,
                  "Seconds a model file's conversion may take before it is stopped and fails (0: no limit)")
       ->capture_default_str()
@@ -114,9 +116,7 @@ int main(int argc, char** argv) {
       "--in-process", inProcess,
       "Convert model files in this process instead of a child each (no protection against a reader that "
       "crashes or hangs; no limits)");
-  app.add_flag("--no-memory-tuning", noMemoryTuning,
-               "Convert model files with the C library's default allocator settings instead of huge pages "
-               "for large arrays and one heap arena (the bytes written are the same)");
+  app.add_flag(kNoMemoryTuningFlag, kNoMemoryTuningHelp);
 
   try {
     app.parse(argc, argv);
@@ -146,7 +146,6 @@ int main(int argc, char** argv) {
     request.childProgram = ThisProgram();
     if (request.childProgram.empty())
       return Usage("cannot find this program's own file to convert model files in a child; use --in-process");
-    request.tuneChildMemory = !noMemoryTuning;
     request.timeoutSeconds = timeoutSeconds;
     const uint64_t limit =
         maxMemoryOption->count() > 0 ? maxMemoryMiB : DefaultMaxMemoryMiB(outDir.empty() ? 1 : jobs);
