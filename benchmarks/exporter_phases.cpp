@@ -53,7 +53,8 @@ bool ExportInPhases(HostNode& node, const ExportOptions& options, BenchUi& ui, T
 
   GatheredMesh gathered;
   const auto faceCount = static_cast<uint32_t>(mesh.MeshFaceCount());
-  if (!GatherMesh(mesh, faceCount, world, pivot, options.exportNormals, window, name, gathered, error))
+  if (!GatherMesh(mesh, faceCount, world, pivot, options.exportNormals, window, name, nullptr, gathered,
+                  error))
     return false;
   times.gather = clock.Lap();
   // The per-corner records the documented gathering holds (16 bytes per corner and channel:

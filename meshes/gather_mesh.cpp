@@ -51,7 +51,7 @@ void ResetCache(std::vector<uint32_t>& cache, int32_t count) {
 }  // namespace
 
 bool GatherMesh(const HostMesh& mesh, uint32_t faceCount, const Matrix3& worldTransform, const Point3& pivot,
-                bool exportNormals, const ProgressWindow& progress, const char* nodeName,
+                bool exportNormals, const ProgressWindow& progress, const char* nodeName, TaskRunner* runner,
                 GatheredMesh& gathered, std::string& error) {
   gathered.Clear();
   gathered.pivot = pivot;
@@ -96,78 +96,113 @@ bool GatherMesh(const HostMesh& mesh, uint32_t faceCount, const Matrix3& worldTr
 
   const uint32_t cornerCount = 3 * faceCount;
   const size_t hostVertices = vertexCount > 0 ? static_cast<size_t>(vertexCount) : 0;
-  StartChannel(gathered.positions, cornerCount, hostVertices);
-  ResetCache(gathered.positionIdOfVertex, vertexCount);
-  StartChannel(gathered.textureCoordinates, cornerCount,
-               gathered.hasUVs ? static_cast<size_t>(tvertCount) : 1);
-  uint32_t uvIdWithout = kNoId;  // every corner's (0, 0, 0) without texture vertices
-  if (gathered.hasUVs) ResetCache(gathered.uvIdOfTextureVertex, tvertCount);
-  if (exportNormals) {
-    // A vertex's own normals, and the face normals of faces with no smoothing group.
-    StartChannel(gathered.normals, cornerCount, hostVertices + faceCount);
-    ResetCache(gathered.normalIdOfVertex, vertexCount);
-  }
   // The record holds colours only when there are at least as many colour vertices as corners;
   // otherwise their indices are still checked, but nothing is kept.
   const bool keepColours = gathered.hasColours && static_cast<uint32_t>(mapVertCount) >= cornerCount;
-  if (keepColours) gathered.colours.resize(cornerCount);
-  gathered.faceMaterialIds.resize(faceCount);
-  uint32_t* positionIds = gathered.positions.ids.data();
-  uint32_t* uvIds = gathered.textureCoordinates.ids.data();
-  uint32_t* normalIds = exportNormals ? gathered.normals.ids.data() : nullptr;
-  const Matrix3& normalTransform = gathered.normalTransform;
 
-  ProgressTextCache text;
-  uint32_t cornerSerial = 0;
-  for (uint32_t f = 0; f < faceCount; ++f) {
-    text.Show(progress, "Exporting %s - Gathering %d%%\n", nodeName, ProgressPercent(f, faceCount));
-    const MeshFace& face = faces[f];
-    uint32_t faceNormalId = kNoId;
-    for (int i = 0; i < 3; ++i) {
-      const uint32_t j = face.v[i];
-      if (!InRange(j, vertexCount))
-        return Fail(error, nodeName, IndexOutOfRange(f, i, "vertex", j, vertexCount));
-      positionIds[cornerSerial] = CachedId(gathered.positions, gathered.positionIdOfVertex[j], [&] {
-        return TransformPoint(worldTransform, vertices[j]) - pivot;
-      });
-
-      if (gathered.hasUVs) {
-        const uint32_t t = uvsByVertex ? j : tvFaces[f].t[i];
-        if (!InRange(t, tvertCount))
-          return Fail(error, nodeName, IndexOutOfRange(f, i, "texture vertex", t, tvertCount));
-        uvIds[cornerSerial] =
-            CachedId(gathered.textureCoordinates, gathered.uvIdOfTextureVertex[t], [&] { return tverts[t]; });
-      } else {
-        uvIds[cornerSerial] = CachedId(gathered.textureCoordinates, uvIdWithout, [] { return Point3{}; });
-      }
-
-      if (gathered.hasColours) {
-        const uint32_t m = coloursByVertex ? j : mapFaces[f].t[i];
-        if (!InRange(m, mapVertCount))
-          return Fail(error, nodeName, IndexOutOfRange(f, i, "colour vertex", m, mapVertCount));
-        if (keepColours) {
-          gathered.colours[cornerSerial] = {ColorToU16(mapVerts[m].x), ColorToU16(mapVerts[m].y),
-                                            ColorToU16(mapVerts[m].z)};
+  // Texture coordinates and colours: beside the rest when there is a runner. Every index is
+  // checked by the part gathered here, in the order of one walk over the corners, so that the
+  // refusal and the progress texts are those of that walk; this part only stops at a bad index.
+  const auto gatherBeside = [&] {
+    StartChannel(gathered.textureCoordinates, cornerCount,
+                 gathered.hasUVs ? static_cast<size_t>(tvertCount) : 1);
+    uint32_t* uvIds = gathered.textureCoordinates.ids.data();
+    if (!gathered.hasUVs) {
+      // Every corner's (0, 0, 0).
+      const uint32_t id = gathered.textureCoordinates.Add(Point3{});
+      std::fill(uvIds, uvIds + cornerCount, id);
+    } else {
+      ResetCache(gathered.uvIdOfTextureVertex, tvertCount);
+      for (uint32_t f = 0, c = 0; f < faceCount; ++f) {
+        for (int i = 0; i < 3; ++i, ++c) {
+          const uint32_t t = uvsByVertex ? faces[f].v[i] : tvFaces[f].t[i];
+          if (!InRange(t, tvertCount)) return;
+          uvIds[c] = CachedId(gathered.textureCoordinates, gathered.uvIdOfTextureVertex[t],
+                              [&] { return tverts[t]; });
         }
       }
-
-      if (exportNormals) {
-        const RVertex& rv = renderNormals[j];
-        const Point3& normal = SelectCornerNormal(rv, face.smGroup, faceNormals[f]);
-        const auto transformed = [&] { return Normalize(TransformPoint(normalTransform, normal)); };
-        // The vertex's own normal and the face's normal are cached; a normal of a further
-        // smoothing group gets a new id at every corner that selects it.
-        uint32_t uncached = kNoId;
-        uint32_t& cached = &normal == &rv.primaryNormal ? gathered.normalIdOfVertex[j]
-                           : &normal == &faceNormals[f] ? faceNormalId
-                                                        : uncached;
-        normalIds[cornerSerial] = CachedId(gathered.normals, cached, transformed);
-      }
-      ++cornerSerial;
     }
-    gathered.faceMaterialIds[f] = static_cast<uint16_t>(face.flags >> 16);
+    if (!keepColours) return;
+    gathered.colours.resize(cornerCount);
+    format::Color16* colours = gathered.colours.data();
+    for (uint32_t f = 0, c = 0; f < faceCount; ++f) {
+      for (int i = 0; i < 3; ++i, ++c) {
+        const uint32_t m = coloursByVertex ? faces[f].v[i] : mapFaces[f].t[i];
+        if (!InRange(m, mapVertCount)) return;
+        colours[c] = {ColorToU16(mapVerts[m].x), ColorToU16(mapVerts[m].y), ColorToU16(mapVerts[m].z)};
+      }
+    }
+  };
+
+  bool gatheredHere = true;
+  const auto gatherHere = [&] {
+    StartChannel(gathered.positions, cornerCount, hostVertices);
+    ResetCache(gathered.positionIdOfVertex, vertexCount);
+    if (exportNormals) {
+      // A vertex's own normals, and the face normals of faces with no smoothing group.
+      StartChannel(gathered.normals, cornerCount, hostVertices + faceCount);
+      ResetCache(gathered.normalIdOfVertex, vertexCount);
+    }
+    gathered.faceMaterialIds.resize(faceCount);
+    uint32_t* positionIds = gathered.positions.ids.data();
+    uint32_t* normalIds = exportNormals ? gathered.normals.ids.data() : nullptr;
+    const Matrix3& normalTransform = gathered.normalTransform;
+
+    ProgressTextCache text;
+    uint32_t cornerSerial = 0;
+    for (uint32_t f = 0; f < faceCount; ++f) {
+      text.Show(progress, "Exporting %s - Gathering %d%%\n", nodeName, ProgressPercent(f, faceCount));
+      const MeshFace& face = faces[f];
+      uint32_t faceNormalId = kNoId;
+      for (int i = 0; i < 3; ++i) {
+        const uint32_t j = face.v[i];
+        if (!InRange(j, vertexCount)) {
+          gatheredHere = Fail(error, nodeName, IndexOutOfRange(f, i, "vertex", j, vertexCount));
+          return;
+        }
+        if (gathered.hasUVs) {
+          const uint32_t t = uvsByVertex ? j : tvFaces[f].t[i];
+          if (!InRange(t, tvertCount)) {
+            gatheredHere = Fail(error, nodeName, IndexOutOfRange(f, i, "texture vertex", t, tvertCount));
+            return;
+          }
+        }
+        if (gathered.hasColours) {
+          const uint32_t m = coloursByVertex ? j : mapFaces[f].t[i];
+          if (!InRange(m, mapVertCount)) {
+            gatheredHere = Fail(error, nodeName, IndexOutOfRange(f, i, "colour vertex", m, mapVertCount));
+            return;
+          }
+        }
+        positionIds[cornerSerial] = CachedId(gathered.positions, gathered.positionIdOfVertex[j], [&] {
+          return TransformPoint(worldTransform, vertices[j]) - pivot;
+        });
+
+        if (exportNormals) {
+          const RVertex& rv = renderNormals[j];
+          const Point3& normal = SelectCornerNormal(rv, face.smGroup, faceNormals[f]);
+          const auto transformed = [&] { return Normalize(TransformPoint(normalTransform, normal)); };
+          // The vertex's own normal and the face's normal are cached; a normal of a further
+          // smoothing group gets a new id at every corner that selects it.
+          uint32_t uncached = kNoId;
+          uint32_t& cached = &normal == &rv.primaryNormal ? gathered.normalIdOfVertex[j]
+                             : &normal == &faceNormals[f] ? faceNormalId
+                                                          : uncached;
+          normalIds[cornerSerial] = CachedId(gathered.normals, cached, transformed);
+        }
+        ++cornerSerial;
+      }
+      gathered.faceMaterialIds[f] = static_cast<uint16_t>(face.flags >> 16);
+    }
+  };
+
+  if (runner != nullptr && faceCount >= kGatherBesideFaces) {
+    runner->RunBeside(gatherBeside, gatherHere);
+  } else {
+    gatherHere();
+    if (gatheredHere) gatherBeside();
   }
-  return true;
+  return gatheredHere;
 }
 
 }  // namespace cvm

@@ -30,7 +30,7 @@ bool WriteMeshNode(HostNode& node, const ExportOptions& options, const MaterialL
   gathered.Clear();
   gathered.pivot = pivot;
   if (mesh != nullptr && !GatherMesh(*mesh, faceCount, worldTransform, pivot, options.exportNormals, progress,
-                                     name, gathered, error)) {
+                                     name, runner, gathered, error)) {
     return false;
   }
   ConsolidationProgress consolidation;

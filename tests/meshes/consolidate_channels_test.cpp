@@ -6,11 +6,11 @@
 #include <functional>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "tests/support/corner_records.h"
 #include "tests/support/recording_ui.h"
+#include "tests/support/test_runners.h"
 
 namespace cvm {
 namespace {
@@ -76,33 +76,8 @@ PassesRun OneByOne(GatheredMesh gathered, const ExportOptions& options) {
   });
 }
 
-// Runners that do the work handed out in either order on the calling thread, or on a thread
-// of its own: the results may depend on none of them.
-class OrderedRunner final : public TaskRunner {
- public:
-  explicit OrderedRunner(bool besideFirst) : besideFirst_(besideFirst) {}
-  void RunBeside(const std::function<void()>& beside, const std::function<void()>& here) override {
-    ++calls;
-    if (besideFirst_) beside();
-    here();
-    if (!besideFirst_) beside();
-  }
-  int calls = 0;
-
- private:
-  bool besideFirst_;
-};
-
-class ThreadedRunner final : public TaskRunner {
- public:
-  void RunBeside(const std::function<void()>& beside, const std::function<void()>& here) override {
-    ++calls;
-    std::thread thread(beside);
-    here();
-    thread.join();
-  }
-  int calls = 0;
-};
+using test::OrderedRunner;
+using test::ThreadedRunner;
 
 PassesRun AsTheSectionRunsThem(GatheredMesh gathered, const ExportOptions& options, TaskRunner* runner) {
   const PassesRun run = Record([&](ConsolidationProgress& progress, MeshChannels& channels) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -10,6 +12,7 @@
 #include "tests/support/fake_host.h"
 #include "tests/support/float_bits.h"
 #include "tests/support/recording_ui.h"
+#include "tests/support/test_runners.h"
 
 namespace cvm {
 namespace {
@@ -70,10 +73,11 @@ class GatherMeshTest : public testing::Test {
     ui.CreateProgressWindow();
     progress.ui = &ui;
   }
-  bool Gather(test::FakeMesh& mesh, const Matrix3& world, bool exportNormals, const Point3& pivot = {}) {
+  bool Gather(test::FakeMesh& mesh, const Matrix3& world, bool exportNormals, const Point3& pivot = {},
+              TaskRunner* runner = nullptr) {
     if (exportNormals) mesh.buildNormals();
     return GatherMesh(mesh, static_cast<uint32_t>(mesh.faces.size()), world, pivot, exportNormals, progress,
-                      "Tri", gathered, error);
+                      "Tri", runner, gathered, error);
   }
 
   test::RecordingUi ui;
@@ -208,6 +212,140 @@ TEST_F(GatherMeshTest, RefusesIndicesOutsideTheHostArrays) {
     c.spoil(mesh);
     EXPECT_FALSE(Gather(mesh, Matrix3{}, true));
     EXPECT_EQ(error, std::string("mesh node \"Tri\": ") + c.message);
+  }
+}
+
+// A grid of faces enough to be gathered beside the rest: shared vertices with two normals each,
+// texture faces with a seam, a colour per corner (or, by vertex, per vertex), smoothing groups
+// and material ids.
+test::FakeMesh GridMesh(bool byVertex) {
+  constexpr uint32_t kCells = 92;  // 2 x 92 x 92 faces
+  static_assert(2 * kCells * kCells >= kGatherBesideFaces);
+  constexpr uint32_t kSide = kCells + 1;
+  test::FakeMesh mesh;
+  for (uint32_t y = 0; y < kSide; ++y)
+    for (uint32_t x = 0; x < kSide; ++x) mesh.vertices.push_back({float(x), float(y), float((x * y) % 7)});
+  mesh.tverts.assign(mesh.vertices.size(), Point3{});
+  for (uint32_t j = 0; j < mesh.vertices.size(); ++j) mesh.tverts[j] = {float(j % kSide) / kCells, 0.5f, 0};
+  const uint32_t seam = static_cast<uint32_t>(mesh.tverts.size());
+  for (uint32_t y = 0; y < kSide; ++y) mesh.tverts.push_back({1, float(y) / kCells, 0});
+  for (uint32_t y = 0; y < kCells; ++y) {
+    for (uint32_t x = 0; x < kCells; ++x) {
+      const uint32_t a = y * kSide + x, b = a + 1, c = a + kSide, d = c + 1;
+      for (const auto& t : {std::array<uint32_t, 3>{a, b, d}, std::array<uint32_t, 3>{a, d, c}}) {
+        const uint32_t f = static_cast<uint32_t>(mesh.faces.size());
+        mesh.AddFace(t[0], t[1], t[2], f % 4 == 0 ? 0 : 1u << (f % 3), static_cast<uint16_t>(f % 5));
+        // The cells of the last column take the seam's texture vertices on their left side.
+        TVFace tv{{t[0], t[1], t[2]}};
+        if (x == kCells - 1)
+          for (uint32_t& i : tv.t)
+            if (i % kSide == 0) i = seam + i / kSide;
+        mesh.tvFaces.push_back(tv);
+        mesh.faceNormals.push_back(Normalize(Point3{float(f % 3), 1, float(f % 7)}));
+        for (int i = 0; i < 3; ++i) {
+          const float shade = float(mesh.colours.size() % 256) / 255;
+          if (!byVertex) mesh.colourFaces.push_back({{uint32_t(mesh.colours.size()), 0, 0}});
+          if (!byVertex) mesh.colours.push_back({shade, 1 - shade, 0.25f});
+        }
+      }
+    }
+  }
+  if (byVertex) {
+    mesh.colours.assign(mesh.vertices.size(), Point3{0.5f, 0.25f, 1});
+  } else {
+    // One colour face per face: corner i of face f has colour vertex 3f + i.
+    std::vector<TVFace> perFace;
+    for (uint32_t f = 0; f < mesh.faces.size(); ++f) perFace.push_back({{3 * f, 3 * f + 1, 3 * f + 2}});
+    mesh.colourFaces = perFace;
+  }
+  mesh.tvFacesAreVertexFaces = byVertex;
+  mesh.colourFacesAreVertexFaces = byVertex;
+  if (byVertex) mesh.tverts.resize(mesh.vertices.size());
+  for (uint32_t j = 0; j < mesh.vertices.size(); ++j)
+    mesh.SetVertexNormals(j, {{{0, 0, 1}, 1 | 4}, {Normalize(Point3{1, float(j % 5), 1}), 2}});
+  return mesh;
+}
+
+template <typename T>
+bool SameBytes(const std::vector<T>& a, const std::vector<T>& b) {
+  return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0);
+}
+
+bool SameChannel(const GatheredChannel& a, const GatheredChannel& b) {
+  return SameBytes(a.values, b.values) && SameBytes(a.ids, b.ids);
+}
+
+TEST_F(GatherMeshTest, ARunnerGivesTheSameChannelsTextsAndRefusals) {
+  struct Case {
+    const char* what;
+    bool byVertex;
+    void (*spoil)(test::FakeMesh&);
+    const char* message;  // empty: gathered
+  };
+  const Case cases[] = {
+      {"whole", false, [](test::FakeMesh&) {}, ""},
+      {"by vertex", true, [](test::FakeMesh&) {}, ""},
+      {"a late vertex", false, [](test::FakeMesh& m) { m.faces[12000].v[1] = 1u << 20; },
+       "face 12000 corner 1: vertex index 1048576 out of range (8649)"},
+      {"a texture vertex before a vertex", false,
+       [](test::FakeMesh& m) {
+         m.tvFaces[9000].t[2] = 1u << 20;
+         m.faces[12000].v[0] = 1u << 20;
+       },
+       "face 9000 corner 2: texture vertex index 1048576 out of range (8742)"},
+      {"a colour vertex after a texture vertex at the same corner", false,
+       [](test::FakeMesh& m) {
+         m.colourFaces[15000].t[0] = 1u << 20;
+         m.tvFaces[15000].t[0] = 1u << 21;
+       },
+       "face 15000 corner 0: texture vertex index 2097152 out of range (8742)"},
+      {"a colour vertex", false, [](test::FakeMesh& m) { m.colourFaces[16000].t[1] = 1u << 20; },
+       "face 16000 corner 1: colour vertex index 1048576 out of range (50784)"},
+      {"a texture vertex by vertex", true, [](test::FakeMesh& m) { m.tverts.resize(100); },
+       "face 12 corner 2: texture vertex index 100 out of range (100)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    test::FakeMesh mesh = GridMesh(c.byVertex);
+    c.spoil(mesh);
+    ui.progressTexts.clear();
+    const bool gatheredAlone = Gather(mesh, Matrix3{}, true);
+    EXPECT_EQ(gatheredAlone, *c.message == '\0');
+    if (*c.message != '\0') {
+      EXPECT_EQ(error, std::string("mesh node \"Tri\": ") + c.message);
+    }
+    const GatheredMesh alone = gathered;
+    const std::vector<std::string> textsAlone = ui.progressTexts;
+    const std::string errorAlone = error;
+
+    test::OrderedRunner besideFirst(true), hereFirst(false);
+    test::ThreadedRunner threaded;
+    const struct {
+      const char* name;
+      TaskRunner* runner;
+      int* calls;
+    } runners[] = {{"beside first", &besideFirst, &besideFirst.calls},
+                   {"here first", &hereFirst, &hereFirst.calls},
+                   {"two threads", &threaded, &threaded.calls}};
+    for (const auto& r : runners) {
+      SCOPED_TRACE(r.name);
+      ui.progressTexts.clear();
+      error.clear();
+      EXPECT_EQ(Gather(mesh, Matrix3{}, true, {}, r.runner), gatheredAlone);
+      EXPECT_EQ(*r.calls, 1);
+      EXPECT_EQ(error, errorAlone);
+      EXPECT_EQ(ui.progressTexts, textsAlone);
+      if (!gatheredAlone) continue;
+      EXPECT_TRUE(SameChannel(gathered.positions, alone.positions));
+      EXPECT_TRUE(SameChannel(gathered.normals, alone.normals));
+      EXPECT_TRUE(SameChannel(gathered.textureCoordinates, alone.textureCoordinates));
+      EXPECT_TRUE(SameBytes(gathered.colours, alone.colours));
+      EXPECT_EQ(gathered.faceMaterialIds, alone.faceMaterialIds);
+    }
+    if (gatheredAlone) {
+      EXPECT_EQ(alone.colours.size(), c.byVertex ? 0u : alone.CornerCount());
+      EXPECT_GT(alone.textureCoordinates.values.size(), 8000u);
+    }
   }
 }
 

@@ -37,7 +37,7 @@ std::vector<uint8_t> Record(test::FakeMesh& mesh, const ExportOptions& options,
   if (options.exportNormals) mesh.buildNormals();
   std::string error;
   EXPECT_TRUE(GatherMesh(mesh, static_cast<uint32_t>(mesh.faces.size()), Matrix3{}, Point3{},
-                         options.exportNormals, ProgressWindow{}, "m", gathered, error))
+                         options.exportNormals, ProgressWindow{}, "m", nullptr, gathered, error))
       << error;
   MeshChannels channels;
   ChannelScratch scratch;

@@ -29,6 +29,9 @@ class FakeMesh final : public HostMesh {
   std::vector<Point3> colours;      // map channel 0
   std::vector<TVFace> colourFaces;
   std::optional<int32_t> faceCountOverride;  // set: MeshFaceCount answers this instead
+  // Set: the texture (colour) faces are the vertex faces, and tvFaces (colourFaces) are not read.
+  bool tvFacesAreVertexFaces = false;
+  bool colourFacesAreVertexFaces = false;
   int buildNormalsCalls = 0;
 
   // Appends a face over vertices a, b, c with a smoothing mask and a material id.
@@ -47,7 +50,8 @@ class FakeMesh final : public HostMesh {
   const Point3* MeshVertices() const override { return vertices.data(); }
   int32_t MeshTVertCount() const override { return static_cast<int32_t>(tverts.size()); }
   const Point3* MeshTVerts() const override { return tverts.data(); }
-  const TVFace* MeshTVFaces() const override { return tvFaces.data(); }
+  const TVFace* MeshTVFaces() const override { return tvFacesAreVertexFaces ? nullptr : tvFaces.data(); }
+  bool MeshTVFacesAreVertexFaces() const override { return tvFacesAreVertexFaces; }
   void buildNormals() override;
   const Point3* MeshFaceNormals() const override { return faceNormals.data(); }
   const RVertex* MeshRenderNormals() const override { return rverts_.empty() ? nullptr : rverts_.data(); }
@@ -55,7 +59,12 @@ class FakeMesh final : public HostMesh {
     return channel == 0 ? static_cast<int32_t>(colours.size()) : 0;
   }
   const Point3* mapVerts(int channel) const override { return channel == 0 ? colours.data() : nullptr; }
-  const TVFace* mapFaces(int channel) const override { return channel == 0 ? colourFaces.data() : nullptr; }
+  const TVFace* mapFaces(int channel) const override {
+    return channel == 0 && !colourFacesAreVertexFaces ? colourFaces.data() : nullptr;
+  }
+  bool mapFacesAreVertexFaces(int channel) const override {
+    return channel == 0 && colourFacesAreVertexFaces;
+  }
 
  private:
   std::vector<std::vector<RNormalEntry>> entries_;

@@ -72,7 +72,7 @@ double LargestNormalErrorDegrees(HostNode& node, const reader::CvmMesh& record) 
     std::string error;
     const bool ok =
         GatherMesh(*mesh, static_cast<uint32_t>(mesh->MeshFaceCount()), node.ObjectToWorldTransform(0),
-                   Point3{}, true, ProgressWindow{}, node.NodeName(), gathered, error);
+                   Point3{}, true, ProgressWindow{}, node.NodeName(), nullptr, gathered, error);
     for (uint32_t c = 0; ok && c < gathered.normals.CornerCount() && c < record.normalIndices.size(); ++c) {
       const Point3& exact = gathered.normals.CornerValue(c);
       const double length =

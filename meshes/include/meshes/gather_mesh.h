@@ -6,6 +6,7 @@
 #include <string>
 
 #include "export_context/progress_text.h"
+#include "export_context/task_runner.h"
 #include "host/host_scene.h"
 #include "meshes/gathered_mesh.h"
 
@@ -22,9 +23,15 @@ namespace cvm {
 // entry they come from (GatheredChannel). Sets "Exporting %s - Gathering %d%%\n" before every
 // face. Needs faceCount <= the mesh's face count and 3 x faceCount within u32. Refuses
 // (returns false with error naming nodeName, the face and the index) a host array that is
-// missing or an index out of its array's range; gathered is then partial.
+// missing or an index out of its array's range; gathered is then partial. With a runner and at
+// least kGatherBesideFaces faces, the texture coordinates and colours are gathered beside the
+// positions and normals; the channels, the texts and any refusal are those of one walk over the
+// corners, with or without it.
 bool GatherMesh(const HostMesh& mesh, uint32_t faceCount, const Matrix3& worldTransform, const Point3& pivot,
-                bool exportNormals, const ProgressWindow& progress, const char* nodeName,
+                bool exportNormals, const ProgressWindow& progress, const char* nodeName, TaskRunner* runner,
                 GatheredMesh& gathered, std::string& error);
+
+// Below this, handing the texture coordinates and colours out costs more than it saves.
+constexpr uint32_t kGatherBesideFaces = 1u << 14;
 
 }  // namespace cvm
