@@ -51,6 +51,9 @@ now() { date +%s.%N; }
 measure() {
   name=$1
   shift
+  # What earlier commands left unwritten goes to the disk first: an fsync (ours) would otherwise
+  # wait for the other tools' writes as well.
+  sync
   start=$(now)
   /usr/bin/time -f "%M" -o "$work/rss.txt" "$@" >/dev/null 2>"$work/stderr.txt" ||
     { echo "failed: $*" >&2; cat "$work/stderr.txt" >&2; exit 1; }

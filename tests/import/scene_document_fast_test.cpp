@@ -357,9 +357,14 @@ TEST(FastSceneRead, EveryMutationOfARichDocumentGivesTheStrictVerdict) {
 
 TEST(FastSceneRead, FilesGiveTheStrictVerdict) {
   const std::string path = testing::TempDir() + "fast_scene_read_test.json";
+  // A file is read where it lies, mapped: files of whole pages have their padding wholly past
+  // the file's own pages, one of them a number that runs into it.
+  std::string wholePages = kRich;
+  wholePages.resize(8192, ' ');
+  const std::string numberToTheEnd = std::string(4096 - 6, ' ') + "123456";
   for (const std::string& json :
        {kRich, std::string(R"({"nodes": [{"object": {"kind": "helper", "colour": 1}}]})"),
-        kRich.substr(0, kRich.size() / 2), std::string()}) {
+        kRich.substr(0, kRich.size() / 2), std::string(), wholePages, numberToTheEnd}) {
     {
       std::ofstream file(path, std::ios::binary);
       file << json;
