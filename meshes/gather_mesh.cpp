@@ -94,6 +94,14 @@ bool GatherMesh(const HostMesh& mesh, uint32_t faceCount, const Matrix3& worldTr
   if (exportNormals && (faceNormals == nullptr || renderNormals == nullptr))
     return Fail(error, nodeName, "the mesh's normals were not built");
 
+  // The texture and colour vertex of corner i of face f, for both parts below.
+  const auto textureVertexOf = [&](uint32_t f, int i) {
+    return uvsByVertex ? faces[f].v[i] : tvFaces[f].t[i];
+  };
+  const auto colourVertexOf = [&](uint32_t f, int i) {
+    return coloursByVertex ? faces[f].v[i] : mapFaces[f].t[i];
+  };
+
   const uint32_t cornerCount = 3 * faceCount;
   const size_t hostVertices = vertexCount > 0 ? static_cast<size_t>(vertexCount) : 0;
   // The record holds colours only when there are at least as many colour vertices as corners;
@@ -115,7 +123,7 @@ bool GatherMesh(const HostMesh& mesh, uint32_t faceCount, const Matrix3& worldTr
       ResetCache(gathered.uvIdOfTextureVertex, tvertCount);
       for (uint32_t f = 0, c = 0; f < faceCount; ++f) {
         for (int i = 0; i < 3; ++i, ++c) {
-          const uint32_t t = uvsByVertex ? faces[f].v[i] : tvFaces[f].t[i];
+          const uint32_t t = textureVertexOf(f, i);
           if (!InRange(t, tvertCount)) return;
           uvIds[c] = CachedId(gathered.textureCoordinates, gathered.uvIdOfTextureVertex[t],
                               [&] { return tverts[t]; });
@@ -127,7 +135,7 @@ bool GatherMesh(const HostMesh& mesh, uint32_t faceCount, const Matrix3& worldTr
     format::Color16* colours = gathered.colours.data();
     for (uint32_t f = 0, c = 0; f < faceCount; ++f) {
       for (int i = 0; i < 3; ++i, ++c) {
-        const uint32_t m = coloursByVertex ? faces[f].v[i] : mapFaces[f].t[i];
+        const uint32_t m = colourVertexOf(f, i);
         if (!InRange(m, mapVertCount)) return;
         colours[c] = {ColorToU16(mapVerts[m].x), ColorToU16(mapVerts[m].y), ColorToU16(mapVerts[m].z)};
       }
@@ -161,14 +169,14 @@ bool GatherMesh(const HostMesh& mesh, uint32_t faceCount, const Matrix3& worldTr
           return;
         }
         if (gathered.hasUVs) {
-          const uint32_t t = uvsByVertex ? j : tvFaces[f].t[i];
+          const uint32_t t = textureVertexOf(f, i);
           if (!InRange(t, tvertCount)) {
             gatheredHere = Fail(error, nodeName, IndexOutOfRange(f, i, "texture vertex", t, tvertCount));
             return;
           }
         }
         if (gathered.hasColours) {
-          const uint32_t m = coloursByVertex ? j : mapFaces[f].t[i];
+          const uint32_t m = colourVertexOf(f, i);
           if (!InRange(m, mapVertCount)) {
             gatheredHere = Fail(error, nodeName, IndexOutOfRange(f, i, "colour vertex", m, mapVertCount));
             return;

@@ -23,18 +23,6 @@ using json = nlohmann::ordered_json;
 using format::Extent;
 using format::Field;
 
-// The number that stands for a finite float other than -0 in the JSON form: the shortest decimal
-// that reads back as the float, carried as the double nearest to it so the JSON shows those
-// digits; if that double would round to another float, the exact value.
-double JsonNumberOf(float value) {
-  char digits[32];
-  const auto written = std::to_chars(digits, digits + sizeof digits, value);
-  double shortest = value;
-  std::from_chars(digits, written.ptr, shortest);
-  if (static_cast<float>(shortest) != value) shortest = value;
-  return shortest;
-}
-
 template <typename E>
 json EntryToJson(const typename E::Value& value);
 template <>
@@ -291,15 +279,16 @@ class JsonStreamWriter : public format::IgnoresRules {
     }
   }
   void Scalar(const json& value) { scalars_.dump(value, false, false, 0); }
-  // A float as FloatToJson gives it, dumped: a finite number (but -0) straight to the
-  // serializer's own number text, the rest as their strings.
+  // A float as FloatToJson gives it, dumped: a number straight to the serializer's own number
+  // text, the strings it gives the rest (nan, inf, -0) through the serializer.
   void Float(float value) {
-    if (!std::isfinite(value) || (value == 0.0f && std::signbit(value))) {
-      Scalar(FloatToJson(value));
+    const json number = FloatToJson(value);
+    if (!number.is_number_float()) {
+      Scalar(number);
       return;
     }
     char text[64];
-    const char* end = nlohmann::detail::to_chars(text, text + sizeof text, JsonNumberOf(value));
+    const char* end = nlohmann::detail::to_chars(text, text + sizeof text, number.get<double>());
     buffer_.append(text, static_cast<size_t>(end - text));
   }
   // An unsigned whole number in decimal digits, as the serializer writes one.
@@ -604,7 +593,14 @@ json FloatToJson(float value) {
   if (std::isnan(value)) return "nan";
   if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
   if (value == 0.0f && std::signbit(value)) return "-0";
-  return JsonNumberOf(value);
+  // The shortest decimal that reads back as this float, carried as the double nearest to it so
+  // the JSON shows those digits; if that double would round to another float, the exact value.
+  char digits[32];
+  const auto written = std::to_chars(digits, digits + sizeof digits, value);
+  double shortest = value;
+  std::from_chars(digits, written.ptr, shortest);
+  if (static_cast<float>(shortest) != value) shortest = value;
+  return shortest;
 }
 
 bool FloatFromJson(const nlohmann::ordered_json& value, float& out) {
