@@ -6,11 +6,8 @@
 
 #if CVM_HAVE_SIMDJSON
 
-#include <fcntl.h>
 #include <simdjson.h>
 #include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <charconv>
 #include <cmath>
@@ -903,10 +900,11 @@ namespace {
 
 constexpr size_t kHugePage = size_t{2} << 20;
 
-// The pages a text of size bytes is read in, zero after it (the padding): either pages of their
-// own, in huge pages where the system gives them (a few hundred faults for a big document rather
-// than one per 4 KiB), or the file itself mapped read-only, followed by zero pages, so that the
-// text is the page cache's and no fresh memory is filled with a copy of it.
+// The pages a text of size bytes is read in, zero after it (the padding), in huge pages where
+// the system gives them (a few hundred faults for a big document rather than one per 4 KiB).
+// A file is read into them, not mapped: a mapped file that another program shortens while it is
+// parsed would end the process with SIGBUS, where a read sees the change and the strict reader
+// reports on what the file holds then.
 class TextPages {
  public:
   explicit TextPages(size_t size) : size_(size), length_(size + kFastReadPadding + kHugePage) {
@@ -918,22 +916,6 @@ class TextPages {
 #ifdef MADV_HUGEPAGE
     madvise(text_, size_ + kFastReadPadding, MADV_HUGEPAGE);
 #endif
-  }
-  // The regular file at path, when it still has size bytes (else Text() is null).
-  TextPages(const std::string& path, size_t size) : size_(size), length_(size + kFastReadPadding) {
-    if (size == 0 || size > kMaxSceneDocumentBytes) return;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return;
-    struct stat info;
-    void* pages = MAP_FAILED;
-    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && static_cast<uint64_t>(info.st_size) == size)
-      pages = mmap(nullptr, length_, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (pages != MAP_FAILED) {
-      pages_ = static_cast<char*>(pages);
-      // The file over the start of the zero pages; the rest of its last page reads as zero.
-      if (mmap(pages_, size, PROT_READ, MAP_PRIVATE | MAP_FIXED, fd, 0) != MAP_FAILED) text_ = pages_;
-    }
-    ::close(fd);
   }
   ~TextPages() {
     if (pages_ != nullptr) munmap(pages_, length_);
@@ -968,9 +950,6 @@ class TextPages {
 bool ReadSceneFileFast(const std::string& path, uint64_t size, standin::SceneModel& out) {
   out = standin::SceneModel();
   if (size > kMaxSceneDocumentBytes) return false;
-  const TextPages mapped(path, static_cast<size_t>(size));
-  if (mapped.Text() != nullptr) return mapped.Read(out);
-  // Not mapped (an empty file, or one the system would not map): read into pages of its own.
   const TextPages pages(static_cast<size_t>(size));
   if (pages.Text() == nullptr) return false;
   bool read = false;

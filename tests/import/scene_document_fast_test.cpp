@@ -357,8 +357,8 @@ TEST(FastSceneRead, EveryMutationOfARichDocumentGivesTheStrictVerdict) {
 
 TEST(FastSceneRead, FilesGiveTheStrictVerdict) {
   const std::string path = testing::TempDir() + "fast_scene_read_test.json";
-  // A file is read where it lies, mapped: files of whole pages have their padding wholly past
-  // the file's own pages, one of them a number that runs into it.
+  // Files of whole pages have their padding wholly past the file's own pages, one of them a
+  // number that runs into it.
   std::string wholePages = kRich;
   wholePages.resize(8192, ' ');
   const std::string numberToTheEnd = std::string(4096 - 6, ' ') + "123456";
