@@ -94,6 +94,13 @@ TEST(BinaryWriter, ColorToU16WrapsWithoutClamping) {
       {1e30f, 0},
       // Large but in range: the low 16 bits of the integer.
       {1000.0f, static_cast<uint16_t>(255000 & 0xFFFF)},
+      // Rounded down, not toward zero: -25.0000004 gives -26.
+      {-0.1f, 65510},
+      // The last floats in the 32-bit range and the first ones past it, on both sides.
+      {8421504.0f, 65408},  // 2147483520
+      {8421505.0f, 0},      // 2147483775.5
+      {-8421504.0f, 128},   // -2147483520, 0x80000080
+      {-8421505.0f, 0},     // -2147483774.5
   };
   for (const auto& c : cases) EXPECT_EQ(ColorToU16(c.component), c.expected) << c.component;
 }

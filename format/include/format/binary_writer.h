@@ -3,14 +3,12 @@
 // the stream's own buffer and handed to its sink in large blocks.
 #pragma once
 
-#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "format/byte_sink.h"
-#include "format/float_to_int.h"
 
 namespace cvm {
 
@@ -80,9 +78,15 @@ void WritePointXZY(const Point& point, OutputStream& stream) {
 // One colour component as a u16: floor(component * 255 + 0.5) in double precision, truncated
 // to 32 bits (NaN and out-of-range values give 0x80000000), low 16 bits kept. Not clamped:
 // 1.5 gives 383 and -0.5 gives 65409.
+// floor(x) is in the 32-bit range exactly when x is in [-2^31, 2^31); there it is the value
+// truncated toward zero, less one where that is above x. (The same result as std::floor for
+// every float, checked over all of them, without a call to the C library's floor on x86-64.)
 inline uint16_t ColorToU16(float component) {
-  const double scaled = std::floor(static_cast<double>(component) * 255.0 + 0.5);
-  return static_cast<uint16_t>(static_cast<uint32_t>(TruncateToInt32(scaled)) & 0xFFFF);
+  const double scaled = static_cast<double>(component) * 255.0 + 0.5;
+  if (!(scaled >= -2147483648.0 && scaled < 2147483648.0)) return 0;  // 0x80000000, NaN too
+  int64_t whole = static_cast<int64_t>(scaled);
+  if (static_cast<double>(whole) > scaled) --whole;
+  return static_cast<uint16_t>(static_cast<uint64_t>(whole) & 0xFFFF);
 }
 // A colour (float members x, y, z for red, green, blue) as three u16 made by ColorToU16.
 template <typename Color>
