@@ -69,8 +69,7 @@ bool ExportInPhases(HostNode& node, const ExportOptions& options, BenchUi& ui, T
   for (const GatheredChannel* corners :
        {&gathered.positions, &gathered.normals, &gathered.textureCoordinates})
     heldBytes += corners->ids.size() * sizeof(uint32_t) + corners->values.size() * sizeof(Point3);
-  heldBytes +=
-      gathered.colours.size() * sizeof(format::Color16) + gathered.faceMaterialIds.size() * sizeof(uint16_t);
+  heldBytes += gathered.faceMaterialIds.size() * sizeof(uint16_t);  // colours are read from the host
 
   // The passes one by one on a copy of the gathered channels, to time each; then the three as
   // the mesh section runs them (with the runner, when given), whose channels the record is

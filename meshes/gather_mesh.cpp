@@ -94,7 +94,7 @@ bool GatherMesh(const HostMesh& mesh, uint32_t faceCount, const Matrix3& worldTr
   if (exportNormals && (faceNormals == nullptr || renderNormals == nullptr))
     return Fail(error, nodeName, "the mesh's normals were not built");
 
-  // The texture and colour vertex of corner i of face f, for both parts below.
+  // The texture and colour vertex of corner i of face f.
   const auto textureVertexOf = [&](uint32_t f, int i) {
     return uvsByVertex ? faces[f].v[i] : tvFaces[f].t[i];
   };
@@ -105,10 +105,11 @@ bool GatherMesh(const HostMesh& mesh, uint32_t faceCount, const Matrix3& worldTr
   const uint32_t cornerCount = 3 * faceCount;
   const size_t hostVertices = vertexCount > 0 ? static_cast<size_t>(vertexCount) : 0;
   // The record holds colours only when there are at least as many colour vertices as corners;
-  // otherwise their indices are still checked, but nothing is kept.
+  // they are then read from the host as it is written (CornerColours). Their indices are
+  // checked either way.
   const bool keepColours = gathered.hasColours && static_cast<uint32_t>(mapVertCount) >= cornerCount;
 
-  // Texture coordinates and colours: beside the rest when there is a runner. Every index is
+  // Texture coordinates: beside the rest when there is a runner. Every index is
   // checked by the part gathered here, in the order of one walk over the corners, so that the
   // refusal and the progress texts are those of that walk; this part only stops at a bad index.
   const auto gatherBeside = [&] {
@@ -128,16 +129,6 @@ bool GatherMesh(const HostMesh& mesh, uint32_t faceCount, const Matrix3& worldTr
           uvIds[c] = CachedId(gathered.textureCoordinates, gathered.uvIdOfTextureVertex[t],
                               [&] { return tverts[t]; });
         }
-      }
-    }
-    if (!keepColours) return;
-    gathered.colours.resize(cornerCount);
-    format::Color16* colours = gathered.colours.data();
-    for (uint32_t f = 0, c = 0; f < faceCount; ++f) {
-      for (int i = 0; i < 3; ++i, ++c) {
-        const uint32_t m = colourVertexOf(f, i);
-        if (!InRange(m, mapVertCount)) return;
-        colours[c] = {ColorToU16(mapVerts[m].x), ColorToU16(mapVerts[m].y), ColorToU16(mapVerts[m].z)};
       }
     }
   };
@@ -204,6 +195,7 @@ bool GatherMesh(const HostMesh& mesh, uint32_t faceCount, const Matrix3& worldTr
     }
   };
 
+  if (keepColours) gathered.colours = {mapVerts, mapFaces, faces, cornerCount};
   if (runner != nullptr && faceCount >= kGatherBesideFaces) {
     runner->RunBeside(gatherBeside, gatherHere);
   } else {

@@ -6,7 +6,7 @@ void GatheredMesh::Clear() {
   positions.Clear();
   normals.Clear();
   textureCoordinates.Clear();
-  colours.clear();
+  colours = CornerColours();
   faceMaterialIds.clear();
   pivot = Point3{};
   normalTransform = Matrix3{};

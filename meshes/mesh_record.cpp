@@ -66,7 +66,7 @@ struct MeshRecordView {
   bool hasNormals = false;
   Span<uint32_t> normalIndices;
   Span<format::EncodedNormal> normals;
-  Span<format::Color16> colors;
+  CornerColours colors;
   uint32_t faceCount = 0;
   std::vector<GroupView> groups;
 };
@@ -94,7 +94,7 @@ void WriteMeshRecord(const GatheredMesh& gathered, const MeshChannels& channels,
   const bool writeColours = gathered.hasColours &&
                             static_cast<uint32_t>(gathered.colourVertexCount) >= view.cornerCount &&
                             gathered.colours.size() == view.cornerCount;
-  if (writeColours) view.colors = SpanOf(gathered.colours);
+  if (writeColours) view.colors = gathered.colours;
   view.faceCount = gathered.FaceCount();
 
   std::vector<FaceGroup> groups;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "format/binary_writer.h"
 #include "format/records.h"
 #include "host/geometry.h"
 #include "host/host_scene.h"
@@ -38,6 +39,27 @@ struct GatheredChannel {
   }
 };
 
+// The colours of a record, one per corner as the record stores them (ColorToU16 of red, green
+// and blue), read from the host's colour vertices when they are written: the record holds a
+// colour per corner only when there are at least as many colour vertices as corners, so a copy
+// would be as big as the host's own. Empty (no vertices) unless the record holds colours. The
+// host's arrays outlive the record; every index was checked by gathering.
+struct CornerColours {
+  const Point3* verts = nullptr;
+  const TVFace* faces = nullptr;  // the colour faces; null when they are the vertex faces
+  const MeshFace* vertexFaces = nullptr;
+  uint32_t count = 0;  // corners; 0 when the record holds no colours
+
+  size_t size() const { return count; }
+  bool empty() const { return count == 0; }
+  format::Color16 operator[](size_t c) const {
+    const size_t f = c / 3;
+    const size_t i = c % 3;
+    const Point3& colour = verts[faces != nullptr ? faces[f].t[i] : vertexFaces[f].v[i]];
+    return {ColorToU16(colour.x), ColorToU16(colour.y), ColorToU16(colour.z)};
+  }
+};
+
 // Everything one mesh node contributes to its record. Per-corner lists hold the entry of
 // corner c at position c. The faces' corner triples are not stored: face f is always
 // (3f, 3f+1, 3f+2).
@@ -45,10 +67,8 @@ struct GatheredMesh {
   GatheredChannel positions;           // world orientation, relative to pivot
   GatheredChannel normals;             // empty unless exportNormals
   GatheredChannel textureCoordinates;  // (0, 0, 0) for every corner without hasUVs
-  // Per corner the colour as the record stores it (ColorToU16 of red, green and blue); empty
-  // unless hasColours and the record will hold them (at least as many colour vertices as
-  // corners).
-  std::vector<format::Color16> colours;
+  // The corners' colours, read from the host's colour channel as the record is written.
+  CornerColours colours;
   std::vector<uint16_t> faceMaterialIds;  // high 16 bits of each face's flags word
 
   Point3 pivot;
