@@ -58,8 +58,7 @@ bool GatherMesh(const HostMesh& mesh, uint32_t faceCount, const Matrix3& worldTr
   gathered.normalTransform = worldTransform;
   gathered.normalTransform.SetRow(3, Point3{0.0f, 0.0f, 0.0f});
   gathered.hasUVs = mesh.MeshTVertCount() > 0;
-  gathered.colourVertexCount = mesh.getNumMapVerts(0);
-  gathered.hasColours = gathered.colourVertexCount > 0;
+  gathered.hasColours = mesh.getNumMapVerts(0) > 0;
   if (faceCount == 0) return true;
   const MeshFace* faces = mesh.MeshFaces();
   const Point3* vertices = mesh.MeshVertices();
@@ -95,12 +94,8 @@ bool GatherMesh(const HostMesh& mesh, uint32_t faceCount, const Matrix3& worldTr
     return Fail(error, nodeName, "the mesh's normals were not built");
 
   // The texture and colour vertex of corner i of face f.
-  const auto textureVertexOf = [&](uint32_t f, int i) {
-    return uvsByVertex ? faces[f].v[i] : tvFaces[f].t[i];
-  };
-  const auto colourVertexOf = [&](uint32_t f, int i) {
-    return coloursByVertex ? faces[f].v[i] : mapFaces[f].t[i];
-  };
+  const auto textureVertexOf = [&](uint32_t f, int i) { return ChannelVertexOf(tvFaces, faces, f, i); };
+  const auto colourVertexOf = [&](uint32_t f, int i) { return ChannelVertexOf(mapFaces, faces, f, i); };
 
   const uint32_t cornerCount = 3 * faceCount;
   const size_t hostVertices = vertexCount > 0 ? static_cast<size_t>(vertexCount) : 0;

@@ -12,7 +12,6 @@ void GatheredMesh::Clear() {
   normalTransform = Matrix3{};
   hasUVs = false;
   hasColours = false;
-  colourVertexCount = 0;
 }
 
 }  // namespace cvm

@@ -91,10 +91,7 @@ void WriteMeshRecord(const GatheredMesh& gathered, const MeshChannels& channels,
     view.normalIndices = SpanOf(channels.normals.cornerIndices);
     view.normals = SpanOf(channels.encodedNormals);
   }
-  const bool writeColours = gathered.hasColours &&
-                            static_cast<uint32_t>(gathered.colourVertexCount) >= view.cornerCount &&
-                            gathered.colours.size() == view.cornerCount;
-  if (writeColours) view.colors = gathered.colours;
+  view.colors = gathered.colours;  // empty unless the record holds colours (gathering decides)
   view.faceCount = gathered.FaceCount();
 
   std::vector<FaceGroup> groups;

@@ -77,10 +77,10 @@ void WritePointXZY(const Point& point, OutputStream& stream) {
 }
 // One colour component as a u16: floor(component * 255 + 0.5) in double precision, truncated
 // to 32 bits (NaN and out-of-range values give 0x80000000), low 16 bits kept. Not clamped:
-// 1.5 gives 383 and -0.5 gives 65409.
-// floor(x) is in the 32-bit range exactly when x is in [-2^31, 2^31); there it is the value
-// truncated toward zero, less one where that is above x. (The same result as std::floor for
-// every float, checked over all of them, without a call to the C library's floor on x86-64.)
+// 1.5 gives 383 and -0.5 gives 65409. The floor is taken without the C library's (a call on
+// x86-64): floor(x) is in the 32-bit range exactly when x is in [-2^31, 2^31), and there it is
+// x truncated toward zero, less one where that is above x (the same as std::floor for every
+// float, checked over all of them).
 inline uint16_t ColorToU16(float component) {
   const double scaled = static_cast<double>(component) * 255.0 + 0.5;
   if (!(scaled >= -2147483648.0 && scaled < 2147483648.0)) return 0;  // 0x80000000, NaN too

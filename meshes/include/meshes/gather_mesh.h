@@ -14,7 +14,7 @@ namespace cvm {
 
 // Gathers faceCount faces of mesh into gathered (emptied first, capacity kept), as seen from a
 // node with worldTransform and pivot: sets its pivot, its normalTransform (worldTransform with
-// row 3 cleared), hasUVs (texture vertices), hasColours and colourVertexCount (map channel 0),
+// row 3 cleared), hasUVs (texture vertices), hasColours (map channel 0),
 // and per corner: the position (worldTransform x vertex - pivot), the texture coordinate
 // (u, v, w) when hasUVs, else (0, 0, 0), the colour (colours, read from the mesh when the
 // record is written) when hasColours and the mesh has at least as many colour vertices as

@@ -44,6 +44,12 @@ struct GatheredChannel {
 // colour per corner only when there are at least as many colour vertices as corners, so a copy
 // would be as big as the host's own. Empty (no vertices) unless the record holds colours. The
 // host's arrays outlive the record; every index was checked by gathering.
+// The vertex of corner i of face f in a channel whose faces are own, or the vertex faces when
+// own is null (texture and colour vertices that run parallel to the vertices).
+inline uint32_t ChannelVertexOf(const TVFace* own, const MeshFace* vertexFaces, size_t f, size_t i) {
+  return own != nullptr ? own[f].t[i] : vertexFaces[f].v[i];
+}
+
 struct CornerColours {
   const Point3* verts = nullptr;
   const TVFace* faces = nullptr;  // the colour faces; null when they are the vertex faces
@@ -53,9 +59,7 @@ struct CornerColours {
   size_t size() const { return count; }
   bool empty() const { return count == 0; }
   format::Color16 operator[](size_t c) const {
-    const size_t f = c / 3;
-    const size_t i = c % 3;
-    const Point3& colour = verts[faces != nullptr ? faces[f].t[i] : vertexFaces[f].v[i]];
+    const Point3& colour = verts[ChannelVertexOf(faces, vertexFaces, c / 3, c % 3)];
     return {ColorToU16(colour.x), ColorToU16(colour.y), ColorToU16(colour.z)};
   }
 };
@@ -75,7 +79,6 @@ struct GatheredMesh {
   Matrix3 normalTransform;  // world transform with row 3 = (0, 0, 0)
   bool hasUVs = false;
   bool hasColours = false;
-  int32_t colourVertexCount = 0;  // getNumMapVerts(0), for the colour rule of the record
 
   // Gathering's working memory: per host vertex, the id its position and its own normal got
   // (kNoId until met); per texture vertex, the id of its coordinate.
