@@ -90,19 +90,42 @@ bool StartsNewValue(const SortedValues& sorted, uint32_t i) {
   return i == 0 || !SameKey(sorted.items[i], sorted.items[i - 1]);
 }
 
-// Turns every corner's id into the position positionOfId gives it, setting format as it goes.
-void MapCorners(std::vector<uint32_t>& indices, const std::vector<uint32_t>& positionOfId, const char* format,
-                ConsolidationProgress& progress) {
-  const auto count = static_cast<uint32_t>(indices.size());
-  uint32_t* index = indices.data();
+// Turns every id of ids (the slots and the corners' own ids) into the position positionOfId
+// gives it. The texts of format are those of a walk over the corners: each is set when the
+// share of the ids mapped reaches that of the corners at which the walk would set it.
+void MapIds(CornerIds& ids, const std::vector<uint32_t>& positionOfId, const char* format,
+            ConsolidationProgress& progress) {
   const uint32_t* position = positionOfId.data();
-  for (uint32_t c = 0; c < count; ++c) {
-    progress.Step(format, c, count);
-    index[c] = position[index[c]];
+  const auto mapSlots = [position](std::vector<uint32_t>& slots, size_t& from, size_t& to) {
+    const size_t end = std::min(to, slots.size());
+    for (size_t i = from; i < end; ++i)
+      if (slots[i] != kNoId) slots[i] = position[slots[i]];
+    from = from > slots.size() ? from - slots.size() : 0;
+    to -= end;
+  };
+  std::vector<uint32_t>* const lists[] = {&ids.bySlot, &ids.byFace, &ids.byFurther};
+  const uint64_t total = ids.IdCount();
+  const uint32_t corners = ids.cornerCount;
+  uint64_t done = 0;
+  for (uint32_t c = 0; c < corners;) {
+    const uint32_t next = progress.Show(format, c, corners);
+    const uint64_t upTo = total * next / corners;
+    // The ids from done to upTo, in the order of the lists and then the own ids.
+    size_t from = done;
+    size_t to = upTo;
+    for (std::vector<uint32_t>* list : lists) mapSlots(*list, from, to);
+    for (size_t i = from; i < to; ++i) ids.ownIds[i].id = position[ids.ownIds[i].id];
+    done = upTo;
+    c = next;
   }
 }
 
 }  // namespace
+
+uint32_t ConsolidationProgress::Show(const char* format, uint32_t i, uint32_t count) {
+  Update(format, i, count);
+  return nextCheck;
+}
 
 void ConsolidationProgress::Update(const char* format, uint32_t i, uint32_t count) {
   const int percent = ProgressPercent(i, count);
@@ -151,9 +174,9 @@ void ConsolidateSorted(GatheredChannel& gathered, const char* format, Consolidat
 void ConsolidateSorted(GatheredChannel& gathered, const SortedValues& sorted, const char* format,
                        ConsolidationProgress& progress, ConsolidationScratch& scratch,
                        IndexedChannel& channel) {
-  channel.cornerIndices.swap(gathered.ids);  // ids, turned into positions at the end
+  std::swap(channel.indices, gathered.ids);  // ids, turned into positions at the end
   channel.values.clear();
-  if (!channel.cornerIndices.empty()) {
+  if (channel.indices.cornerCount != 0) {
     const std::vector<Point3>& met = gathered.values;
     std::vector<uint32_t>& positionOfId = scratch.positionOfId;
     positionOfId.resize(met.size());
@@ -170,7 +193,7 @@ void ConsolidateSorted(GatheredChannel& gathered, const SortedValues& sorted, co
       positionOfId[id] = static_cast<uint32_t>(channel.values.size());
       channel.values.push_back(met[id]);
     }
-    MapCorners(channel.cornerIndices, positionOfId, format, progress);
+    MapIds(channel.indices, positionOfId, format, progress);
   }
   gathered.Clear();
 }
@@ -184,13 +207,14 @@ void ConsolidateInOrder(GatheredChannel& gathered, bool mergeVertices, Consolida
   }
   // Every corner its own value: the value of its id, bit for bit.
   const auto count = gathered.CornerCount();
-  const std::vector<Point3>& met = gathered.values;
   channel.values.resize(count);
-  channel.cornerIndices.resize(count);
+  channel.indices.Clear();
+  channel.indices.cornerCount = count;
+  channel.indices.bySlot.resize(count);
   for (uint32_t c = 0; c < count; ++c) {
     progress.Step(kConsolidatingVerticesText, c, count);
-    channel.values[c] = met[gathered.ids[c]];
-    channel.cornerIndices[c] = c;
+    channel.values[c] = gathered.CornerValue(c);
+    channel.indices.bySlot[c] = c;
   }
   gathered.Clear();
 }
@@ -200,8 +224,8 @@ void ConsolidateInOrderMerged(GatheredChannel& gathered, const SortedValues& sor
                               IndexedChannel& channel) {
   const std::vector<Point3>& met = gathered.values;
   channel.values.clear();
-  channel.cornerIndices.swap(gathered.ids);
-  if (!channel.cornerIndices.empty()) {
+  std::swap(channel.indices, gathered.ids);
+  if (channel.indices.cornerCount != 0) {
     // Each id's leader: the lowest id of the same value (the id itself for a value with a NaN).
     // In id order, a leader takes the next position and every other id its leader's, so the
     // values come in order of first occurrence.
@@ -225,7 +249,7 @@ void ConsolidateInOrderMerged(GatheredChannel& gathered, const SortedValues& sor
         positionOfId[id] = positionOfId[lead];  // lead < id: already a position
       }
     }
-    MapCorners(channel.cornerIndices, positionOfId, kConsolidatingVerticesText, progress);
+    MapIds(channel.indices, positionOfId, kConsolidatingVerticesText, progress);
   }
   gathered.Clear();
 }

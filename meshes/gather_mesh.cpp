@@ -24,28 +24,56 @@ bool InRange(uint32_t index, int32_t count) {
   return count > 0 && index < static_cast<uint32_t>(count);
 }
 
-// The id of a value that depends only on one host array entry, whose id is cached: the cached
-// id, else a new one for value() (cached unless the value has a NaN: such a value is one of its
-// own at every corner).
+// Gives corner its value's id: the one in the slot of the host entry it comes from, else a new
+// one for value(), kept in the slot unless the value has a NaN (such a value is one of its own
+// at every corner).
 template <typename Value>
-inline uint32_t CachedId(GatheredChannel& channel, uint32_t& cached, Value value) {
-  if (cached != kNoId) return cached;
+inline void GatherCorner(GatheredChannel& channel, uint32_t& slot, uint32_t corner, Value value) {
+  if (slot != kNoId) return;
   const Point3 v = value();
   const uint32_t id = channel.Add(v);
-  if (!PointHasNaN(v)) cached = id;
-  return id;
+  if (!PointHasNaN(v)) {
+    slot = id;
+  } else {
+    channel.ids.ownIds.push_back({corner, id});
+  }
 }
 
-// Room for cornerCount corners and, without moving, for expectedValues values (the values met
-// are bounded by the host entries they come from; more only grow the list).
-void StartChannel(GatheredChannel& channel, uint32_t cornerCount, size_t expectedValues) {
+// Room for cornerCount corners whose slots are slotCount host entries, and, without moving,
+// for expectedValues values (the values met are bounded by the host entries they come from;
+// more only grow the list).
+void StartChannel(GatheredChannel& channel, uint32_t cornerCount, CornerIds::Slots slots, int32_t slotCount,
+                  const MeshFace* faces, size_t expectedValues) {
   channel.values.clear();
   channel.values.reserve(std::min<size_t>(cornerCount, expectedValues));
-  channel.ids.resize(cornerCount);
+  channel.ids.Clear();
+  channel.ids.slots = slots;
+  channel.ids.cornerCount = cornerCount;
+  channel.ids.faces = faces;
+  channel.ids.bySlot.assign(slotCount > 0 ? static_cast<size_t>(slotCount) : 0, kNoId);
 }
 
-void ResetCache(std::vector<uint32_t>& cache, int32_t count) {
-  cache.assign(count > 0 ? static_cast<size_t>(count) : 0, kNoId);
+// The slot of the normal that choice names for corner's face f and vertex j. The face and
+// further slots are made when a corner first needs them.
+uint32_t& NormalSlot(CornerIds& ids, const NormalChoice& choice, uint32_t f, uint32_t j, uint32_t faceCount,
+                     int32_t vertexCount) {
+  switch (choice.source) {
+    case NormalSource::kVertex:
+      return ids.bySlot[j];
+    case NormalSource::kFace:
+      if (ids.byFace.empty()) ids.byFace.assign(faceCount, kNoId);
+      return ids.byFace[f];
+    case NormalSource::kFurther:
+      break;
+  }
+  if (ids.furtherStart.empty()) ids.furtherStart.assign(static_cast<size_t>(vertexCount), kNoId);
+  uint32_t& start = ids.furtherStart[j];
+  if (start == kNoId) {
+    start = static_cast<uint32_t>(ids.byFurther.size());
+    ids.byFurther.resize(ids.byFurther.size() + (ids.renderNormals[j].rFlags & kRVertexNormalCountMask),
+                         kNoId);
+  }
+  return ids.byFurther[start + choice.further];
 }
 
 }  // namespace
@@ -108,21 +136,21 @@ bool GatherMesh(const HostMesh& mesh, uint32_t faceCount, const Matrix3& worldTr
   // checked by the part gathered here, in the order of one walk over the corners, so that the
   // refusal and the progress texts are those of that walk; this part only stops at a bad index.
   const auto gatherBeside = [&] {
-    StartChannel(gathered.textureCoordinates, cornerCount,
-                 gathered.hasUVs ? static_cast<size_t>(tvertCount) : 1);
-    uint32_t* uvIds = gathered.textureCoordinates.ids.data();
+    GatheredChannel& uvs = gathered.textureCoordinates;
     if (!gathered.hasUVs) {
       // Every corner's (0, 0, 0).
-      const uint32_t id = gathered.textureCoordinates.Add(Point3{});
-      std::fill(uvIds, uvIds + cornerCount, id);
+      StartChannel(uvs, cornerCount, CornerIds::Slots::kOne, 1, faces, 1);
+      uvs.ids.bySlot[0] = uvs.Add(Point3{});
     } else {
-      ResetCache(gathered.uvIdOfTextureVertex, tvertCount);
+      StartChannel(uvs, cornerCount, CornerIds::Slots::kChannelVertex, tvertCount, faces,
+                   static_cast<size_t>(tvertCount));
+      uvs.ids.channelFaces = tvFaces;
+      uint32_t* slots = uvs.ids.bySlot.data();
       for (uint32_t f = 0, c = 0; f < faceCount; ++f) {
         for (int i = 0; i < 3; ++i, ++c) {
           const uint32_t t = textureVertexOf(f, i);
           if (!InRange(t, tvertCount)) return;
-          uvIds[c] = CachedId(gathered.textureCoordinates, gathered.uvIdOfTextureVertex[t],
-                              [&] { return tverts[t]; });
+          GatherCorner(uvs, slots[t], c, [&] { return tverts[t]; });
         }
       }
     }
@@ -130,16 +158,17 @@ bool GatherMesh(const HostMesh& mesh, uint32_t faceCount, const Matrix3& worldTr
 
   bool gatheredHere = true;
   const auto gatherHere = [&] {
-    StartChannel(gathered.positions, cornerCount, hostVertices);
-    ResetCache(gathered.positionIdOfVertex, vertexCount);
+    GatheredChannel& positions = gathered.positions;
+    GatheredChannel& normals = gathered.normals;
+    StartChannel(positions, cornerCount, CornerIds::Slots::kVertex, vertexCount, faces, hostVertices);
     if (exportNormals) {
       // A vertex's own normals, and the face normals of faces with no smoothing group.
-      StartChannel(gathered.normals, cornerCount, hostVertices + faceCount);
-      ResetCache(gathered.normalIdOfVertex, vertexCount);
+      StartChannel(normals, cornerCount, CornerIds::Slots::kNormal, vertexCount, faces,
+                   hostVertices + faceCount);
+      normals.ids.renderNormals = renderNormals;
     }
     gathered.faceMaterialIds.resize(faceCount);
-    uint32_t* positionIds = gathered.positions.ids.data();
-    uint32_t* normalIds = exportNormals ? gathered.normals.ids.data() : nullptr;
+    uint32_t* positionSlots = positions.ids.bySlot.data();
     const Matrix3& normalTransform = gathered.normalTransform;
 
     ProgressTextCache text;
@@ -147,7 +176,6 @@ bool GatherMesh(const HostMesh& mesh, uint32_t faceCount, const Matrix3& worldTr
     for (uint32_t f = 0; f < faceCount; ++f) {
       text.Show(progress, "Exporting %s - Gathering %d%%\n", nodeName, ProgressPercent(f, faceCount));
       const MeshFace& face = faces[f];
-      uint32_t faceNormalId = kNoId;
       for (int i = 0; i < 3; ++i) {
         const uint32_t j = face.v[i];
         if (!InRange(j, vertexCount)) {
@@ -168,21 +196,16 @@ bool GatherMesh(const HostMesh& mesh, uint32_t faceCount, const Matrix3& worldTr
             return;
           }
         }
-        positionIds[cornerSerial] = CachedId(gathered.positions, gathered.positionIdOfVertex[j], [&] {
-          return TransformPoint(worldTransform, vertices[j]) - pivot;
-        });
+        GatherCorner(positions, positionSlots[j], cornerSerial,
+                     [&] { return TransformPoint(worldTransform, vertices[j]) - pivot; });
 
         if (exportNormals) {
           const RVertex& rv = renderNormals[j];
-          const Point3& normal = SelectCornerNormal(rv, face.smGroup, faceNormals[f]);
-          const auto transformed = [&] { return Normalize(TransformPoint(normalTransform, normal)); };
-          // The vertex's own normal and the face's normal are cached; a normal of a further
-          // smoothing group gets a new id at every corner that selects it.
-          uint32_t uncached = kNoId;
-          uint32_t& cached = &normal == &rv.primaryNormal ? gathered.normalIdOfVertex[j]
-                             : &normal == &faceNormals[f] ? faceNormalId
-                                                          : uncached;
-          normalIds[cornerSerial] = CachedId(gathered.normals, cached, transformed);
+          const NormalChoice choice = ChooseCornerNormal(rv, face.smGroup);
+          uint32_t& slot = NormalSlot(normals.ids, choice, f, j, faceCount, vertexCount);
+          GatherCorner(normals, slot, cornerSerial, [&] {
+            return Normalize(TransformPoint(normalTransform, ChosenNormal(rv, choice, faceNormals[f])));
+          });
         }
         ++cornerSerial;
       }

@@ -2,6 +2,12 @@
 
 namespace cvm {
 
+std::vector<uint32_t> IndexedChannel::CornerIndices() const {
+  std::vector<uint32_t> list(CornerCount());
+  for (uint32_t c = 0; c < list.size(); ++c) list[c] = CornerIndex(c);
+  return list;
+}
+
 void GatheredMesh::Clear() {
   positions.Clear();
   normals.Clear();

@@ -23,6 +23,13 @@ Span<T> SpanOf(const std::vector<T>& list) {
   return {list.data(), list.size()};
 }
 
+// A channel's corner indices, read from its slots.
+struct CornerIndexList {
+  const CornerIds* ids = nullptr;
+  size_t size() const { return ids != nullptr ? ids->cornerCount : 0; }
+  uint32_t operator[](size_t c) const { return ids->Of(static_cast<uint32_t>(c)); }
+};
+
 // Positions in the file's axes (x, z, y).
 struct FilePositions {
   const Point3* points = nullptr;
@@ -58,13 +65,13 @@ struct GroupView {
 struct MeshRecordView {
   format::Vec3 pivot;
   uint32_t cornerCount = 0;
-  Span<uint32_t> positionIndices;
+  CornerIndexList positionIndices;
   FilePositions positions;
   bool hasUvs = false;
-  Span<uint32_t> uvIndices;
+  CornerIndexList uvIndices;
   TextureCoordinates uvs;
   bool hasNormals = false;
-  Span<uint32_t> normalIndices;
+  CornerIndexList normalIndices;
   Span<format::EncodedNormal> normals;
   CornerColours colors;
   uint32_t faceCount = 0;
@@ -79,16 +86,16 @@ void WriteMeshRecord(const GatheredMesh& gathered, const MeshChannels& channels,
   MeshRecordView view;
   view.pivot = ToFileAxes(gathered.pivot);
   view.cornerCount = gathered.CornerCount();
-  view.positionIndices = SpanOf(channels.positions.cornerIndices);
+  view.positionIndices = {&channels.positions.indices};
   view.positions = {channels.positions.values.data(), channels.positions.values.size()};
   view.hasUvs = gathered.hasUVs;
   if (view.hasUvs) {
-    view.uvIndices = SpanOf(channels.textureCoordinates.cornerIndices);
+    view.uvIndices = {&channels.textureCoordinates.indices};
     view.uvs = {channels.textureCoordinates.values.data(), channels.textureCoordinates.values.size()};
   }
   view.hasNormals = exportNormals;
   if (view.hasNormals) {
-    view.normalIndices = SpanOf(channels.normals.cornerIndices);
+    view.normalIndices = {&channels.normals.indices};
     view.normals = SpanOf(channels.encodedNormals);
   }
   view.colors = gathered.colours;  // empty unless the record holds colours (gathering decides)

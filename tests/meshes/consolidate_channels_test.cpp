@@ -36,7 +36,7 @@ GatheredMesh MakeGathered(uint32_t corners, bool normals, uint32_t seed) {
 }
 
 bool SameChannel(const IndexedChannel& a, const IndexedChannel& b) {
-  return a.cornerIndices == b.cornerIndices && a.values.size() == b.values.size() &&
+  return a.CornerIndices() == b.CornerIndices() && a.values.size() == b.values.size() &&
          (a.values.empty() ||
           std::memcmp(a.values.data(), b.values.data(), a.values.size() * sizeof(Point3)) == 0);
 }

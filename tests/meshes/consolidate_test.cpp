@@ -30,7 +30,8 @@ std::vector<CornerRecord> Records(const std::vector<Point3>& values) {
 IndexedChannel ReferenceSorted(std::vector<CornerRecord> records) {
   std::sort(records.begin(), records.end(), CornerRecordGreater);
   IndexedChannel channel;
-  channel.cornerIndices.assign(records.size(), 0);
+  channel.indices.bySlot.assign(records.size(), 0);
+  channel.indices.cornerCount = static_cast<uint32_t>(records.size());
   uint32_t current = 0;
   for (size_t i = 0; i < records.size(); ++i) {
     const Point3& v = records[i].value;
@@ -39,7 +40,7 @@ IndexedChannel ReferenceSorted(std::vector<CornerRecord> records) {
       current = static_cast<uint32_t>(channel.values.size());
       channel.values.push_back(v);
     }
-    channel.cornerIndices[records[i].corner] = current;
+    channel.indices.bySlot[records[i].corner] = current;
   }
   return channel;
 }
@@ -47,12 +48,13 @@ IndexedChannel ReferenceSorted(std::vector<CornerRecord> records) {
 // The documented in-order pass with merging: a linear search of the values so far.
 IndexedChannel ReferenceInOrderMerged(const std::vector<CornerRecord>& records) {
   IndexedChannel channel;
-  channel.cornerIndices.assign(records.size(), 0);
+  channel.indices.bySlot.assign(records.size(), 0);
+  channel.indices.cornerCount = static_cast<uint32_t>(records.size());
   for (const CornerRecord& r : records) {
     size_t j = 0;
     while (j < channel.values.size() && !SamePoint(channel.values[j], r.value)) ++j;
     if (j == channel.values.size()) channel.values.push_back(r.value);
-    channel.cornerIndices[r.corner] = static_cast<uint32_t>(j);
+    channel.indices.bySlot[r.corner] = static_cast<uint32_t>(j);
   }
   return channel;
 }
@@ -73,14 +75,14 @@ void ExpectSameAsDocumented(const IndexedChannel& actual, const IndexedChannel& 
   ASSERT_EQ(actual.values.size(), expected.values.size());
   for (size_t i = 0; i < actual.values.size(); ++i)
     ASSERT_TRUE(SamePoint(actual.values[i], expected.values[i])) << i;
-  ASSERT_EQ(actual.cornerIndices, expected.cornerIndices);
+  ASSERT_EQ(actual.CornerIndices(), expected.CornerIndices());
 }
 
 // Which zero each value of channel is written with: that of the first corner with the value.
 void ExpectFirstCornersBits(const IndexedChannel& channel, const std::vector<Point3>& cornerValues) {
   std::vector<bool> seen(channel.values.size(), false);
   for (size_t c = 0; c < cornerValues.size(); ++c) {
-    const uint32_t index = channel.cornerIndices[c];
+    const uint32_t index = channel.CornerIndex(c);
     if (seen[index]) continue;
     seen[index] = true;
     ExpectSameBits({channel.values[index]}, {cornerValues[c]});
@@ -117,13 +119,13 @@ class ConsolidateTest : public testing::Test {
 TEST_F(ConsolidateTest, SortedValuesComeOutInDescendingLexicographicOrder) {
   const IndexedChannel c = Sorted({{0, 1, 2}, {1, 0, 0}, {0, 1, 9}, {0, 5, 0}});
   ExpectSameBits(c.values, {{1, 0, 0}, {0, 5, 0}, {0, 1, 9}, {0, 1, 2}});
-  EXPECT_EQ(c.cornerIndices, (std::vector<uint32_t>{3, 0, 2, 1}));
+  EXPECT_EQ(c.CornerIndices(), (std::vector<uint32_t>{3, 0, 2, 1}));
 }
 
 TEST_F(ConsolidateTest, OneFaceTriangleGivesTheDocumentedIndices) {
   const IndexedChannel c = Sorted({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
   ExpectSameBits(c.values, {{1, 0, 0}, {0, 1, 0}, {0, 0, 0}});
-  EXPECT_EQ(c.cornerIndices, (std::vector<uint32_t>{2, 0, 1}));
+  EXPECT_EQ(c.CornerIndices(), (std::vector<uint32_t>{2, 0, 1}));
 }
 
 TEST_F(ConsolidateTest, RepeatedValueByOptions) {
@@ -144,7 +146,7 @@ TEST_F(ConsolidateTest, RepeatedValueByOptions) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     ExpectSameBits(c.channel.values, c.values);
-    EXPECT_EQ(c.channel.cornerIndices, c.indices);
+    EXPECT_EQ(c.channel.CornerIndices(), c.indices);
   }
 }
 
@@ -154,7 +156,7 @@ TEST_F(ConsolidateTest, SignedZerosMergeAndKeepTheFirstCornersBits) {
     const auto run = [&](const std::vector<Point3>& v) { return sorted ? Sorted(v) : InOrder(v, true); };
     const IndexedChannel negativeFirst = run({{-0.0f, 1, 0}, {0.0f, 1, -0.0f}});
     ExpectSameBits(negativeFirst.values, {{-0.0f, 1, 0}});
-    EXPECT_EQ(negativeFirst.cornerIndices, (std::vector<uint32_t>{0, 0}));
+    EXPECT_EQ(negativeFirst.CornerIndices(), (std::vector<uint32_t>{0, 0}));
     const IndexedChannel positiveFirst = run({{0.0f, 1, -0.0f}, {-0.0f, 1, 0}});
     ExpectSameBits(positiveFirst.values, {{0.0f, 1, -0.0f}});
   }
@@ -164,7 +166,7 @@ TEST_F(ConsolidateTest, LastBitAndWOnlyDifferencesStayApart) {
   const float above = std::nextafter(1.0f, 2.0f);
   const IndexedChannel c = Sorted({{1, 1, 0}, {1, 1, 1}, {above, 1, 0}, {1, 1, 0}});
   ExpectSameBits(c.values, {{above, 1, 0}, {1, 1, 1}, {1, 1, 0}});
-  EXPECT_EQ(c.cornerIndices, (std::vector<uint32_t>{2, 1, 0, 2}));
+  EXPECT_EQ(c.CornerIndices(), (std::vector<uint32_t>{2, 1, 0, 2}));
 }
 
 TEST_F(ConsolidateTest, EveryNaNRecordIsAValueOfItsOwnAfterAllOthers) {
@@ -174,11 +176,11 @@ TEST_F(ConsolidateTest, EveryNaNRecordIsAValueOfItsOwnAfterAllOthers) {
   const IndexedChannel sorted = Sorted(input);
   ASSERT_EQ(sorted.values.size(), 5u);
   ExpectSameBits({sorted.values[0], sorted.values[1]}, {{2, 0, 0}, {0, 0, 0}});
-  EXPECT_EQ(sorted.cornerIndices, (std::vector<uint32_t>{2, 1, 3, 0, 4, 1}));
+  EXPECT_EQ(sorted.CornerIndices(), (std::vector<uint32_t>{2, 1, 3, 0, 4, 1}));
   ExpectSameBits({sorted.values[2], sorted.values[3], sorted.values[4]}, {nanX, nanX, nanZ});
 
   const IndexedChannel inOrder = InOrder(input, true);
-  EXPECT_EQ(inOrder.cornerIndices, (std::vector<uint32_t>{0, 1, 2, 3, 4, 1}));
+  EXPECT_EQ(inOrder.CornerIndices(), (std::vector<uint32_t>{0, 1, 2, 3, 4, 1}));
   EXPECT_EQ(inOrder.values.size(), 5u);
 }
 
@@ -187,7 +189,7 @@ TEST_F(ConsolidateTest, EmptyInputGivesAnEmptyChannelAndNoText) {
   ui.CreateProgressWindow();
   progress.window.ui = &ui;
   EXPECT_TRUE(Sorted({}).values.empty());
-  EXPECT_TRUE(InOrder({}, true).cornerIndices.empty());
+  EXPECT_TRUE(InOrder({}, true).CornerIndices().empty());
   EXPECT_TRUE(InOrder({}, false).values.empty());
   EXPECT_TRUE(ui.progressTexts.empty());
 }
@@ -262,7 +264,7 @@ TEST_F(ConsolidateTest, InOrderMergingMatchesTheLinearSearch) {
     const IndexedChannel expected = ReferenceInOrderMerged(Records(values));
     const IndexedChannel actual = InOrder(values, true);
     ExpectSameBits(actual.values, expected.values);
-    EXPECT_EQ(actual.cornerIndices, expected.cornerIndices);
+    EXPECT_EQ(actual.CornerIndices(), expected.CornerIndices());
   }
 }
 
@@ -296,12 +298,12 @@ TEST_F(ConsolidateTest, RunsOfEqualValuesNextToNaNs) {
     const IndexedChannel inOrder = InOrder(values, true);
     const IndexedChannel expected = ReferenceInOrderMerged(Records(values));
     ExpectSameBits(inOrder.values, expected.values);
-    EXPECT_EQ(inOrder.cornerIndices, expected.cornerIndices);
+    EXPECT_EQ(inOrder.CornerIndices(), expected.CornerIndices());
     const IndexedChannel sorted = Sorted(values);
     for (size_t c = 0; c < values.size(); ++c) {
-      ExpectSameBits({sorted.values[sorted.cornerIndices[c]]}, {values[c]});
+      ExpectSameBits({sorted.values[sorted.CornerIndex(c)]}, {values[c]});
       for (size_t d = 0; d < c; ++d)
-        EXPECT_EQ(sorted.cornerIndices[c] == sorted.cornerIndices[d], SamePoint(values[c], values[d]))
+        EXPECT_EQ(sorted.CornerIndex(c) == sorted.CornerIndex(d), SamePoint(values[c], values[d]))
             << c << " " << d;
     }
   }
@@ -319,12 +321,12 @@ GatheredChannel SharedIds(std::mt19937& rng, size_t corners, size_t entries, boo
   GatheredChannel gathered;
   for (size_t c = 0; c < corners; ++c) {
     if (nan(rng)) {
-      gathered.ids.push_back(gathered.Add({1, kNaN, 2}));
+      gathered.AddCornerId(gathered.Add({1, kNaN, 2}));
       continue;
     }
     uint32_t& id = idOfEntry[pick(rng)];
     if (id == kNoId) id = gathered.Add(entryValues[&id - idOfEntry.data()]);
-    gathered.ids.push_back(id);
+    gathered.AddCornerId(id);
   }
   return gathered;
 }
@@ -359,7 +361,7 @@ TEST_F(ConsolidateTest, CornersSharingIdsGiveTheDocumentedChannels) {
     const IndexedChannel merged = InOrderGathered(withNaN, true);
     const IndexedChannel mergedExpected = ReferenceInOrderMerged(nanRecords);
     ExpectSameBits(merged.values, mergedExpected.values);
-    EXPECT_EQ(merged.cornerIndices, mergedExpected.cornerIndices);
+    EXPECT_EQ(merged.CornerIndices(), mergedExpected.CornerIndices());
 
     const IndexedChannel unmerged = InOrderGathered(withNaN, false);
     std::vector<Point3> own;
@@ -369,7 +371,7 @@ TEST_F(ConsolidateTest, CornersSharingIdsGiveTheDocumentedChannels) {
       identity.push_back(r.corner);
     }
     ExpectSameBits(unmerged.values, own);
-    EXPECT_EQ(unmerged.cornerIndices, identity);
+    EXPECT_EQ(unmerged.CornerIndices(), identity);
   }
 }
 
@@ -388,7 +390,7 @@ TEST_F(ConsolidateTest, SortedChannelWithNaNsKeepsItsInvariants) {
   uint32_t lastNaNIndex = 0;
   bool sawNaN = false;
   for (size_t corner = 0; corner < values.size(); ++corner) {
-    const uint32_t index = c.cornerIndices[corner];
+    const uint32_t index = c.CornerIndex(corner);
     ASSERT_LT(index, c.values.size());
     ++uses[index];
     if (isNaN[corner]) {

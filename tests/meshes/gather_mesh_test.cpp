@@ -4,11 +4,14 @@
 
 #include <array>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
+#include "meshes/consolidate_channels.h"
 #include "meshes/float_key.h"
 #include "meshes/select_corner_normal.h"
+#include "tests/support/corner_records.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/float_bits.h"
 #include "tests/support/recording_ui.h"
@@ -215,6 +218,101 @@ TEST_F(GatherMeshTest, RefusesIndicesOutsideTheHostArrays) {
   }
 }
 
+// Corners whose values come from every kind of host entry: shared vertices, a vertex's further
+// normals, face normals, a specified normal, texture vertices, and entries whose value has a NaN
+// (a vertex, a face normal, a texture vertex), which are a value of their own at every corner.
+// Gathering keeps an id per entry, not per corner; read back per corner, the ids and the
+// consolidated indices must be those of one record per corner.
+TEST_F(GatherMeshTest, CornersReadTheirIdsFromTheEntriesTheyComeFrom) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  test::FakeMesh mesh;
+  mesh.vertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}, {2, 0, 0}, {nan, 0, 0}, {1, 0, 0}};
+  mesh.AddFace(0, 1, 2, 1);
+  mesh.AddFace(0, 2, 3, 2);
+  mesh.AddFace(1, 2, 4, 0);  // face normals
+  mesh.AddFace(3, 4, 5, 0);  // a face normal with a NaN, and the vertex with one
+  mesh.AddFace(0, 1, 5, 1);
+  mesh.AddFace(6, 0, 3, 2);  // vertex 6 holds vertex 1's position
+  mesh.faceNormals = {{0, 0, 1}, {0, 0, -1}, {0, 1, 0}, {nan, 0, 1}, {1, 0, 0}, {0, -0.0f, 1}};
+  mesh.SetVertexNormals(0, {{{1, 0, 0}, 1}, {{0, 1, 0}, 2}});  // further normals
+  mesh.SetVertexNormals(1, {{{0, 0, 1}, 1}});
+  mesh.SetVertexNormals(2, {{{0, 1, 1}, 1}}, true);
+  mesh.SetVertexNormals(3, {{{-0.0f, 0, 1}, 2}, {{0, 0, 1}, 4}});
+  mesh.SetVertexNormals(6, {{{0, 0, 1}, 2}});
+  mesh.tverts = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {nan, 1, 0}, {1, 0, 0}};
+  mesh.tvFaces = {{{0, 1, 2}}, {{0, 2, 3}}, {{1, 2, 4}}, {{3, 4, 0}}, {{0, 1, 3}}, {{4, 0, 3}}};
+  ASSERT_TRUE(Gather(mesh, Matrix3{}, true)) << error;
+
+  const uint32_t corners = 3 * static_cast<uint32_t>(mesh.faces.size());
+  std::vector<CornerRecord> positions, uvs, normals;
+  for (uint32_t c = 0; c < corners; ++c) {
+    const uint32_t f = c / 3, j = mesh.faces[f].v[c % 3];
+    // The transform turns a vertex with a NaN into NaNs and a normal's -0 into +0.
+    positions.push_back({TransformPoint(Matrix3{}, mesh.vertices[j]), c});
+    uvs.push_back({mesh.tverts[mesh.tvFaces[f].t[c % 3]], c});
+    normals.push_back(
+        {Normalize(TransformPoint(gathered.normalTransform, SelectCornerNormal(mesh, f, j))), c});
+  }
+  const struct {
+    const char* name;
+    const GatheredChannel& gathered;
+    const std::vector<CornerRecord>& records;
+  } channels[] = {{"positions", gathered.positions, positions},
+                  {"texture coordinates", gathered.textureCoordinates, uvs},
+                  {"normals", gathered.normals, normals}};
+  for (const auto& channel : channels) {
+    SCOPED_TRACE(channel.name);
+    ASSERT_EQ(channel.gathered.CornerCount(), corners);
+    EXPECT_LT(channel.gathered.values.size(), corners);  // entries are met once, not per corner
+    for (uint32_t c = 0; c < corners; ++c) {
+      SCOPED_TRACE(c);
+      EXPECT_TRUE(SameBits(channel.gathered.CornerValue(c), channel.records[c].value));
+      // A value with a NaN has an id no other corner has.
+      for (uint32_t d = 0; d < corners && PointHasNaN(channel.records[c].value); ++d)
+        EXPECT_TRUE(d == c || channel.gathered.ids.Of(d) != channel.gathered.ids.Of(c)) << d;
+    }
+  }
+
+  // Consolidated, as the passes over one record per corner give them.
+  ExportOptions options;
+  ConsolidationProgress passes;
+  ChannelScratch scratch;
+  MeshChannels consolidated;
+  GatheredMesh copy = gathered;
+  ConsolidateChannels(copy, options, passes, scratch, consolidated);
+  ConsolidationScratch referenceScratch;
+  const struct {
+    const char* name;
+    const IndexedChannel& actual;
+    const std::vector<CornerRecord>& records;
+  } indexed[] = {{"positions", consolidated.positions, positions},
+                 {"texture coordinates", consolidated.textureCoordinates, uvs},
+                 {"normals", consolidated.normals, normals}};
+  for (const auto& channel : indexed) {
+    SCOPED_TRACE(channel.name);
+    IndexedChannel expected;
+    ConsolidateSorted(channel.records, kConsolidatingVerticesText, passes, referenceScratch, expected);
+    EXPECT_EQ(channel.actual.CornerIndices(), expected.CornerIndices());
+    ASSERT_EQ(channel.actual.values.size(), expected.values.size());
+    for (size_t i = 0; i < expected.values.size(); ++i)
+      EXPECT_TRUE(SameBits(channel.actual.values[i], expected.values[i])) << i;
+  }
+  const bool merges[] = {true, false};
+  for (const bool merge : merges) {
+    SCOPED_TRACE(merge ? "in corner order, merged" : "in corner order, not merged");
+    options.preserveVertexOrdering = true;
+    options.mergeVertices = merge;
+    copy = gathered;
+    ConsolidatePositions(copy, options, passes, scratch.here, consolidated);
+    IndexedChannel expected;
+    ConsolidateInOrder(positions, merge, passes, referenceScratch, expected);
+    EXPECT_EQ(consolidated.positions.CornerIndices(), expected.CornerIndices());
+    ASSERT_EQ(consolidated.positions.values.size(), expected.values.size());
+    for (size_t i = 0; i < expected.values.size(); ++i)
+      EXPECT_TRUE(SameBits(consolidated.positions.values[i], expected.values[i])) << i;
+  }
+}
+
 // A grid of faces enough to be gathered beside the rest: shared vertices with two normals each,
 // texture faces with a seam, a colour per corner (or, by vertex, per vertex), smoothing groups
 // and material ids.
@@ -282,7 +380,10 @@ bool SameColours(const CornerColours& a, const CornerColours& b) {
 }
 
 bool SameChannel(const GatheredChannel& a, const GatheredChannel& b) {
-  return SameBytes(a.values, b.values) && SameBytes(a.ids, b.ids);
+  if (!SameBytes(a.values, b.values) || a.CornerCount() != b.CornerCount()) return false;
+  for (uint32_t c = 0; c < a.CornerCount(); ++c)
+    if (a.ids.Of(c) != b.ids.Of(c)) return false;
+  return true;
 }
 
 TEST_F(GatherMeshTest, ARunnerGivesTheSameChannelsTextsAndRefusals) {

@@ -15,8 +15,9 @@ bool CornerRecordGreater(const CornerRecord& a, const CornerRecord& b) {
 
 GatheredChannel ChannelOfRecords(const std::vector<CornerRecord>& records) {
   GatheredChannel channel;
-  channel.ids.resize(records.size());
-  for (const CornerRecord& record : records) channel.ids[record.corner] = channel.Add(record.value);
+  channel.ids.bySlot.resize(records.size());
+  channel.ids.cornerCount = static_cast<uint32_t>(records.size());
+  for (const CornerRecord& record : records) channel.ids.bySlot[record.corner] = channel.Add(record.value);
   return channel;
 }
 

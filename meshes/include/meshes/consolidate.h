@@ -38,6 +38,9 @@ struct ConsolidationProgress {
     if (i != 0 && i < nextCheck) return;
     Update(format, i, count);
   }
+  // Step i's text (when its percentage differs from the last one shown); returns the next step
+  // whose percentage differs from step i's, or count.
+  uint32_t Show(const char* format, uint32_t i, uint32_t count);
 
  private:
   // Shows the text when the percentage changed and finds the next step whose percentage
