@@ -147,8 +147,7 @@ CaseResult RunCase(const Case& c, uint32_t faceCount, int repeat, bool literal, 
   for (int run = 0; run < repeat; ++run) {
     BenchUi ui;
     PhaseTimes t;
-    if (!ExportInPhases(*scene->Node(0), options, ui, nullptr, phasePath, t, r.gatheredBytes, r.heldBytes,
-                        error)) {
+    if (!ExportInPhases(*scene->Node(0), options, ui, phasePath, t, r.gatheredBytes, r.heldBytes, error)) {
       r.problem = "phases: " + error;
       return r;
     }

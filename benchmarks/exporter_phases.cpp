@@ -36,9 +36,8 @@ bool SameChannels(const MeshChannels& a, const MeshChannels& b) {
 
 }  // namespace
 
-bool ExportInPhases(HostNode& node, const ExportOptions& options, BenchUi& ui, TaskRunner* runner,
-                    const std::string& path, PhaseTimes& times, uint64_t& gatheredBytes, uint64_t& heldBytes,
-                    std::string& error) {
+bool ExportInPhases(HostNode& node, const ExportOptions& options, BenchUi& ui, const std::string& path,
+                    PhaseTimes& times, uint64_t& gatheredBytes, uint64_t& heldBytes, std::string& error) {
   Stopwatch clock;
   Stopwatch whole;
   AtomicFileTarget target(path);
@@ -86,8 +85,7 @@ bool ExportInPhases(HostNode& node, const ExportOptions& options, BenchUi& ui, T
   heldBytes += gathered.faceMaterialIds.size() * sizeof(uint16_t);  // colours are read from the host
 
   // The passes one by one on a copy of the gathered channels, to time each; then the three as
-  // the mesh section runs them (with the runner, when given), whose channels the record is
-  // written from and must be the same.
+  // the mesh section runs them, whose channels the record is written from and must be the same.
   Stopwatch aside;  // the copy and the passes one by one, which the total leaves out
   GatheredMesh copy = gathered;
   ConsolidationProgress progress;
@@ -107,9 +105,9 @@ bool ExportInPhases(HostNode& node, const ExportOptions& options, BenchUi& ui, T
   ConsolidationProgress sectionProgress;
   sectionProgress.window = window;
   sectionProgress.name = name;
-  ChannelScratch sectionScratch;
+  ConsolidationScratch sectionScratch;
   MeshChannels channels;
-  ConsolidateChannels(gathered, options, sectionProgress, sectionScratch, channels, runner);
+  ConsolidateChannels(gathered, options, sectionProgress, sectionScratch, channels);
   times.channels = clock.Lap();
   aside.Lap();
   if (!SameChannels(channels, oneByOne)) {

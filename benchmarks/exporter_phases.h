@@ -9,18 +9,16 @@
 #include "benchmarks/bench_ui.h"
 #include "benchmarks/phase_times.h"
 #include "export_context/export_options.h"
-#include "export_context/task_runner.h"
 #include "host/host_scene.h"
 
 namespace cvm::bench {
 
 // Also gives gatheredBytes, the size of the documented gathered per-corner data (a record of
 // 16 bytes per corner for each of the three channels, the colours and the faces' material
-// ids), and heldBytes, what the exporter's gathering holds instead (an id per corner and
-// channel, the channels' distinct values, the colours and the material ids).
-// runner, when given, takes the sorts of a large mesh beside its normal pass, as in RunExport.
-bool ExportInPhases(HostNode& node, const ExportOptions& options, BenchUi& ui, TaskRunner* runner,
-                    const std::string& path, PhaseTimes& times, uint64_t& gatheredBytes, uint64_t& heldBytes,
-                    std::string& error);
+// ids), and heldBytes, what the exporter's gathering holds instead (the ids it keeps per host
+// entry, the values met and the material ids; colours are read from the host). The steps run
+// on one thread.
+bool ExportInPhases(HostNode& node, const ExportOptions& options, BenchUi& ui, const std::string& path,
+                    PhaseTimes& times, uint64_t& gatheredBytes, uint64_t& heldBytes, std::string& error);
 
 }  // namespace cvm::bench

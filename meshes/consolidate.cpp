@@ -10,6 +10,15 @@ namespace {
 
 using Cell = ConsolidationScratch::Cell;
 
+// The values a channel met, sorted: items are the NaN-free values' sort items in channel
+// order, the same values next to each other in id order; they live in the scratch until its
+// next sort.
+struct SortedValues {
+  const Cell* items = nullptr;
+  uint32_t count = 0;
+  bool anyNaN = false;
+};
+
 // By key, then by id: the order a stable sort of items in id order gives.
 bool ItemLess(const Cell& a, const Cell& b) {
   if (a.word[0] != b.word[0]) return a.word[0] < b.word[0];
@@ -120,32 +129,6 @@ void MapIds(CornerIds& ids, const std::vector<uint32_t>& positionOfId, const cha
   }
 }
 
-}  // namespace
-
-uint32_t ConsolidationProgress::Show(const char* format, uint32_t i, uint32_t count) {
-  Update(format, i, count);
-  return nextCheck;
-}
-
-void ConsolidationProgress::Update(const char* format, uint32_t i, uint32_t count) {
-  const int percent = ProgressPercent(i, count);
-  if (percent != lastPercent) {
-    lastPercent = percent;
-    SetProgressText(window, format, name, percent);
-  }
-  uint32_t low = i + 1;
-  uint32_t high = count;
-  while (low < high) {
-    const uint32_t middle = low + (high - low) / 2;
-    if (ProgressPercent(middle, count) != percent) {
-      high = middle;
-    } else {
-      low = middle + 1;
-    }
-  }
-  nextCheck = low;
-}
-
 SortedValues SortChannelValues(const GatheredChannel& gathered, ConsolidationScratch& scratch) {
   const std::vector<Point3>& values = gathered.values;
   const auto met = static_cast<uint32_t>(values.size());
@@ -165,15 +148,9 @@ SortedValues SortChannelValues(const GatheredChannel& gathered, ConsolidationScr
   return sorted;
 }
 
-void ConsolidateSorted(GatheredChannel& gathered, const char* format, ConsolidationProgress& progress,
-                       ConsolidationScratch& scratch, IndexedChannel& channel) {
-  const SortedValues sorted = SortChannelValues(gathered, scratch);
-  ConsolidateSorted(gathered, sorted, format, progress, scratch, channel);
-}
-
-void ConsolidateSorted(GatheredChannel& gathered, const SortedValues& sorted, const char* format,
-                       ConsolidationProgress& progress, ConsolidationScratch& scratch,
-                       IndexedChannel& channel) {
+void ConsolidateSortedValues(GatheredChannel& gathered, const SortedValues& sorted, const char* format,
+                             ConsolidationProgress& progress, ConsolidationScratch& scratch,
+                             IndexedChannel& channel) {
   std::swap(channel.indices, gathered.ids);  // ids, turned into positions at the end
   channel.values.clear();
   if (channel.indices.cornerCount != 0) {
@@ -194,27 +171,6 @@ void ConsolidateSorted(GatheredChannel& gathered, const SortedValues& sorted, co
       channel.values.push_back(met[id]);
     }
     MapIds(channel.indices, positionOfId, format, progress);
-  }
-  gathered.Clear();
-}
-
-void ConsolidateInOrder(GatheredChannel& gathered, bool mergeVertices, ConsolidationProgress& progress,
-                        ConsolidationScratch& scratch, IndexedChannel& channel) {
-  if (mergeVertices) {
-    const SortedValues sorted = SortChannelValues(gathered, scratch);
-    ConsolidateInOrderMerged(gathered, sorted, progress, scratch, channel);
-    return;
-  }
-  // Every corner its own value: the value of its id, bit for bit.
-  const auto count = gathered.CornerCount();
-  channel.values.resize(count);
-  channel.indices.Clear();
-  channel.indices.cornerCount = count;
-  channel.indices.bySlot.resize(count);
-  for (uint32_t c = 0; c < count; ++c) {
-    progress.Step(kConsolidatingVerticesText, c, count);
-    channel.values[c] = gathered.CornerValue(c);
-    channel.indices.bySlot[c] = c;
   }
   gathered.Clear();
 }
@@ -250,6 +206,59 @@ void ConsolidateInOrderMerged(GatheredChannel& gathered, const SortedValues& sor
       }
     }
     MapIds(channel.indices, positionOfId, kConsolidatingVerticesText, progress);
+  }
+  gathered.Clear();
+}
+
+}  // namespace
+
+uint32_t ConsolidationProgress::Show(const char* format, uint32_t i, uint32_t count) {
+  Update(format, i, count);
+  return nextCheck;
+}
+
+void ConsolidationProgress::Update(const char* format, uint32_t i, uint32_t count) {
+  const int percent = ProgressPercent(i, count);
+  if (percent != lastPercent) {
+    lastPercent = percent;
+    SetProgressText(window, format, name, percent);
+  }
+  uint32_t low = i + 1;
+  uint32_t high = count;
+  while (low < high) {
+    const uint32_t middle = low + (high - low) / 2;
+    if (ProgressPercent(middle, count) != percent) {
+      high = middle;
+    } else {
+      low = middle + 1;
+    }
+  }
+  nextCheck = low;
+}
+
+void ConsolidateSorted(GatheredChannel& gathered, const char* format, ConsolidationProgress& progress,
+                       ConsolidationScratch& scratch, IndexedChannel& channel) {
+  const SortedValues sorted = SortChannelValues(gathered, scratch);
+  ConsolidateSortedValues(gathered, sorted, format, progress, scratch, channel);
+}
+
+void ConsolidateInOrder(GatheredChannel& gathered, bool mergeVertices, ConsolidationProgress& progress,
+                        ConsolidationScratch& scratch, IndexedChannel& channel) {
+  if (mergeVertices) {
+    const SortedValues sorted = SortChannelValues(gathered, scratch);
+    ConsolidateInOrderMerged(gathered, sorted, progress, scratch, channel);
+    return;
+  }
+  // Every corner its own value: the value of its id, bit for bit.
+  const auto count = gathered.CornerCount();
+  channel.values.resize(count);
+  channel.indices.Clear();
+  channel.indices.cornerCount = count;
+  channel.indices.bySlot.resize(count);
+  for (uint32_t c = 0; c < count; ++c) {
+    progress.Step(kConsolidatingVerticesText, c, count);
+    channel.values[c] = gathered.CornerValue(c);
+    channel.indices.bySlot[c] = c;
   }
   gathered.Clear();
 }

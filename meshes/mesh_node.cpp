@@ -36,7 +36,7 @@ bool WriteMeshNode(HostNode& node, const ExportOptions& options, const MaterialL
   ConsolidationProgress consolidation;
   consolidation.window = progress;
   consolidation.name = name;
-  ConsolidateChannels(gathered, options, consolidation, work.scratch, work.channels, runner);
+  ConsolidateChannels(gathered, options, consolidation, work.scratch, work.channels);
   WriteMeshRecord(gathered, work.channels, node.NodeMaterial(), options.exportNormals, materials, progress,
                   name, stream);
   return true;

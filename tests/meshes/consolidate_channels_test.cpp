@@ -10,7 +10,6 @@
 
 #include "tests/support/corner_records.h"
 #include "tests/support/recording_ui.h"
-#include "tests/support/test_runners.h"
 
 namespace cvm {
 namespace {
@@ -76,13 +75,10 @@ PassesRun OneByOne(GatheredMesh gathered, const ExportOptions& options) {
   });
 }
 
-using test::OrderedRunner;
-using test::ThreadedRunner;
-
-PassesRun AsTheSectionRunsThem(GatheredMesh gathered, const ExportOptions& options, TaskRunner* runner) {
+PassesRun AsTheSectionRunsThem(GatheredMesh gathered, const ExportOptions& options) {
   const PassesRun run = Record([&](ConsolidationProgress& progress, MeshChannels& channels) {
-    ChannelScratch scratch;
-    ConsolidateChannels(gathered, options, progress, scratch, channels, runner);
+    ConsolidationScratch scratch;
+    ConsolidateChannels(gathered, options, progress, scratch, channels);
   });
   // The gathered channels have moved into the mesh's channels.
   EXPECT_EQ(gathered.positions.CornerCount() + gathered.normals.CornerCount() +
@@ -91,10 +87,8 @@ PassesRun AsTheSectionRunsThem(GatheredMesh gathered, const ExportOptions& optio
   return run;
 }
 
-// Whether the sorts are handed out or not, done before, after or beside the normal pass, the
-// channels and the texts, in their order, are those of the normal, position and
+// The channels and the texts, in their order, are those of the normal, position and
 // texture-coordinate passes run one after the other, the position pass chosen by the options.
-// Only a large mesh hands work out.
 TEST(ConsolidateChannels, SameChannelsAndTextsAsThePassesInTurn) {
   struct Case {
     const char* what;
@@ -105,10 +99,10 @@ TEST(ConsolidateChannels, SameChannelsAndTextsAsThePassesInTurn) {
   };
   const Case cases[] = {
       {"small, sorted", 300, true, false, true},
-      {"large, sorted", kParallelSortCorners + 3, true, false, true},
-      {"large, in order, merged", kParallelSortCorners + 3, true, true, true},
-      {"large, in order, not merged", kParallelSortCorners, true, true, false},
-      {"large, no normals", kParallelSortCorners + 99, false, false, true},
+      {"large, sorted", 70003, true, false, true},
+      {"large, in order, merged", 70003, true, true, true},
+      {"large, in order, not merged", 70000, true, true, false},
+      {"large, no normals", 70099, false, false, true},
   };
   uint32_t seed = 1;
   for (const Case& c : cases) {
@@ -121,30 +115,11 @@ TEST(ConsolidateChannels, SameChannelsAndTextsAsThePassesInTurn) {
     options.mergeVertices = c.merge ? 1 : 0;
     const PassesRun expected = OneByOne(gathered, options);
     EXPECT_FALSE(expected.texts.empty());
-    OrderedRunner besideFirst(true);
-    OrderedRunner hereFirst(false);
-    ThreadedRunner threaded;
-    const struct {
-      const char* name;
-      TaskRunner* runner;
-      const int* calls;
-    } runners[] = {{"no runner", nullptr, nullptr},
-                   {"beside first", &besideFirst, &besideFirst.calls},
-                   {"here first", &hereFirst, &hereFirst.calls},
-                   {"two threads", &threaded, &threaded.calls}};
-    for (const auto& r : runners) {
-      SCOPED_TRACE(r.name);
-      const PassesRun actual = AsTheSectionRunsThem(gathered, options, r.runner);
-      EXPECT_TRUE(SameChannel(actual.channels.normals, expected.channels.normals));
-      EXPECT_TRUE(SameChannel(actual.channels.positions, expected.channels.positions));
-      EXPECT_TRUE(SameChannel(actual.channels.textureCoordinates, expected.channels.textureCoordinates));
-      EXPECT_EQ(actual.texts, expected.texts);
-      if (r.calls != nullptr) {
-        // Two sorts beside two passes: the positions beside the normals, the texture coordinates
-        // beside the positions.
-        EXPECT_EQ(*r.calls, c.corners >= kParallelSortCorners ? 2 : 0);
-      }
-    }
+    const PassesRun actual = AsTheSectionRunsThem(gathered, options);
+    EXPECT_TRUE(SameChannel(actual.channels.normals, expected.channels.normals));
+    EXPECT_TRUE(SameChannel(actual.channels.positions, expected.channels.positions));
+    EXPECT_TRUE(SameChannel(actual.channels.textureCoordinates, expected.channels.textureCoordinates));
+    EXPECT_EQ(actual.texts, expected.texts);
   }
 }
 

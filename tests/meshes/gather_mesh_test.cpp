@@ -276,7 +276,7 @@ TEST_F(GatherMeshTest, CornersReadTheirIdsFromTheEntriesTheyComeFrom) {
   // Consolidated, as the passes over one record per corner give them.
   ExportOptions options;
   ConsolidationProgress passes;
-  ChannelScratch scratch;
+  ConsolidationScratch scratch;
   MeshChannels consolidated;
   GatheredMesh copy = gathered;
   ConsolidateChannels(copy, options, passes, scratch, consolidated);
@@ -303,7 +303,7 @@ TEST_F(GatherMeshTest, CornersReadTheirIdsFromTheEntriesTheyComeFrom) {
     options.preserveVertexOrdering = true;
     options.mergeVertices = merge;
     copy = gathered;
-    ConsolidatePositions(copy, options, passes, scratch.here, consolidated);
+    ConsolidatePositions(copy, options, passes, scratch, consolidated);
     IndexedChannel expected;
     ConsolidateInOrder(positions, merge, passes, referenceScratch, expected);
     EXPECT_EQ(consolidated.positions.CornerIndices(), expected.CornerIndices());

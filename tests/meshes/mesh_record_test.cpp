@@ -40,7 +40,7 @@ std::vector<uint8_t> Record(test::FakeMesh& mesh, const ExportOptions& options,
                          options.exportNormals, ProgressWindow{}, "m", nullptr, gathered, error))
       << error;
   MeshChannels channels;
-  ChannelScratch scratch;
+  ConsolidationScratch scratch;
   ConsolidationProgress progress;
   ConsolidateChannels(gathered, options, progress, scratch, channels);
   MemorySink sink;

@@ -5,11 +5,11 @@
 // passes to that).
 //
 // Gathering leaves each channel as the values it met (one per host entry, far fewer than the
-// corners) and an id per corner (GatheredChannel). A pass sorts the values met with a radix
-// sort over keys that order like the floats, merges the same values, which the sort has made
-// neighbours, and walks the corners once to turn ids into channel positions: linear in the
-// corners and the values, with no search and no table of values. Its working memory lives in
-// a ConsolidationScratch that the caller keeps from one pass and one mesh to the next.
+// corners) and the corners' ids, kept per host entry (GatheredChannel). A pass sorts the values
+// met with a radix sort over keys that order like the floats, merges the same values, which the
+// sort has made neighbours, and turns the ids into channel positions where they are kept:
+// linear in the values and the host entries, with no search and no table of values. Its working memory lives
+// in a ConsolidationScratch that the caller keeps from one pass and one mesh to the next.
 #pragma once
 
 #include <cstdint>
@@ -63,17 +63,6 @@ struct ConsolidationScratch {
   std::vector<uint32_t> positionOfId;
 };
 
-// The values a channel met, sorted: the first half of a pass, which reads only the channel's
-// values and writes only the scratch's sort items, so that the sorts of a mesh's channels can
-// run at the same time. items are the NaN-free values' sort items in channel order, the same
-// values next to each other in id order; they live in the scratch until its next sort.
-struct SortedValues {
-  const ConsolidationScratch::Cell* items = nullptr;
-  uint32_t count = 0;
-  bool anyNaN = false;
-};
-SortedValues SortChannelValues(const GatheredChannel& gathered, ConsolidationScratch& scratch);
-
 // Makes channel of gathered's corners: the distinct values in descending lexicographic
 // (x, y, z) order, exactly as sorting the corners' records by their values and walking them
 // would give. A value that contains a NaN is the same as nothing: each id holding one
@@ -84,10 +73,6 @@ SortedValues SortChannelValues(const GatheredChannel& gathered, ConsolidationScr
 // through progress.
 void ConsolidateSorted(GatheredChannel& gathered, const char* format, ConsolidationProgress& progress,
                        ConsolidationScratch& scratch, IndexedChannel& channel);
-// The same with gathered's values already sorted (SortChannelValues; scratch may be another).
-void ConsolidateSorted(GatheredChannel& gathered, const SortedValues& sorted, const char* format,
-                       ConsolidationProgress& progress, ConsolidationScratch& scratch,
-                       IndexedChannel& channel);
 
 // Positions in corner order. With mergeVertices, the same values share one, and values are the
 // distinct values in order of first occurrence (first-met bits kept); without it every corner
@@ -95,9 +80,4 @@ void ConsolidateSorted(GatheredChannel& gathered, const SortedValues& sorted, co
 // gathered is empty afterwards. Sets the "Consolidating Vertices" text.
 void ConsolidateInOrder(GatheredChannel& gathered, bool mergeVertices, ConsolidationProgress& progress,
                         ConsolidationScratch& scratch, IndexedChannel& channel);
-// The merging one with gathered's values already sorted (SortChannelValues).
-void ConsolidateInOrderMerged(GatheredChannel& gathered, const SortedValues& sorted,
-                              ConsolidationProgress& progress, ConsolidationScratch& scratch,
-                              IndexedChannel& channel);
-
 }  // namespace cvm

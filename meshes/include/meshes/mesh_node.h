@@ -19,7 +19,7 @@ namespace cvm {
 struct MeshWork {
   GatheredMesh gathered;
   MeshChannels channels;
-  ChannelScratch scratch;
+  ConsolidationScratch scratch;
 };
 
 // The largest face count whose corner serials (3 per face) fit a u32.
@@ -27,13 +27,13 @@ constexpr uint32_t kMaxMeshFaces = 0xFFFFFFFFu / 3;
 
 // Writes node's mesh record: converts the node to a triangle object, sets "Exporting %s\n",
 // takes the pivot (row 3 of the pivot transform) and the world transform, builds the mesh's
-// normals (exportNormals), sets "Exporting %s - Consolidating...\n", gathers, consolidates
-// (normals, positions, texture coordinates; sorts beside the normal pass through runner, when
-// given, for a large mesh) and writes the record, whose face groups look their materials up in
-// materials; then releases the temporary the conversion made, if any. A node whose conversion
-// gives no mesh still gets a complete empty record. Returns false, with error naming the node,
-// when the mesh has more faces than a record can count or its arrays are missing or hold an
-// index out of range; the record is then incomplete and the output must be discarded.
+// normals (exportNormals), sets "Exporting %s - Consolidating...\n", gathers (the texture
+// coordinates beside the rest through runner, when given, for a large mesh), consolidates
+// (normals, positions, texture coordinates) and writes the record, whose face groups look their materials up
+// in materials; then releases the temporary the conversion made, if any. A node whose conversion gives no
+// mesh still gets a complete empty record. Returns false, with error naming the node, when the mesh has more
+// faces than a record can count or its arrays are missing or hold an index out of range; the record is then
+// incomplete and the output must be discarded.
 bool WriteMeshNode(HostNode& node, const ExportOptions& options, const MaterialList& materials,
                    const ProgressWindow& progress, TaskRunner* runner, MeshWork& work, OutputStream& stream,
                    std::string& error);
