@@ -2,13 +2,16 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <memory>
+#include <type_traits>
 #include <utility>
 
 namespace cvm {
 namespace {
 
 using Cell = ConsolidationScratch::Cell;
+static_assert(std::is_trivially_copyable_v<Point3> && sizeof(Point3) <= sizeof(Cell));
 
 // The values a channel met, sorted: items are the NaN-free values' sort items in channel
 // order, the same values next to each other in id order; they live in the scratch until its
@@ -154,23 +157,35 @@ void ConsolidateSortedValues(GatheredChannel& gathered, const SortedValues& sort
   std::swap(channel.indices, gathered.ids);  // ids, turned into positions at the end
   channel.values.clear();
   if (channel.indices.cornerCount != 0) {
-    const std::vector<Point3>& met = gathered.values;
+    std::vector<Point3>& met = gathered.values;
     std::vector<uint32_t>& positionOfId = scratch.positionOfId;
     positionOfId.resize(met.size());
-    channel.values.reserve(met.size());
+    // The distinct values are laid out in the half of the sort items that the sort left free
+    // (at least as many items as values, and an item is larger than a value), then copied over
+    // the values met, whose list becomes the channel's: the channel needs no list of its own.
+    Cell* const cells = scratch.cells.data();
+    auto* const spare =
+        reinterpret_cast<unsigned char*>(sorted.items == cells ? cells + sorted.count : cells);
+    uint32_t distinct = 0;
     for (uint32_t i = 0; i < sorted.count; ++i) {
       const uint32_t id = sorted.items[i].word[3];
       // The first of the same values has the lowest id: its bits are kept.
-      if (StartsNewValue(sorted, i)) channel.values.push_back(met[id]);
-      positionOfId[id] = static_cast<uint32_t>(channel.values.size() - 1);
+      if (StartsNewValue(sorted, i))
+        std::memcpy(spare + sizeof(Point3) * distinct++, &met[id], sizeof(Point3));
+      positionOfId[id] = distinct - 1;
     }
     // Values with a NaN follow all others, in id order.
+    std::vector<Point3> withNaN;
     for (uint32_t id = 0; sorted.anyNaN && id < met.size(); ++id) {
       if (!PointHasNaN(met[id])) continue;
-      positionOfId[id] = static_cast<uint32_t>(channel.values.size());
-      channel.values.push_back(met[id]);
+      positionOfId[id] = distinct + static_cast<uint32_t>(withNaN.size());
+      withNaN.push_back(met[id]);
     }
     MapIds(channel.indices, positionOfId, format, progress);
+    std::memcpy(met.data(), spare, sizeof(Point3) * distinct);
+    met.resize(distinct);
+    met.insert(met.end(), withNaN.begin(), withNaN.end());
+    channel.values.swap(met);
   }
   gathered.Clear();
 }
@@ -178,7 +193,7 @@ void ConsolidateSortedValues(GatheredChannel& gathered, const SortedValues& sort
 void ConsolidateInOrderMerged(GatheredChannel& gathered, const SortedValues& sorted,
                               ConsolidationProgress& progress, ConsolidationScratch& scratch,
                               IndexedChannel& channel) {
-  const std::vector<Point3>& met = gathered.values;
+  std::vector<Point3>& met = gathered.values;
   channel.values.clear();
   std::swap(channel.indices, gathered.ids);
   if (channel.indices.cornerCount != 0) {
@@ -195,16 +210,20 @@ void ConsolidateInOrderMerged(GatheredChannel& gathered, const SortedValues& sor
     }
     for (uint32_t id = 0; sorted.anyNaN && id < met.size(); ++id)
       if (PointHasNaN(met[id])) positionOfId[id] = id;
-    channel.values.reserve(met.size());
+    // The leaders' values move forward over the values met (a leader's position is at most its
+    // id), whose list becomes the channel's.
+    uint32_t next = 0;
     for (uint32_t id = 0; id < met.size(); ++id) {
       const uint32_t lead = positionOfId[id];
       if (lead == id) {
-        positionOfId[id] = static_cast<uint32_t>(channel.values.size());
-        channel.values.push_back(met[id]);
+        positionOfId[id] = next;
+        met[next++] = met[id];
       } else {
         positionOfId[id] = positionOfId[lead];  // lead < id: already a position
       }
     }
+    met.resize(next);
+    channel.values.swap(met);
     MapIds(channel.indices, positionOfId, kConsolidatingVerticesText, progress);
   }
   gathered.Clear();
