@@ -28,6 +28,7 @@ void BuildFaceGroups(const std::vector<uint16_t>& faceMaterialIds, HostMaterial*
         subCount > 1 ? nodeMaterial->MaterialSub(static_cast<int32_t>(s)) : nodeMaterial;
     groups.push_back({static_cast<int32_t>(s), FindMaterial(materials, material), count});
   }
+  if (groups.size() <= 1) return;  // every face, in ascending order: nothing to list
   for (uint32_t s = 0; s < idRange; ++s) start[s + 1] += start[s];
   faceOrder.resize(faceMaterialIds.size());
   for (uint32_t f = 0; f < faceMaterialIds.size(); ++f) faceOrder[start[faceMaterialIds[f] % subCount]++] = f;

@@ -46,13 +46,14 @@ struct TextureCoordinates {
   format::Vec2 operator[](size_t i) const { return {points[i].x, points[i].y}; }
 };
 
-// The faces of a group in ascending order, each with its corners reversed.
+// The faces of a group in ascending order, each with its corners reversed; faces null: the
+// faces 0, 1, 2, ... (a mesh's only group).
 struct ReversedFaces {
   const uint32_t* faces = nullptr;
   size_t count = 0;
   size_t size() const { return count; }
   format::Triangle operator[](size_t i) const {
-    const uint32_t first = 3 * faces[i];
+    const uint32_t first = 3 * (faces != nullptr ? faces[i] : static_cast<uint32_t>(i));
     return {first + 2, first + 1, first};
   }
 };
@@ -106,7 +107,8 @@ void WriteMeshRecord(const GatheredMesh& gathered, const MeshChannels& channels,
   BuildFaceGroups(gathered.faceMaterialIds, nodeMaterial, materials, groups, faceOrder);
   size_t next = 0;
   for (const FaceGroup& group : groups) {
-    view.groups.push_back({group.materialIndex, {faceOrder.data() + next, group.faceCount}});
+    const uint32_t* faces = faceOrder.empty() ? nullptr : faceOrder.data() + next;
+    view.groups.push_back({group.materialIndex, {faces, group.faceCount}});
     next += group.faceCount;
   }
 

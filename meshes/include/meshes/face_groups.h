@@ -26,7 +26,8 @@ int32_t SubMaterialCount(const HostMaterial* nodeMaterial);
 // A group's material index is FindMaterial of the node's sub-material with that number when
 // M > 1, of the node's material itself when M is 1. Gives groups and faceOrder: the faces of
 // the first group in ascending order, then those of the next, and so on; every face is in
-// exactly one group. Linear in the faces plus min(M, 65536).
+// exactly one group. With one group (or none), faceOrder is left empty: the group's faces are
+// all faces in ascending order. Linear in the faces plus min(M, 65536).
 void BuildFaceGroups(const std::vector<uint16_t>& faceMaterialIds, HostMaterial* nodeMaterial,
                      const MaterialList& materials, std::vector<FaceGroup>& groups,
                      std::vector<uint32_t>& faceOrder);
