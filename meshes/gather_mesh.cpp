@@ -20,6 +20,8 @@ std::string IndexOutOfRange(uint32_t f, int corner, const char* kind, uint32_t i
          std::to_string(index) + " out of range (" + std::to_string(count < 0 ? 0 : count) + ")";
 }
 
+constexpr const char* kNormalsNotBuilt = "the mesh's normals were not built";
+
 bool InRange(uint32_t index, int32_t count) {
   return count > 0 && index < static_cast<uint32_t>(count);
 }
@@ -116,10 +118,11 @@ bool GatherMesh(const HostMesh& mesh, uint32_t faceCount, const Matrix3& worldTr
     if (mapVerts == nullptr || (mapFaces == nullptr && !coloursByVertex))
       return Fail(error, nodeName, "the mesh's colour channel is missing");
   }
-  const Point3* faceNormals = exportNormals ? mesh.MeshFaceNormals() : nullptr;
+  // The face normals are asked for when a corner first takes one: a host may make them only
+  // then, and a mesh whose every vertex has a normal of its own needs none.
+  const Point3* faceNormals = nullptr;
   const RVertex* renderNormals = exportNormals ? mesh.MeshRenderNormals() : nullptr;
-  if (exportNormals && (faceNormals == nullptr || renderNormals == nullptr))
-    return Fail(error, nodeName, "the mesh's normals were not built");
+  if (exportNormals && renderNormals == nullptr) return Fail(error, nodeName, kNormalsNotBuilt);
 
   // The texture and colour vertex of corner i of face f.
   const auto textureVertexOf = [&](uint32_t f, int i) { return ChannelVertexOf(tvFaces, faces, f, i); };
@@ -202,9 +205,17 @@ bool GatherMesh(const HostMesh& mesh, uint32_t faceCount, const Matrix3& worldTr
         if (exportNormals) {
           const RVertex& rv = renderNormals[j];
           const NormalChoice choice = ChooseCornerNormal(rv, face.smGroup);
+          if (choice.source == NormalSource::kFace && faceNormals == nullptr) {
+            faceNormals = mesh.MeshFaceNormals();
+            if (faceNormals == nullptr) {
+              gatheredHere = Fail(error, nodeName, kNormalsNotBuilt);
+              return;
+            }
+          }
           uint32_t& slot = NormalSlot(normals.ids, choice, f, j, faceCount, vertexCount);
           GatherCorner(normals, slot, cornerSerial, [&] {
-            return Normalize(TransformPoint(normalTransform, ChosenNormal(rv, choice, faceNormals[f])));
+            const Point3* faceNormal = choice.source == NormalSource::kFace ? &faceNormals[f] : nullptr;
+            return Normalize(TransformPoint(normalTransform, ChosenNormal(rv, choice, faceNormal)));
           });
         }
         ++cornerSerial;

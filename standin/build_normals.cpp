@@ -8,7 +8,7 @@ namespace {
 constexpr size_t kMaxComputedEntries = 32;
 
 void ServeExplicitNormals(const ExplicitNormalsModel& normals, MeshNormals& out) {
-  out.faceNormals = normals.faceNormals.data();
+  out.faceNormals = normals.faceNormals.empty() ? nullptr : normals.faceNormals.data();
   out.vertices.resize(normals.VertexCount());
   for (size_t j = 0; j < normals.VertexCount(); ++j) {
     RVertex& rv = out.vertices[j];
@@ -23,6 +23,23 @@ void ServeExplicitNormals(const ExplicitNormalsModel& normals, MeshNormals& out)
 
 }  // namespace
 
+void ComputeFaceNormals(const MeshModel& mesh, std::vector<Point3>& faceNormals) {
+  const std::vector<Point3>& v = mesh.vertices;
+  faceNormals.resize(mesh.faces.size());
+  for (size_t f = 0; f < mesh.faces.size(); ++f) {
+    const uint32_t* c = mesh.faces[f].v;
+    faceNormals[f] = Normalize(CrossProd(v[c[1]] - v[c[0]], v[c[2]] - v[c[1]]));
+  }
+}
+
+const Point3* FaceNormalsOf(const MeshModel& mesh, MeshNormals& out) {
+  if (out.faceNormals == nullptr) {
+    ComputeFaceNormals(mesh, out.faceNormalStorage);
+    out.faceNormals = out.faceNormalStorage.data();
+  }
+  return out.faceNormals;
+}
+
 void BuildMeshNormals(const MeshModel& mesh, MeshNormals& out) {
   out = MeshNormals();
   if (mesh.normals) {
@@ -33,12 +50,7 @@ void BuildMeshNormals(const MeshModel& mesh, MeshNormals& out) {
   const std::vector<MeshFace>& faces = mesh.faces;
   const size_t vertexCount = v.size();
 
-  out.faceNormalStorage.resize(faces.size());
-  for (size_t f = 0; f < faces.size(); ++f) {
-    const uint32_t* c = faces[f].v;
-    out.faceNormalStorage[f] = Normalize(CrossProd(v[c[1]] - v[c[0]], v[c[2]] - v[c[1]]));
-  }
-  out.faceNormals = out.faceNormalStorage.data();
+  const Point3* faceNormals = FaceNormalsOf(mesh, out);
 
   // Smoothed corners grouped by vertex, keeping face order within a vertex (a counting sort),
   // so that each vertex's entries are built from its own faces only.
@@ -63,7 +75,7 @@ void BuildMeshNormals(const MeshModel& mesh, MeshNormals& out) {
     for (size_t k = start[j]; k < start[j + 1]; ++k) {
       const uint32_t f = cornerFace[k];
       const uint32_t s = faces[f].smGroup;
-      const Point3& n = out.faceNormalStorage[f];
+      const Point3& n = faceNormals[f];
       size_t e = 0;
       while (e < count && (local[e].smGroup & s) == 0) ++e;
       if (e < count) {

@@ -111,7 +111,10 @@ struct Checker {
     }
     if (mesh.normals) {
       const ExplicitNormalsModel& normals = *mesh.normals;
-      if (!OnePerFace(path + ".normals.faceNormals", normals.faceNormals.size(), faceCount)) return false;
+      if (!normals.faceNormals.empty() &&
+          !OnePerFace(path + ".normals.faceNormals", normals.faceNormals.size(), faceCount)) {
+        return false;
+      }
       if (normals.VertexCount() != vertexCount) {
         return Fail(path + ".normals.vertexNormals", std::to_string(normals.VertexCount()) + " entries for " +
                                                          std::to_string(vertexCount) + " vertices");

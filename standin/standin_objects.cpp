@@ -44,7 +44,7 @@ void StandinMesh::buildNormals() {
 }
 
 const Point3* StandinMesh::MeshFaceNormals() const {
-  return built_ ? normals_.faceNormals : nullptr;
+  return built_ ? FaceNormalsOf(*model_, normals_) : nullptr;
 }
 const RVertex* StandinMesh::MeshRenderNormals() const {
   return built_ ? normals_.vertices.data() : nullptr;

@@ -49,10 +49,6 @@ bool CountMeshes(const aiScene& scene, const aiNode& node, MeshTotals& totals, s
 
 }  // namespace
 
-Point3 FaceNormal(const Point3& a, const Point3& b, const Point3& c) {
-  return Normalize(CrossProd(b - a, c - b));
-}
-
 Point3 FixNormal(const NormalFix& fix, const Point3& n) {
   if (!fix.apply) return n;
   double out[3];
@@ -114,8 +110,8 @@ bool BuildNodeMesh(const aiScene& scene, const aiNode& node, const NormalFix& no
     mesh.colors->facesAreVertexFaces = true;
   }
   if (totals.allNormals && totals.triangles > 0) {
+    // Every vertex has a specified normal, so no corner takes a face normal: they are left out.
     mesh.normals.emplace();
-    mesh.normals->faceNormals.reserve(totals.triangles);
     mesh.normals->specified.reserve(totals.vertices);
     mesh.normals->entryStart.reserve(size_t{totals.vertices} + 1);
     mesh.normals->entries.reserve(totals.vertices);
@@ -176,10 +172,6 @@ bool BuildNodeMesh(const aiScene& scene, const aiNode& node, const NormalFix& no
         host.v[i] = base + face.mIndices[i];
       }
       mesh.faces.push_back(host);
-      if (mesh.normals) {
-        mesh.normals->faceNormals.push_back(
-            FaceNormal(mesh.vertices[host.v[0]], mesh.vertices[host.v[1]], mesh.vertices[host.v[2]]));
-      }
     }
   }
   return true;

@@ -238,9 +238,9 @@ bool BuildMesh(const std::vector<GltfPrimitive>& primitives, const NormalFix& fi
     }
     return true;
   }
+  // Every vertex has a specified normal, so no corner takes a face normal: they are left out.
   mesh.normals.emplace();
   standin::ExplicitNormalsModel& normals = *mesh.normals;
-  normals.faceNormals.reserve(triangles);
   normals.specified.reserve(vertices);
   normals.entryStart.reserve(vertices + 1);
   normals.entries.reserve(vertices);
@@ -278,7 +278,6 @@ bool BuildMesh(const std::vector<GltfPrimitive>& primitives, const NormalFix& fi
     const auto addFace = [&](uint32_t a, uint32_t b, uint32_t c) {
       const MeshFace face{{a, b, c}, 0u, flags};
       mesh.faces.push_back(face);
-      normals.faceNormals.push_back(FaceNormal(mesh.vertices[a], mesh.vertices[b], mesh.vertices[c]));
     };
     const auto base = static_cast<uint32_t>(mesh.vertices.size());
     for (uint32_t v = 0; v < p.positions.count; ++v) addVertex(v);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "import/scene_document.h"
+#include "standin/build_normals.h"
 
 namespace cvm::import {
 namespace {
@@ -154,7 +155,11 @@ void AppendMesh(std::string& out, ObjectWriter& w, const standin::MeshModel& mes
   }
   if (mesh.normals) {
     ObjectWriter normals(w.Key("normals"), indent);
-    AppendList(normals.Key("faceNormals"), normals.Indent(), mesh.normals->faceNormals,
+    // Face normals left out of the model are the faces' own: the document states them.
+    std::vector<Point3> computed;
+    if (mesh.normals->faceNormals.empty()) standin::ComputeFaceNormals(mesh, computed);
+    AppendList(normals.Key("faceNormals"), normals.Indent(),
+               mesh.normals->faceNormals.empty() ? computed : mesh.normals->faceNormals,
                [&](const Point3& p) { AppendPoint(out, p); });
     const standin::ExplicitNormalsModel& explicitNormals = *mesh.normals;
     std::vector<size_t> vertices(explicitNormals.VertexCount());

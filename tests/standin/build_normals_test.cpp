@@ -4,11 +4,13 @@
 
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <string>
 
 #include "import/scene_document.h"
 #include "standin/standin_scene.h"
+#include "tests/support/export_fixture.h"
 #include "tests/support/float_bits.h"
 
 namespace cvm::standin {
@@ -196,6 +198,53 @@ TEST_F(BuildNormalsTest, ThirtyTwoDisjointGroupsAtOneVertex) {
     EXPECT_EQ(v0.ern[e].smGroup, 1u << e);
     ExpectSameBits(v0.ern[e].normal, HandNormalize(mesh.MeshFaceNormals()[e]), "entry " + std::to_string(e));
   }
+}
+
+// Explicit normals may leave the face normals out (importers whose every vertex has a specified
+// normal do). The host then serves the faces' own normals when first asked for them, the
+// document states them, and an export, where a corner takes a face normal, gives the bytes of
+// the same scene with the face normals given.
+TEST(ExplicitNormalsWithoutFaceNormals, AreTheFacesOwnInTheHostTheDocumentAndTheExport) {
+  const std::string document = R"({"nodes": [{"object": {"kind": "mesh",
+      "vertices": [[0,0,0],[1,0,0],[0,1,0],[1,1,0.5]], "faces": [[0,1,2],[1,3,2]], "smoothing": [0, 2],
+      "normals": {"faceNormals": [[0,0,1],[0,0,1]], "vertexNormals": [
+          {"specified": true, "entries": [{"normal": [0,0,1], "smoothing": 0}]},
+          {"specified": false, "entries": []},
+          {"specified": true, "entries": [{"normal": [0,1,0], "smoothing": 0}]},
+          {"specified": false, "entries": [{"normal": [1,0,0], "smoothing": 2}]}]}}}]})";
+  SceneModel given;
+  std::string error;
+  ASSERT_TRUE(import::LoadSceneDocument(document, given, error)) << error;
+  MeshModel& givenMesh = given.nodes[0].object.mesh;
+  const std::vector<Point3>& v = givenMesh.vertices;
+  const Point3 own[] = {HandFaceNormal(v[0], v[1], v[2]), HandFaceNormal(v[1], v[3], v[2])};
+  givenMesh.normals->faceNormals.assign(std::begin(own), std::end(own));
+  SceneModel leftOut = given;
+  leftOut.nodes[0].object.mesh.normals->faceNormals.clear();
+
+  // The document states them.
+  SceneModel read;
+  ASSERT_TRUE(import::LoadSceneDocument(import::WriteSceneDocument(leftOut), read, error)) << error;
+  const std::vector<Point3>& stated = read.nodes[0].object.mesh.normals->faceNormals;
+  ASSERT_EQ(stated.size(), 2u);
+  for (size_t f = 0; f < 2; ++f) ExpectSameBits(stated[f], own[f], "stated face " + std::to_string(f));
+
+  std::unique_ptr<StandinScene> withThem = MakeStandinScene(given, error);
+  std::unique_ptr<StandinScene> without = MakeStandinScene(leftOut, error);
+  ASSERT_NE(withThem, nullptr) << error;
+  ASSERT_NE(without, nullptr) << error;
+  HostMesh& mesh = *without->Node(0)->EvaluateNodeObject(0)->TriObjectMesh();
+  EXPECT_EQ(mesh.MeshFaceNormals(), nullptr);  // before buildNormals
+  mesh.buildNormals();
+  const Point3* served = mesh.MeshFaceNormals();
+  ASSERT_NE(served, nullptr);
+  for (size_t f = 0; f < 2; ++f) ExpectSameBits(served[f], own[f], "served face " + std::to_string(f));
+  EXPECT_EQ(mesh.MeshFaceNormals(), served);  // made once
+
+  const test::MemoryExport expected = test::ExportToMemory(*withThem);
+  const test::MemoryExport actual = test::ExportToMemory(*without);
+  ASSERT_FALSE(expected.bytes.empty());
+  EXPECT_EQ(actual.bytes, expected.bytes);
 }
 
 }  // namespace

@@ -39,9 +39,6 @@ NormalFix NormalFixFor(const aiMatrix4x4& world);
 // as it is when fix does not apply.
 Point3 FixNormal(const NormalFix& fix, const Point3& n);
 
-// The unit normal of the triangle (a, b, c), wound counter-clockwise: (b - a) x (c - b).
-Point3 FaceNormal(const Point3& a, const Point3& b, const Point3& c);
-
 // Fills out from the node's meshes. Refuses (false, error naming the node and mesh) a mesh or
 // material index out of range and a face index beyond its mesh's vertices.
 bool BuildNodeMesh(const aiScene& scene, const aiNode& node, const NormalFix& normalFix, NodeMesh& out,

@@ -33,13 +33,14 @@ inline NormalChoice ChooseCornerNormal(const RVertex& rv, uint32_t smoothing) {
   return {NormalSource::kFace, 0};
 }
 
-// The normal that choice names, in the host's object space (not transformed).
-inline const Point3& ChosenNormal(const RVertex& rv, const NormalChoice& choice, const Point3& faceNormal) {
+// The normal that choice names, in the host's object space (not transformed); faceNormal is
+// read only when choice names the face's.
+inline const Point3& ChosenNormal(const RVertex& rv, const NormalChoice& choice, const Point3* faceNormal) {
   switch (choice.source) {
     case NormalSource::kVertex:
       return rv.primaryNormal;
     case NormalSource::kFace:
-      return faceNormal;
+      return *faceNormal;
     case NormalSource::kFurther:
       break;
   }
@@ -48,7 +49,7 @@ inline const Point3& ChosenNormal(const RVertex& rv, const NormalChoice& choice,
 
 // The normal ChooseCornerNormal picks.
 inline const Point3& SelectCornerNormal(const RVertex& rv, uint32_t smoothing, const Point3& faceNormal) {
-  return ChosenNormal(rv, ChooseCornerNormal(rv, smoothing), faceNormal);
+  return ChosenNormal(rv, ChooseCornerNormal(rv, smoothing), &faceNormal);
 }
 
 // The same for face f's corner at vertex j of mesh. Needs the mesh's face and render normals

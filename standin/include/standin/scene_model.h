@@ -26,11 +26,13 @@ constexpr uint32_t kMultiMaterialClassA = 0x200;
 
 // ---- Objects ----------------------------------------------------------------------------
 
-// Explicit normals of a mesh: one face normal per face, and the render normals of every
-// vertex, kept in one list for all vertices (an imported mesh has hundreds of thousands of
-// vertices of one normal each). Vertex v's entries are entries[entryStart[v]] up to
-// entries[entryStart[v + 1]], in order (the first is the primary normal); specified[v] (0 or
-// 1) sets the 0x4000 bit and needs at least one entry. At most 255 entries per vertex.
+// Explicit normals of a mesh: one face normal per face (or none: the faces' own normals, as
+// buildNormals computes them from the vertices; an importer whose every vertex has a specified
+// normal leaves them out, since no corner takes them), and the render normals of every vertex, kept in one
+// list for all vertices (an imported mesh has hundreds of thousands of vertices of one normal each). Vertex
+// v's entries are entries[entryStart[v]] up to entries[entryStart[v + 1]], in order (the first is the primary
+// normal); specified[v] (0 or 1) sets the 0x4000 bit and needs at least one entry. At most 255 entries per
+// vertex.
 struct ExplicitNormalsModel {
   std::vector<Point3> faceNormals;
   std::vector<RNormalEntry> entries;

@@ -41,7 +41,9 @@ class StandinMesh final : public HostMesh {
  private:
   const MeshModel* model_;
   bool built_ = false;
-  MeshNormals normals_;
+  // Face normals that explicit normals leave out are made on their first request, which the
+  // host's interface makes through a const query.
+  mutable MeshNormals normals_;
 };
 
 class StandinSpline final : public HostSpline {
