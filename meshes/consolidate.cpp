@@ -11,39 +11,41 @@ namespace cvm {
 namespace {
 
 using Cell = ConsolidationScratch::Cell;
-static_assert(std::is_trivially_copyable_v<Point3> && sizeof(Point3) <= sizeof(Cell));
+static_assert(std::is_trivially_copyable_v<Point3>);
 
-// The values a channel met, sorted: items are the NaN-free values' sort items in channel
-// order, the same values next to each other in id order; they live in the scratch until its
-// next sort.
+// The values a channel met, sorted: items are the NaN-free values' sort items in descending
+// lexicographic (x, y, z) order of their values, the same values next to each other in id
+// order. They live in the second half of the scratch's items until its next sort, which
+// leaves the bytes before them free for the pass.
 struct SortedValues {
   const Cell* items = nullptr;
   uint32_t count = 0;
   bool anyNaN = false;
 };
 
-// By key, then by id: the order a stable sort of items in id order gives.
-bool ItemLess(const Cell& a, const Cell& b) {
-  if (a.word[0] != b.word[0]) return a.word[0] < b.word[0];
-  if (a.word[1] != b.word[1]) return a.word[1] < b.word[1];
-  if (a.word[2] != b.word[2]) return a.word[2] < b.word[2];
-  return a.word[3] < b.word[3];
+// The key under which ascending order is descending float order.
+uint32_t DescendingKey(uint32_t canonicalBits) {
+  return ~FloatOrderKey(canonicalBits);
 }
 
-bool SameKey(const Cell& a, const Cell& b) {
-  return a.word[0] == b.word[0] && a.word[1] == b.word[1] && a.word[2] == b.word[2];
+// The descending-order keys of a NaN-free value's components.
+struct DescendingKeys {
+  uint32_t of[3];  // x, y, z
+};
+DescendingKeys KeysOf(const Point3& value) {
+  const PointKey key = MakePointKey(value);
+  return {{DescendingKey(key.x), DescendingKey(key.y), DescendingKey(key.z)}};
 }
 
 constexpr int kDigitBits = 11;
 constexpr uint32_t kBuckets = uint32_t{1} << kDigitBits;
-constexpr int kDigits = 9;  // 3 keys x (11 + 11 + 10 bits)
+constexpr int kDigits = 3;  // 11 + 11 + 10 bits of a key
 using Histograms = std::array<std::array<uint32_t, kBuckets>, kDigits>;
 
-// Digit d of an item's key, least significant first: word 2 holds digits 0 to 2, word 1 digits
-// 3 to 5, word 0 digits 6 to 8.
+// Digit D of an item's key, least significant first.
 template <int D>
 inline uint32_t DigitOf(const Cell& item) {
-  return (item.word[2 - D / 3] >> (kDigitBits * (D % 3))) & (kBuckets - 1);
+  return (item.key >> (kDigitBits * D)) & (kBuckets - 1);
 }
 
 template <int... D>
@@ -76,30 +78,53 @@ Cell* ScatterAll(Cell* items, Cell* swap, size_t count, Histograms& histograms,
   return items;
 }
 
-// Sorts the count items at items ascending by (word 0, word 1, word 2), stably (items with the
-// same key keep their order), using swap (room for count items) as the second buffer; returns
-// where the sorted items are (items or swap). LSD radix sort, 11-bit digits, least significant
-// first; a digit that is the same for every item is skipped. Few items go through std::sort
-// by key and id, which gives the same order for items that come in id order.
-Cell* SortItems(Cell* items, Cell* swap, size_t count) {
-  if (count <= 64) {
-    std::sort(items, items + count, ItemLess);
-    return items;
-  }
+// Sorts the count items at items ascending by key, stably, using swap (room for count items)
+// as the second buffer; returns where the sorted items are (items or swap). LSD radix sort,
+// 11-bit digits, least significant first; a digit that is the same for every item is skipped.
+Cell* SortByKey(Cell* items, Cell* swap, size_t count) {
   const auto digits = std::make_integer_sequence<int, kDigits>();
   auto histograms = std::make_unique<Histograms>();
   for (size_t i = 0; i < count; ++i) CountDigits(items[i], *histograms, digits);
   return ScatterAll(items, swap, count, *histograms, digits);
 }
 
-// The key under which ascending order is descending float order.
-uint32_t DescendingKey(uint32_t canonicalBits) {
-  return ~FloatOrderKey(canonicalBits);
+// Sorts the count items at first (ids of values, in id order, keyed by their z) descending by
+// value and then ascending by id, into second (room for count items; first is the other
+// buffer). Stable sorts by z, then y, then x give that order; few items go through std::sort.
+void SortItems(const std::vector<Point3>& values, Cell* first, Cell* second, size_t count) {
+  if (count <= 64) {
+    std::sort(first, first + count, [&values](const Cell& a, const Cell& b) {
+      const DescendingKeys ka = KeysOf(values[a.id]);
+      const DescendingKeys kb = KeysOf(values[b.id]);
+      for (int d = 0; d < 3; ++d)
+        if (ka.of[d] != kb.of[d]) return ka.of[d] < kb.of[d];
+      return a.id < b.id;
+    });
+    std::copy(first, first + count, second);
+    return;
+  }
+  Cell* items = SortByKey(first, second, count);
+  for (int d = 1; d >= 0; --d) {
+    const float Point3::*component = d == 1 ? &Point3::y : &Point3::x;
+    for (size_t i = 0; i < count; ++i)
+      items[i].key = DescendingKey(CanonicalFloatBits(values[items[i].id].*component));
+    Cell* other = items == first ? second : first;
+    items = SortByKey(items, other, count);
+  }
+  if (items != second) std::copy(items, items + count, second);
 }
 
-// The one equality of keys of the sort: false also for the first item.
-bool StartsNewValue(const SortedValues& sorted, uint32_t i) {
-  return i == 0 || !SameKey(sorted.items[i], sorted.items[i - 1]);
+// Walks the sorted items in order, calling visit(i, id, startsNewValue) for each; a value is
+// new when it differs from the one before it (the first is new).
+template <typename Visit>
+void WalkSorted(const SortedValues& sorted, const std::vector<Point3>& values, Visit visit) {
+  PointKey last{};
+  for (uint32_t i = 0; i < sorted.count; ++i) {
+    const uint32_t id = sorted.items[i].id;
+    const PointKey key = MakePointKey(values[id]);
+    visit(i, id, i == 0 || !PointKeysEqual(key, last));
+    last = key;
+  }
 }
 
 // Turns every id of ids (the slots and the corners' own ids) into the position positionOfId
@@ -145,9 +170,11 @@ SortedValues SortChannelValues(const GatheredChannel& gathered, ConsolidationScr
       sorted.anyNaN = true;
       continue;
     }
-    cells[sorted.count++] = Cell(DescendingKey(key.x), DescendingKey(key.y), DescendingKey(key.z), id);
+    cells[sorted.count++] = Cell(DescendingKey(key.z), id);
   }
-  sorted.items = SortItems(cells.data(), cells.data() + sorted.count, sorted.count);
+  Cell* const second = cells.data() + met;
+  SortItems(values, cells.data(), second, sorted.count);
+  sorted.items = second;
   return sorted;
 }
 
@@ -160,20 +187,17 @@ void ConsolidateSortedValues(GatheredChannel& gathered, const SortedValues& sort
     std::vector<Point3>& met = gathered.values;
     std::vector<uint32_t>& positionOfId = scratch.positionOfId;
     positionOfId.resize(met.size());
-    // The distinct values are laid out in the half of the sort items that the sort left free
-    // (at least as many items as values, and an item is larger than a value), then copied over
-    // the values met, whose list becomes the channel's: the channel needs no list of its own.
-    Cell* const cells = scratch.cells.data();
-    auto* const spare =
-        reinterpret_cast<unsigned char*>(sorted.items == cells ? cells + sorted.count : cells);
+    // The distinct values are laid out from the start of the sort items, ahead of the sorted
+    // items still to be read (a value is 12 bytes, an item 8, and the sorted items start after
+    // as many items as values met), then copied over the values met, whose list becomes the
+    // channel's: the channel needs no list of its own.
+    auto* const staged = reinterpret_cast<unsigned char*>(scratch.cells.data());
     uint32_t distinct = 0;
-    for (uint32_t i = 0; i < sorted.count; ++i) {
-      const uint32_t id = sorted.items[i].word[3];
+    WalkSorted(sorted, met, [&](uint32_t, uint32_t id, bool startsNewValue) {
       // The first of the same values has the lowest id: its bits are kept.
-      if (StartsNewValue(sorted, i))
-        std::memcpy(spare + sizeof(Point3) * distinct++, &met[id], sizeof(Point3));
+      if (startsNewValue) std::memcpy(staged + sizeof(Point3) * distinct++, &met[id], sizeof(Point3));
       positionOfId[id] = distinct - 1;
-    }
+    });
     // Values with a NaN follow all others, in id order.
     std::vector<Point3> withNaN;
     for (uint32_t id = 0; sorted.anyNaN && id < met.size(); ++id) {
@@ -182,7 +206,7 @@ void ConsolidateSortedValues(GatheredChannel& gathered, const SortedValues& sort
       withNaN.push_back(met[id]);
     }
     MapIds(channel.indices, positionOfId, format, progress);
-    std::memcpy(met.data(), spare, sizeof(Point3) * distinct);
+    std::memcpy(met.data(), staged, sizeof(Point3) * distinct);
     met.resize(distinct);
     met.insert(met.end(), withNaN.begin(), withNaN.end());
     channel.values.swap(met);
@@ -203,11 +227,10 @@ void ConsolidateInOrderMerged(GatheredChannel& gathered, const SortedValues& sor
     std::vector<uint32_t>& positionOfId = scratch.positionOfId;
     positionOfId.resize(met.size());
     uint32_t leader = 0;
-    for (uint32_t i = 0; i < sorted.count; ++i) {
-      const uint32_t id = sorted.items[i].word[3];
-      if (StartsNewValue(sorted, i)) leader = id;
+    WalkSorted(sorted, met, [&](uint32_t, uint32_t id, bool startsNewValue) {
+      if (startsNewValue) leader = id;
       positionOfId[id] = leader;
-    }
+    });
     for (uint32_t id = 0; sorted.anyNaN && id < met.size(); ++id)
       if (PointHasNaN(met[id])) positionOfId[id] = id;
     // The leaders' values move forward over the values met (a leader's position is at most its

@@ -51,12 +51,14 @@ struct ConsolidationProgress {
 
 // Working memory of the passes; its contents mean nothing between calls.
 struct ConsolidationScratch {
-  // Sort items: descending-order keys of x, y, z and the id of a value met; twice as many as
-  // the values met, the second half being the radix sort's other buffer.
+  // Sort items: the id of a value met and the descending-order key of one of its components
+  // (z, then y, then x, as the sort goes); twice as many as the values met, the second half
+  // being the radix sort's other buffer.
   struct Cell {
     Cell() {}  // left as it is: every item is written before it is read
-    Cell(uint32_t x, uint32_t y, uint32_t z, uint32_t id) : word{x, y, z, id} {}
-    uint32_t word[4];
+    Cell(uint32_t sortKey, uint32_t valueId) : key(sortKey), id(valueId) {}
+    uint32_t key;
+    uint32_t id;
   };
   std::vector<Cell> cells;
   // Per id: the channel position of its value.
