@@ -73,7 +73,7 @@ bool ExportInPhases(HostNode& node, const ExportOptions& options, BenchUi& ui, c
                    gathered.textureCoordinates.CornerCount()) *
                       (sizeof(Point3) + sizeof(uint32_t)) +
                   gathered.colours.size() * sizeof(Point3) +
-                  gathered.faceMaterialIds.size() * sizeof(uint16_t);
+                  uint64_t{gathered.FaceCount()} * sizeof(uint16_t);
   heldBytes = 0;
   for (const GatheredChannel* channel :
        {&gathered.positions, &gathered.normals, &gathered.textureCoordinates}) {
@@ -82,7 +82,7 @@ bool ExportInPhases(HostNode& node, const ExportOptions& options, BenchUi& ui, c
                      sizeof(uint32_t) +
                  ids.ownIds.size() * sizeof(OwnCornerId) + channel->values.size() * sizeof(Point3);
   }
-  heldBytes += gathered.faceMaterialIds.size() * sizeof(uint16_t);  // colours are read from the host
+  // Colours and material ids are read from the host.
 
   // The passes one by one on a copy of the gathered channels, to time each; then the three as
   // the mesh section runs them, whose channels the record is written from and must be the same.

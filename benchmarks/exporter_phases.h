@@ -16,7 +16,7 @@ namespace cvm::bench {
 // Also gives gatheredBytes, the size of the documented gathered per-corner data (a record of
 // 16 bytes per corner for each of the three channels, the colours and the faces' material
 // ids), and heldBytes, what the exporter's gathering holds instead (the ids it keeps per host
-// entry, the values met and the material ids; colours are read from the host). The steps run
+// entry and the values met; colours and material ids are read from the host). The steps run
 // on one thread.
 bool ExportInPhases(HostNode& node, const ExportOptions& options, BenchUi& ui, const std::string& path,
                     PhaseTimes& times, uint64_t& gatheredBytes, uint64_t& heldBytes, std::string& error);

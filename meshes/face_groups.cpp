@@ -9,7 +9,7 @@ int32_t SubMaterialCount(const HostMaterial* nodeMaterial) {
   return std::max<int32_t>(nodeMaterial->MaterialSubCount(), 1);
 }
 
-void BuildFaceGroups(const std::vector<uint16_t>& faceMaterialIds, HostMaterial* nodeMaterial,
+void BuildFaceGroups(const MeshFace* faces, uint32_t faceCount, HostMaterial* nodeMaterial,
                      const MaterialList& materials, std::vector<FaceGroup>& groups,
                      std::vector<uint32_t>& faceOrder) {
   groups.clear();
@@ -19,7 +19,7 @@ void BuildFaceGroups(const std::vector<uint16_t>& faceMaterialIds, HostMaterial*
   const auto subCount = static_cast<uint32_t>(m);
   const uint32_t idRange = std::min<uint32_t>(subCount, 0x10000u);
   std::vector<uint32_t> start(idRange + 1, 0);
-  for (const uint16_t id : faceMaterialIds) ++start[id % subCount + 1];
+  for (uint32_t f = 0; f < faceCount; ++f) ++start[MaterialIdOf(faces[f]) % subCount + 1];
 
   for (uint32_t s = 0; s < idRange; ++s) {
     const uint32_t count = start[s + 1];
@@ -30,8 +30,8 @@ void BuildFaceGroups(const std::vector<uint16_t>& faceMaterialIds, HostMaterial*
   }
   if (groups.size() <= 1) return;  // every face, in ascending order: nothing to list
   for (uint32_t s = 0; s < idRange; ++s) start[s + 1] += start[s];
-  faceOrder.resize(faceMaterialIds.size());
-  for (uint32_t f = 0; f < faceMaterialIds.size(); ++f) faceOrder[start[faceMaterialIds[f] % subCount]++] = f;
+  faceOrder.resize(faceCount);
+  for (uint32_t f = 0; f < faceCount; ++f) faceOrder[start[MaterialIdOf(faces[f]) % subCount]++] = f;
 }
 
 }  // namespace cvm

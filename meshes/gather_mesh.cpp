@@ -170,7 +170,8 @@ bool GatherMesh(const HostMesh& mesh, uint32_t faceCount, const Matrix3& worldTr
                    hostVertices + faceCount);
       normals.ids.renderNormals = renderNormals;
     }
-    gathered.faceMaterialIds.resize(faceCount);
+    gathered.faces = faces;
+    gathered.faceCount = faceCount;
     uint32_t* positionSlots = positions.ids.bySlot.data();
     const Matrix3& normalTransform = gathered.normalTransform;
 
@@ -220,7 +221,6 @@ bool GatherMesh(const HostMesh& mesh, uint32_t faceCount, const Matrix3& worldTr
         }
         ++cornerSerial;
       }
-      gathered.faceMaterialIds[f] = static_cast<uint16_t>(face.flags >> 16);
     }
   };
 

@@ -13,7 +13,8 @@ void GatheredMesh::Clear() {
   normals.Clear();
   textureCoordinates.Clear();
   colours = CornerColours();
-  faceMaterialIds.clear();
+  faces = nullptr;
+  faceCount = 0;
   pivot = Point3{};
   normalTransform = Matrix3{};
   hasUVs = false;

@@ -104,7 +104,7 @@ void WriteMeshRecord(const GatheredMesh& gathered, const MeshChannels& channels,
 
   std::vector<FaceGroup> groups;
   std::vector<uint32_t> faceOrder;
-  BuildFaceGroups(gathered.faceMaterialIds, nodeMaterial, materials, groups, faceOrder);
+  BuildFaceGroups(gathered.faces, gathered.FaceCount(), nodeMaterial, materials, groups, faceOrder);
   size_t next = 0;
   for (const FaceGroup& group : groups) {
     const uint32_t* faces = faceOrder.empty() ? nullptr : faceOrder.data() + next;

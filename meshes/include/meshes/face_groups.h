@@ -21,14 +21,18 @@ struct FaceGroup {
 // the record, whose face count still counts them.
 int32_t SubMaterialCount(const HostMaterial* nodeMaterial);
 
-// Groups the faces whose material ids (high 16 bits of their flags) are faceMaterialIds by
-// exported id = material id modulo M, in ascending id; ids that no face uses get no group.
-// A group's material index is FindMaterial of the node's sub-material with that number when
-// M > 1, of the node's material itself when M is 1. Gives groups and faceOrder: the faces of
-// the first group in ascending order, then those of the next, and so on; every face is in
-// exactly one group. With one group (or none), faceOrder is left empty: the group's faces are
-// all faces in ascending order. Linear in the faces plus min(M, 65536).
-void BuildFaceGroups(const std::vector<uint16_t>& faceMaterialIds, HostMaterial* nodeMaterial,
+// A face's material id: the high 16 bits of its flags word.
+inline uint16_t MaterialIdOf(const MeshFace& face) {
+  return static_cast<uint16_t>(face.flags >> 16);
+}
+
+// Groups the faceCount faces at faces by exported id = material id (MaterialIdOf) modulo M, in ascending id;
+// ids that no face uses get no group. A group's material index is FindMaterial of the node's sub-material
+// with that number when M > 1, of the node's material itself when M is 1. Gives groups and faceOrder: the
+// faces of the first group in ascending order, then those of the next, and so on; every face is in exactly
+// one group. With one group (or none), faceOrder is left empty: the group's faces are all faces in ascending
+// order. Linear in the faces plus min(M, 65536).
+void BuildFaceGroups(const MeshFace* faces, uint32_t faceCount, HostMaterial* nodeMaterial,
                      const MaterialList& materials, std::vector<FaceGroup>& groups,
                      std::vector<uint32_t>& faceOrder);
 

@@ -68,14 +68,16 @@ struct GatheredMesh {
   GatheredChannel textureCoordinates;  // (0, 0, 0) for every corner without hasUVs
   // The corners' colours, read from the host's colour channel as the record is written.
   CornerColours colours;
-  std::vector<uint16_t> faceMaterialIds;  // high 16 bits of each face's flags word
+  // The host's faces, whose material ids choose their face groups.
+  const MeshFace* faces = nullptr;
+  uint32_t faceCount = 0;
 
   Point3 pivot;
   Matrix3 normalTransform;  // world transform with row 3 = (0, 0, 0)
   bool hasUVs = false;
   bool hasColours = false;
 
-  uint32_t FaceCount() const { return static_cast<uint32_t>(faceMaterialIds.size()); }
+  uint32_t FaceCount() const { return faceCount; }
   uint32_t CornerCount() const { return 3 * FaceCount(); }
   // Empties every list (capacity is kept for the next node) and resets the other fields.
   void Clear();
