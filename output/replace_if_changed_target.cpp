@@ -1,5 +1,6 @@
 #include "output/replace_if_changed_target.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -20,12 +21,17 @@ bool ReplaceIfChangedTarget::Open(std::string& error) {
 }
 
 bool ReplaceIfChangedTarget::Append(const uint8_t* data, size_t size, std::string& error) {
-  if (existing_ != nullptr) {
-    existingBytes_.resize(size);
-    if (std::fread(existingBytes_.data(), 1, size, existing_) != size ||
-        std::memcmp(existingBytes_.data(), data, size) != 0) {
+  // The target is read in pieces of at most kComparePiece bytes, so that comparing holds no
+  // copy of the stream's whole buffer.
+  constexpr size_t kComparePiece = size_t{64} << 10;
+  for (size_t done = 0; existing_ != nullptr && done < size;) {
+    const size_t piece = std::min(size - done, kComparePiece);
+    existingBytes_.resize(piece);
+    if (std::fread(existingBytes_.data(), 1, piece, existing_) != piece ||
+        std::memcmp(existingBytes_.data(), data + done, piece) != 0) {
       StopComparing();
     }
+    done += piece;
   }
   return file_.Sink().Append(data, size, error);
 }
