@@ -1,16 +1,10 @@
 #include "meshes/consolidate_channels.h"
 
-#include "meshes/encode_normal.h"
-
 namespace cvm {
 
 void ConsolidateNormals(GatheredMesh& gathered, ConsolidationProgress& progress,
                         ConsolidationScratch& scratch, MeshChannels& channels) {
   ConsolidateSorted(gathered.normals, kConsolidatingNormalsText, progress, scratch, channels.normals);
-  // The normals as the record stores them.
-  const std::vector<Point3>& normals = channels.normals.values;
-  channels.encodedNormals.resize(normals.size());
-  for (size_t i = 0; i < normals.size(); ++i) channels.encodedNormals[i] = EncodeNormal(normals[i]);
 }
 
 void ConsolidatePositions(GatheredMesh& gathered, const ExportOptions& options,

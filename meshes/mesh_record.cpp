@@ -5,23 +5,11 @@
 
 #include "export_context/file_axes.h"
 #include "format/record_writer.h"
+#include "meshes/encode_normal.h"
 #include "meshes/face_groups.h"
 
 namespace cvm {
 namespace {
-
-// The record's lists as views of the channels, the way the record holds them.
-template <typename T>
-struct Span {
-  const T* data = nullptr;
-  size_t count = 0;
-  size_t size() const { return count; }
-  const T& operator[](size_t i) const { return data[i]; }
-};
-template <typename T>
-Span<T> SpanOf(const std::vector<T>& list) {
-  return {list.data(), list.size()};
-}
 
 // A channel's corner indices, read from its slots.
 struct CornerIndexList {
@@ -36,6 +24,14 @@ struct FilePositions {
   size_t count = 0;
   size_t size() const { return count; }
   format::Vec3 operator[](size_t i) const { return ToFileAxes(points[i]); }
+};
+
+// Normals as the record stores them.
+struct EncodedNormals {
+  const Point3* normals = nullptr;
+  size_t count = 0;
+  size_t size() const { return count; }
+  format::EncodedNormal operator[](size_t i) const { return EncodeNormal(normals[i]); }
 };
 
 // Texture coordinates without their w.
@@ -73,7 +69,7 @@ struct MeshRecordView {
   TextureCoordinates uvs;
   bool hasNormals = false;
   CornerIndexList normalIndices;
-  Span<format::EncodedNormal> normals;
+  EncodedNormals normals;
   CornerColours colors;
   uint32_t faceCount = 0;
   std::vector<GroupView> groups;
@@ -97,7 +93,7 @@ void WriteMeshRecord(const GatheredMesh& gathered, const MeshChannels& channels,
   view.hasNormals = exportNormals;
   if (view.hasNormals) {
     view.normalIndices = {&channels.normals.indices};
-    view.normals = SpanOf(channels.encodedNormals);
+    view.normals = {channels.normals.values.data(), channels.normals.values.size()};
   }
   view.colors = gathered.colours;  // empty unless the record holds colours (gathering decides)
   view.faceCount = gathered.FaceCount();

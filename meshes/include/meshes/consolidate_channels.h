@@ -10,7 +10,7 @@
 
 namespace cvm {
 
-// The normal channel, sorted (ConsolidateSorted), and the encodings of its values.
+// The normal channel, sorted (ConsolidateSorted).
 void ConsolidateNormals(GatheredMesh& gathered, ConsolidationProgress& progress,
                         ConsolidationScratch& scratch, MeshChannels& channels);
 // The position channel: sorted, or with options.preserveVertexOrdering in corner order, merged

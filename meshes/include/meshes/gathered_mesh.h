@@ -98,13 +98,11 @@ struct IndexedChannel {
 };
 
 // The three channels of one mesh. normals is empty without exportNormals; textureCoordinates
-// is made for every mesh but written only with hasUVs. encodedNormals holds EncodeNormal of
-// each normal value, as the record stores them.
+// is made for every mesh but written only with hasUVs.
 struct MeshChannels {
   IndexedChannel positions;
   IndexedChannel textureCoordinates;
   IndexedChannel normals;
-  std::vector<format::EncodedNormal> encodedNormals;
 };
 
 }  // namespace cvm
