@@ -114,15 +114,15 @@ void SortItems(const std::vector<Point3>& values, Cell* first, Cell* second, siz
   if (items != second) std::copy(items, items + count, second);
 }
 
-// Walks the sorted items in order, calling visit(i, id, startsNewValue) for each; a value is
-// new when it differs from the one before it (the first is new).
+// Walks the sorted items in order, calling visit(id, startsNewValue) for each; a value is new
+// when it differs from the one before it (the first is new).
 template <typename Visit>
 void WalkSorted(const SortedValues& sorted, const std::vector<Point3>& values, Visit visit) {
   PointKey last{};
   for (uint32_t i = 0; i < sorted.count; ++i) {
     const uint32_t id = sorted.items[i].id;
     const PointKey key = MakePointKey(values[id]);
-    visit(i, id, i == 0 || !PointKeysEqual(key, last));
+    visit(id, i == 0 || !PointKeysEqual(key, last));
     last = key;
   }
 }
@@ -193,7 +193,7 @@ void ConsolidateSortedValues(GatheredChannel& gathered, const SortedValues& sort
     // channel's: the channel needs no list of its own.
     auto* const staged = reinterpret_cast<unsigned char*>(scratch.cells.data());
     uint32_t distinct = 0;
-    WalkSorted(sorted, met, [&](uint32_t, uint32_t id, bool startsNewValue) {
+    WalkSorted(sorted, met, [&](uint32_t id, bool startsNewValue) {
       // The first of the same values has the lowest id: its bits are kept.
       if (startsNewValue) std::memcpy(staged + sizeof(Point3) * distinct++, &met[id], sizeof(Point3));
       positionOfId[id] = distinct - 1;
@@ -227,7 +227,7 @@ void ConsolidateInOrderMerged(GatheredChannel& gathered, const SortedValues& sor
     std::vector<uint32_t>& positionOfId = scratch.positionOfId;
     positionOfId.resize(met.size());
     uint32_t leader = 0;
-    WalkSorted(sorted, met, [&](uint32_t, uint32_t id, bool startsNewValue) {
+    WalkSorted(sorted, met, [&](uint32_t id, bool startsNewValue) {
       if (startsNewValue) leader = id;
       positionOfId[id] = leader;
     });

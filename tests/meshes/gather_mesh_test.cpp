@@ -167,6 +167,31 @@ TEST_F(GatherMeshTest, WithoutNormalsOrUVsOrColours) {
     EXPECT_TRUE(SameBits(gathered.textureCoordinates.CornerValue(c), {0, 0, 0}));
 }
 
+// A host may make its face normals only when asked, so they are asked for once a corner takes
+// one: never when every vertex has a normal of its own, and a refusal when they are missing then.
+TEST_F(GatherMeshTest, FaceNormalsAreAskedForOnlyWhenACornerTakesOne) {
+  test::FakeMesh mesh;
+  mesh.vertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+  mesh.AddFace(0, 1, 2, 0);
+  mesh.AddFace(2, 1, 0, 0);
+  for (uint32_t j = 0; j < 3; ++j) mesh.SetVertexNormals(j, {{{0, 0, 1}, 0}}, true);
+  ASSERT_TRUE(Gather(mesh, Matrix3{}, true)) << error;
+  EXPECT_EQ(mesh.faceNormalRequests, 0);
+  EXPECT_TRUE(SameBits(gathered.normals.CornerValue(5), {0, 0, 1}));
+
+  mesh.SetVertexNormals(1, {});  // vertex 1 takes its faces' normals, which are missing
+  EXPECT_FALSE(Gather(mesh, Matrix3{}, true));
+  EXPECT_EQ(error, "mesh node \"Tri\": the mesh's normals were not built");
+  EXPECT_EQ(mesh.faceNormalRequests, 1);
+
+  mesh.faceNormals = {{1, 0, 0}, {0, 1, 0}};
+  mesh.faceNormalRequests = 0;
+  ASSERT_TRUE(Gather(mesh, Matrix3{}, true)) << error;
+  EXPECT_EQ(mesh.faceNormalRequests, 1);  // once, not per corner
+  EXPECT_TRUE(SameBits(gathered.normals.CornerValue(1), {1, 0, 0}));
+  EXPECT_TRUE(SameBits(gathered.normals.CornerValue(4), {0, 1, 0}));
+}
+
 TEST_F(GatherMeshTest, GatheringTextBeforeEveryFace) {
   test::FakeMesh mesh;
   mesh.vertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};

@@ -33,6 +33,7 @@ class FakeMesh final : public HostMesh {
   bool tvFacesAreVertexFaces = false;
   bool colourFacesAreVertexFaces = false;
   int buildNormalsCalls = 0;
+  mutable int faceNormalRequests = 0;  // calls of MeshFaceNormals
 
   // Appends a face over vertices a, b, c with a smoothing mask and a material id.
   void AddFace(uint32_t a, uint32_t b, uint32_t c, uint32_t smoothing = 0, uint16_t materialId = 0) {
@@ -53,7 +54,11 @@ class FakeMesh final : public HostMesh {
   const TVFace* MeshTVFaces() const override { return tvFacesAreVertexFaces ? nullptr : tvFaces.data(); }
   bool MeshTVFacesAreVertexFaces() const override { return tvFacesAreVertexFaces; }
   void buildNormals() override;
-  const Point3* MeshFaceNormals() const override { return faceNormals.data(); }
+  // Null without face normals.
+  const Point3* MeshFaceNormals() const override {
+    ++faceNormalRequests;
+    return faceNormals.empty() ? nullptr : faceNormals.data();
+  }
   const RVertex* MeshRenderNormals() const override { return rverts_.empty() ? nullptr : rverts_.data(); }
   int32_t getNumMapVerts(int channel) const override {
     return channel == 0 ? static_cast<int32_t>(colours.size()) : 0;

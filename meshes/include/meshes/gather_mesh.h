@@ -23,7 +23,8 @@ namespace cvm {
 // per host entry they come from (GatheredChannel). Sets "Exporting %s - Gathering %d%%\n"
 // before every face. Needs faceCount <= the mesh's face count and 3 x faceCount within u32.
 // Refuses (returns false with error naming nodeName, the face and the index) a host array that
-// is missing or an index out of its array's range; gathered is then partial. With a runner and
+// is missing (the face normals only once a corner takes one: they are asked for then) or an
+// index out of its array's range; gathered is then partial. With a runner and
 // at least kGatherBesideFaces faces, the texture coordinates are gathered beside the positions
 // and normals; the channels, the texts and any refusal are those of one walk over the corners,
 // with or without it.
