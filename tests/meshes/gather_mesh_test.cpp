@@ -281,13 +281,29 @@ TEST_F(GatherMeshTest, CornersReadTheirIdsFromTheEntriesTheyComeFrom) {
     normals.push_back(
         {Normalize(TransformPoint(gathered.normalTransform, SelectCornerNormal(mesh, f, j))), c});
   }
+  // Consolidated too, as the passes over one record per corner give them.
+  ExportOptions options;
+  ConsolidationProgress passes;
+  ConsolidationScratch scratch;
+  MeshChannels consolidated;
+  GatheredMesh copy = gathered;
+  ConsolidateChannels(copy, options, passes, scratch, consolidated);
+  ConsolidationScratch referenceScratch;
+  const auto expectSameIndexed = [&](const IndexedChannel& actual, const IndexedChannel& expected) {
+    EXPECT_EQ(actual.CornerIndices(), expected.CornerIndices());
+    ASSERT_EQ(actual.values.size(), expected.values.size());
+    for (size_t i = 0; i < expected.values.size(); ++i)
+      EXPECT_TRUE(SameBits(actual.values[i], expected.values[i])) << i;
+  };
+
   const struct {
     const char* name;
     const GatheredChannel& gathered;
+    const IndexedChannel& indexed;
     const std::vector<CornerRecord>& records;
-  } channels[] = {{"positions", gathered.positions, positions},
-                  {"texture coordinates", gathered.textureCoordinates, uvs},
-                  {"normals", gathered.normals, normals}};
+  } channels[] = {{"positions", gathered.positions, consolidated.positions, positions},
+                  {"texture coordinates", gathered.textureCoordinates, consolidated.textureCoordinates, uvs},
+                  {"normals", gathered.normals, consolidated.normals, normals}};
   for (const auto& channel : channels) {
     SCOPED_TRACE(channel.name);
     ASSERT_EQ(channel.gathered.CornerCount(), corners);
@@ -299,31 +315,9 @@ TEST_F(GatherMeshTest, CornersReadTheirIdsFromTheEntriesTheyComeFrom) {
       for (uint32_t d = 0; d < corners && PointHasNaN(channel.records[c].value); ++d)
         EXPECT_TRUE(d == c || channel.gathered.ids.Of(d) != channel.gathered.ids.Of(c)) << d;
     }
-  }
-
-  // Consolidated, as the passes over one record per corner give them.
-  ExportOptions options;
-  ConsolidationProgress passes;
-  ConsolidationScratch scratch;
-  MeshChannels consolidated;
-  GatheredMesh copy = gathered;
-  ConsolidateChannels(copy, options, passes, scratch, consolidated);
-  ConsolidationScratch referenceScratch;
-  const struct {
-    const char* name;
-    const IndexedChannel& actual;
-    const std::vector<CornerRecord>& records;
-  } indexed[] = {{"positions", consolidated.positions, positions},
-                 {"texture coordinates", consolidated.textureCoordinates, uvs},
-                 {"normals", consolidated.normals, normals}};
-  for (const auto& channel : indexed) {
-    SCOPED_TRACE(channel.name);
     IndexedChannel expected;
     ConsolidateSorted(channel.records, kConsolidatingVerticesText, passes, referenceScratch, expected);
-    EXPECT_EQ(channel.actual.CornerIndices(), expected.CornerIndices());
-    ASSERT_EQ(channel.actual.values.size(), expected.values.size());
-    for (size_t i = 0; i < expected.values.size(); ++i)
-      EXPECT_TRUE(SameBits(channel.actual.values[i], expected.values[i])) << i;
+    expectSameIndexed(channel.indexed, expected);
   }
   const bool merges[] = {true, false};
   for (const bool merge : merges) {
@@ -334,10 +328,7 @@ TEST_F(GatherMeshTest, CornersReadTheirIdsFromTheEntriesTheyComeFrom) {
     ConsolidatePositions(copy, options, passes, scratch, consolidated);
     IndexedChannel expected;
     ConsolidateInOrder(positions, merge, passes, referenceScratch, expected);
-    EXPECT_EQ(consolidated.positions.CornerIndices(), expected.CornerIndices());
-    ASSERT_EQ(consolidated.positions.values.size(), expected.values.size());
-    for (size_t i = 0; i < expected.values.size(); ++i)
-      EXPECT_TRUE(SameBits(consolidated.positions.values[i], expected.values[i])) << i;
+    expectSameIndexed(consolidated.positions, expected);
   }
 }
 
