@@ -54,7 +54,10 @@ void OnBusError(int number, siginfo_t* info, void* context) {
       gPrevious.sa_sigaction(number, info, context);
       return;
     }
-  } else if (gPrevious.sa_handler != SIG_DFL && gPrevious.sa_handler != SIG_IGN) {
+  } else if (gPrevious.sa_handler == SIG_IGN) {
+    // A sent signal stays ignored; a fault the system does not let a program ignore.
+    if (info->si_code <= 0) return;
+  } else if (gPrevious.sa_handler != SIG_DFL) {
     gPrevious.sa_handler(number);
     return;
   }
@@ -75,7 +78,7 @@ bool GuardInstalled() {
     gPageSize = static_cast<size_t>(sysconf(_SC_PAGESIZE));
     struct sigaction action {};
     action.sa_sigaction = &OnBusError;
-    action.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_RESTART;
+    action.sa_flags = SA_SIGINFO | SA_ONSTACK;
     sigemptyset(&action.sa_mask);
     installed = gPageSize > 0 && sigaction(SIGBUS, &action, &gPrevious) == 0;
   });
