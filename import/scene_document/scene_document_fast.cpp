@@ -21,7 +21,6 @@
 #include <utility>
 #include <vector>
 
-#include "import/mapped_text.h"
 #include "import/scene_document.h"
 #include "import/strict_json.h"
 #include "standin/scene_model_validate.h"
@@ -209,9 +208,9 @@ constexpr uint32_t Bit(int i) {
   return 1u << i;
 }
 
-// The text of a document in pages that nothing reads once the parser has passed them (a mapped
-// file's, or TextPages): those are handed back to the system as the parser goes, so that the
-// text, simdjson's index of it and the model are never all held whole.
+// The text of a document in pages of its own (TextPages) that nothing reads once the parser has
+// passed them: those are handed back to the system as the parser goes, so that the text,
+// simdjson's index of it and the model are never all held whole.
 struct ReleasedText {
   od::document* document = nullptr;
   const char* released = nullptr;  // pages before this one are gone
@@ -901,9 +900,11 @@ namespace {
 
 constexpr size_t kHugePage = size_t{2} << 20;
 
-// The pages a text of size bytes is copied into, zero after it (the padding), in huge pages
-// where the system gives them (a few hundred faults for a big document rather than one per 4
-// KiB): for a text in memory, and for a file that cannot be mapped.
+// The pages a text of size bytes is read in, zero after it (the padding), in huge pages where
+// the system gives them (a few hundred faults for a big document rather than one per 4 KiB).
+// A file is read into them, not mapped: a mapped file that another program shortens while it is
+// parsed would end the process with SIGBUS, where a read sees the change and the strict reader
+// reports on what the file holds then.
 class TextPages {
  public:
   explicit TextPages(size_t size) : size_(size), length_(size + kFastReadPadding + kHugePage) {
@@ -949,21 +950,6 @@ class TextPages {
 bool ReadSceneFileFast(const std::string& path, uint64_t size, standin::SceneModel& out) {
   out = standin::SceneModel();
   if (size > kMaxSceneDocumentBytes) return false;
-  // Mapped, the text takes no pages of its own: the file's are in the system's cache already.
-  {
-    const MappedText text(path, static_cast<size_t>(size), kFastReadPadding);
-    if (text.Text() != nullptr) {
-      ReleasedText release;
-      release.released = text.Text();
-      release.end = text.Text() + text.Size();
-      release.page = text.PageSize();
-      if (ReadFast(std::string_view(text.Text(), text.Size()), out, &release) && !text.Lost()) return true;
-      // A document the fast reader is not sure of, or a file shortened while it was read: the
-      // strict reader reads it again either way.
-      out = standin::SceneModel();
-      return false;
-    }
-  }
   const TextPages pages(static_cast<size_t>(size));
   if (pages.Text() == nullptr) return false;
   bool read = false;

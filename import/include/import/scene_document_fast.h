@@ -30,9 +30,8 @@ bool HaveFastSceneReader();
 bool ReadSceneDocumentFast(std::string_view text, standin::SceneModel& out);
 
 // ReadSceneDocumentFast on the contents of the regular file at path, of size bytes; false too
-// when the file cannot be read whole as it was sized, or was shortened while it was read. The file
-// is mapped (MappedText; else read into pages of its own), and its pages are handed back to the
-// system as the parser passes them.
+// when the file cannot be read whole as it was sized. The file is mapped (else read into pages
+// of its own), and its pages are handed back to the system as the parser passes them.
 bool ReadSceneFileFast(const std::string& path, uint64_t size, standin::SceneModel& out);
 
 // ReadSceneDocumentFast on a copy of text in pages of its own, handed back likewise.
