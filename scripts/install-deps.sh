@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(
   build-essential cmake pkg-config
-  nlohmann-json3-dev libcli11-dev libgtest-dev libassimp-dev libpng-dev libkainjow-mustache-dev libsimdjson-dev
+  nlohmann-json3-dev libcli11-dev libgtest-dev libassimp-dev libpng-dev libkainjow-mustache-dev libboost-json1.81-dev
 )
 if [[ "${1:-}" == "--tests" ]]; then
   packages+=(mingw-w64 wine wine64 xvfb xauth imagemagick clang clang-format libclang-rt-14-dev assimp-testmodels

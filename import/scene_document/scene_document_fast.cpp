@@ -1,36 +1,30 @@
-// The fast reader of scene documents: simdjson's On-Demand parser straight into the model, no
-// tree and no path kept. It takes only what it is sure the strict reader takes the same way and
-// gives up (GiveUp) on everything else, so its checks need no messages: the strict reader reads
-// a refused document again and says what is wrong with it.
+// The fast reader of scene documents: Boost.JSON's event parser, pulled a token at a time
+// (JsonPull), straight into the model; no tree, no index of the text, and the text parsed a
+// piece at a time as it is read. It takes only what it is sure the strict reader takes the same
+// way and gives up (GiveUp) on everything else, so its checks need no messages: the strict
+// reader reads a refused document again and says what is wrong with it.
 #include "import/scene_document_fast.h"
 
-#if CVM_HAVE_SIMDJSON
+#if CVM_HAVE_FAST_SCENE_READER
 
-#include <simdjson.h>
-#include <sys/mman.h>
-
-#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <initializer_list>
 #include <limits>
-#include <new>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "import/scene_document.h"
 #include "import/strict_json.h"
+#include "json_pull.h"
 #include "standin/scene_model_validate.h"
 
 namespace cvm::import {
 namespace {
-
-namespace od = simdjson::ondemand;
-
-static_assert(kFastReadPadding >= simdjson::SIMDJSON_PADDING, "simdjson reads this far past the text");
 
 // Thrown when the fast reader is not sure; ReadFast turns it into false.
 struct GiveUp {};
@@ -39,62 +33,81 @@ struct GiveUp {};
   throw GiveUp{};
 }
 
-template <typename T>
-T Take(simdjson::simdjson_result<T>&& result) {
-  T value{};
-  if (std::move(result).get(value) != simdjson::SUCCESS) Unsure();
-  return value;
-}
+// The document's tokens, read from where the value being read starts. Every Read* function
+// below takes exactly one value.
+class Json {
+ public:
+  explicit Json(JsonPull& pull) : pull_(pull) {}
 
-od::value Value(simdjson::simdjson_result<od::value>&& result) {
-  return Take(std::move(result));
-}
+  // The next token, left in place or taken. What they return stays valid until the next call
+  // of either.
+  const JsonTokenValue& Peek() {
+    const JsonTokenValue* token = pull_.Peek();
+    if (token == nullptr) Unsure();
+    return *token;
+  }
+  const JsonTokenValue& Next() {
+    const JsonTokenValue* token = pull_.Next();
+    if (token == nullptr) Unsure();
+    return *token;
+  }
+  JsonToken Type() { return Peek().kind; }
+  void Expect(JsonToken kind) {
+    if (Next().kind != kind) Unsure();
+  }
+  // Takes a null, if that is what comes next.
+  bool TakeNull() {
+    if (Type() != JsonToken::kNull) return false;
+    Next();
+    return true;
+  }
+  // Whether the token taken last ended the document, and nothing but whitespace follows.
+  bool Finish() { return pull_.Finish(); }
+
+ private:
+  JsonPull& pull_;
+};
 
 // ---- Scalars ---------------------------------------------------------------------------
 
 // Text that nlohmann's parser gives the same bytes for and the strict reader takes: no U+0000
-// (written \u0000) and valid UTF-8. A control character written raw, which JSON forbids, and an
-// escaped lone surrogate are refused by simdjson already.
+// (written \u0000). Invalid UTF-8, a control character written raw and an escaped lone surrogate
+// are refused by the parser already.
 std::string_view CheckedText(std::string_view text) {
   if (text.find('\0') != std::string_view::npos) Unsure();
-  if (!simdjson::validate_utf8(text.data(), text.size())) Unsure();
   return text;
 }
 
-std::string ReadString(od::value& value) {
-  return std::string(CheckedText(Take(value.get_string())));
+std::string_view TakeString(Json& json) {
+  const JsonTokenValue& token = json.Next();
+  if (token.kind != JsonToken::kString) Unsure();
+  return CheckedText(token.text);
 }
 
-bool ReadBool(od::value& value) {
-  return Take(value.get_bool());
+std::string ReadString(Json& json) {
+  return std::string(TakeString(json));
 }
 
-// The nearest double to the number whose text is token, already parsed by simdjson as d.
-// simdjson 3.0.1 misreads some numbers of more than 19 digits (0.0026508455810843713565 as
-// 0.000806...), so a token that long is parsed again by std::from_chars, which rounds to the
-// nearest double as strtod does for nlohmann. An underflow or overflow there is left to the
-// strict reader.
-double Nearest(std::string_view token, double d) {
-  if (token.size() <= 19) return d;
-  const std::from_chars_result result = std::from_chars(token.data(), token.data() + token.size(), d);
-  if (result.ec != std::errc()) Unsure();
-  return d;
+bool ReadBool(Json& json) {
+  const JsonToken kind = json.Next().kind;
+  if (kind != JsonToken::kTrue && kind != JsonToken::kFalse) Unsure();
+  return kind == JsonToken::kTrue;
 }
 
-// A number is parsed to the nearest double (as strtod does for nlohmann) and rounded once to
-// float, as the strict reader does. A negative zero stays negative only when written as a
-// float (-0.0, -0e0): nlohmann reads the integer -0 as 0.
-float ReadFloat(od::value& value) {
-  const std::string_view token = value.raw_json_token();
-  double d = 0.0;
-  const simdjson::error_code error = value.get_double().get(d);
-  if (error == simdjson::SUCCESS) {
-    d = Nearest(token, d);
-    if (d == 0.0 && std::signbit(d) && token.find_first_of(".eE") == std::string_view::npos) d = 0.0;
-    return static_cast<float>(d);
-  }
-  if (error != simdjson::INCORRECT_TYPE) Unsure();
-  const std::string_view text = Take(value.get_string());
+const JsonTokenValue& TakeNumber(Json& json) {
+  const JsonTokenValue& token = json.Next();
+  if (token.kind != JsonToken::kNumber || !token.finite) Unsure();
+  return token;
+}
+
+// A number is taken as the nearest double (as strtod gives nlohmann) and rounded once to
+// float, as the strict reader does; a whole number is exact in the double as far as it can
+// be, and the integer -0, which nlohmann reads as 0, is 0. A negative zero stays negative only
+// when written as a float (-0.0, -0e0). A number beyond double's range is left to the strict
+// reader.
+float ReadFloat(Json& json) {
+  if (json.Type() == JsonToken::kNumber) return static_cast<float>(TakeNumber(json).value);
+  const std::string_view text = TakeString(json);
   if (text == "nan") return std::numeric_limits<float>::quiet_NaN();
   if (text == "inf") return std::numeric_limits<float>::infinity();
   if (text == "-inf") return -std::numeric_limits<float>::infinity();
@@ -102,105 +115,101 @@ float ReadFloat(od::value& value) {
   Unsure();
 }
 
-// Whole numbers only as integer literals (2, not 2.0 or 2e0), within [lo, hi].
-uint32_t ReadU32(od::value& value, uint64_t hi = UINT32_MAX) {
-  const uint64_t u = Take(value.get_uint64());
-  if (u > hi) Unsure();
-  return static_cast<uint32_t>(u);
+// Whole numbers only as integer literals (2, not 2.0, 2e0 or -0), within [0, hi].
+uint32_t ReadU32(Json& json, uint64_t hi = UINT32_MAX) {
+  const JsonTokenValue& token = TakeNumber(json);
+  if (!token.fits64 || token.negative || token.magnitude > hi) Unsure();
+  return static_cast<uint32_t>(token.magnitude);
 }
 
-int32_t ReadI32(od::value& value) {
-  const int64_t i = Take(value.get_int64());
-  if (i < INT32_MIN || i > INT32_MAX) Unsure();
-  return static_cast<int32_t>(i);
+int32_t ReadI32(Json& json) {
+  const JsonTokenValue& token = TakeNumber(json);
+  if (!token.fits64 || token.magnitude > (token.negative ? uint64_t{1} << 31 : uint64_t{INT32_MAX})) Unsure();
+  return token.negative ? static_cast<int32_t>(-static_cast<int64_t>(token.magnitude))
+                        : static_cast<int32_t>(token.magnitude);
 }
 
 // A material or texmap index, or null (-1); whether it is in range is checked once the whole
 // document is read (CheckReferences).
-int32_t ReadReference(od::value& value) {
-  if (Take(value.is_null())) return -1;
-  return static_cast<int32_t>(ReadU32(value, INT32_MAX));
+int32_t ReadReference(Json& json) {
+  if (json.TakeNull()) return -1;
+  return static_cast<int32_t>(ReadU32(json, INT32_MAX));
 }
 
 // ---- Objects and arrays ----------------------------------------------------------------
 
 // A comment's value ('_' keys): any JSON, held to what the strict parser holds it to. depth
 // counts the arrays and objects around the value.
-void CheckComment(od::value& value, int depth) {
-  switch (Take(value.type())) {
-    case od::json_type::object: {
+void CheckComment(Json& json, int depth) {
+  switch (json.Type()) {
+    case JsonToken::kObjectBegin: {
       if (depth >= kMaxJsonDepth) Unsure();
+      json.Next();
       std::vector<std::string> keys;
-      for (auto field : Take(value.get_object())) {
-        od::field f = Take(std::move(field));
-        const std::string_view key = CheckedText(Take(f.unescaped_key()));
+      while (json.Type() != JsonToken::kObjectEnd) {
+        std::string key(CheckedText(json.Next().text));
         if (key.empty() || key[0] != '_') {
           for (const std::string& k : keys) {
             if (k == key) Unsure();
           }
-          keys.emplace_back(key);
+          keys.push_back(std::move(key));
         }
-        CheckComment(f.value(), depth + 1);
+        CheckComment(json, depth + 1);
       }
+      json.Next();
       break;
     }
-    case od::json_type::array:
+    case JsonToken::kArrayBegin:
       if (depth >= kMaxJsonDepth) Unsure();
-      for (auto element : Take(value.get_array())) {
-        od::value e = Value(std::move(element));
-        CheckComment(e, depth + 1);
-      }
+      json.Next();
+      while (json.Type() != JsonToken::kArrayEnd) CheckComment(json, depth + 1);
+      json.Next();
       break;
-    case od::json_type::number:
+    case JsonToken::kNumber: {
       // Any finite number; an integer beyond 64 bits, which nlohmann reads as a double, is
       // left to the strict reader.
-      Take(value.get_number());
+      const JsonTokenValue& token = TakeNumber(json);
+      if (token.whole && !token.fits64) Unsure();
       break;
-    case od::json_type::string:
-      CheckedText(Take(value.get_string()));
+    }
+    case JsonToken::kString:
+      TakeString(json);
       break;
-    case od::json_type::boolean:
-      Take(value.get_bool());
+    case JsonToken::kTrue:
+    case JsonToken::kFalse:
+    case JsonToken::kNull:
+      json.Next();
       break;
-    case od::json_type::null:
-      if (!Take(value.is_null())) Unsure();
-      break;
+    default:
+      Unsure();
   }
 }
 
-// Whether the key whose text starts at raw (after its opening quote, in the document) is name.
-// A key written with an escape never is: it is left to the strict reader, like an unknown key.
-// Reading name.size() bytes stays within the document and its padding, which is longer than
-// any name.
-bool IsKey(const char* raw, std::string_view name) {
-  return std::memcmp(raw, name.data(), name.size()) == 0 && raw[name.size()] == '"';
-}
-
-// Calls onKey(i, value) for each key of the object at value, i being its place in names; gives
-// up on a key not named (comments aside) and on a key given twice. depth counts the arrays and
-// objects around the object's values, the object included. Returns the keys seen, bit i for
-// names[i].
+// Calls onKey(i, json) for each key of the object that comes next, i being its place in names,
+// with the key's value next; gives up on a key not named (comments aside) and on a key given
+// twice. depth counts the arrays and objects around the object's values, the object included.
+// Returns the keys seen, bit i for names[i].
 template <typename OnKey>
-uint32_t ForEachKey(od::value& value, int depth, std::initializer_list<std::string_view> names,
-                    OnKey&& onKey) {
+uint32_t ForEachKey(Json& json, int depth, std::initializer_list<std::string_view> names, OnKey&& onKey) {
   uint32_t seen = 0;
-  for (auto field : Take(value.get_object())) {
-    od::field f = Take(std::move(field));
-    const char* key = f.key().raw();
-    if (key[0] == '_') {
-      CheckedText(Take(f.unescaped_key()));
-      CheckComment(f.value(), depth);
+  json.Expect(JsonToken::kObjectBegin);
+  while (json.Type() != JsonToken::kObjectEnd) {
+    const std::string_view key = json.Next().text;
+    if (!key.empty() && key[0] == '_') {
+      CheckedText(key);
+      CheckComment(json, depth);
       continue;
     }
     int i = 0;
     for (const std::string_view name : names) {
-      if (IsKey(key, name)) break;
+      if (key == name) break;
       ++i;
     }
     if (i == static_cast<int>(names.size()) || (seen & (1u << i)) != 0) Unsure();
     seen |= 1u << i;
-    onKey(i, f.value());
+    onKey(i, json);
   }
+  json.Next();
   return seen;
 }
 
@@ -208,113 +217,79 @@ constexpr uint32_t Bit(int i) {
   return 1u << i;
 }
 
-// The text of a document in pages of its own (TextPages) that nothing reads once the parser has
-// passed them: those are handed back to the system as the parser goes, so that the text,
-// simdjson's index of it and the model are never all held whole.
-struct ReleasedText {
-  od::document* document = nullptr;
-  const char* released = nullptr;  // pages before this one are gone
-  const char* end = nullptr;       // of the text
-  size_t page = 0;                 // released in multiples of this many bytes
-
-  // Hands back the pages well behind the parser.
-  void Release() {
-    constexpr size_t kMargin = size_t{1} << 20;
-    const char* at = nullptr;
-    if (document->current_location().get(at) != simdjson::SUCCESS || at < released || at > end ||
-        static_cast<size_t>(at - released) < kMargin)
-      return;
-    const char* upTo = released + (static_cast<size_t>(at - released) - kMargin) / page * page;
-    if (upTo > released &&
-        madvise(const_cast<char*>(released), static_cast<size_t>(upTo - released), MADV_DONTNEED) == 0)
-      released = upTo;
-  }
-};
-
-// Set while the fast reader reads a text in TextPages.
-thread_local ReleasedText* tReleasing = nullptr;
-
-// Calls readOne(element) for each element of the array at value. The big arrays of a document
-// are read this way; every so many elements the text behind them is released (ReleasedText).
-// Vectors grow as they are read: counting the elements first, to size them once, took a tenth
-// of the time of a whole export.
+// Calls readOne(json) for each element of the array that comes next, the element next.
+// Vectors grow as they are read: counting the elements first, to size them once, would take a
+// second pass over the text.
 template <typename ReadOne>
-void ForEachElement(od::value& value, ReadOne&& readOne) {
-  size_t count = 0;
-  for (auto element : Take(value.get_array())) {
-    od::value e = Value(std::move(element));
-    readOne(e);
-    if ((++count & 0xFFFF) == 0 && tReleasing != nullptr) tReleasing->Release();
-  }
+void ForEachElement(Json& json, ReadOne&& readOne) {
+  json.Expect(JsonToken::kArrayBegin);
+  while (json.Type() != JsonToken::kArrayEnd) readOne(json);
+  json.Next();
 }
 
-// Reads up to n floats of the array at value into out; returns how many there were.
-size_t ReadFloats(od::value& value, float* out, size_t n) {
+// Reads up to n floats of the array that comes next into out; returns how many there were.
+size_t ReadFloats(Json& json, float* out, size_t n) {
   size_t count = 0;
-  for (auto element : Take(value.get_array())) {
-    od::value e = Value(std::move(element));
+  ForEachElement(json, [&](Json& e) {
     if (count == n) Unsure();
     out[count++] = ReadFloat(e);
-  }
+  });
   return count;
 }
 
-Point3 ReadPoint(od::value& value) {
+Point3 ReadPoint(Json& json) {
   float c[3];
-  if (ReadFloats(value, c, 3) != 3) Unsure();
+  if (ReadFloats(json, c, 3) != 3) Unsure();
   return {c[0], c[1], c[2]};
 }
 
-Point3 ReadTextureVertex(od::value& value) {
+Point3 ReadTextureVertex(Json& json) {
   float c[3] = {0.0f, 0.0f, 0.0f};
-  if (ReadFloats(value, c, 3) < 2) Unsure();
+  if (ReadFloats(json, c, 3) < 2) Unsure();
   return {c[0], c[1], c[2]};
 }
 
-Matrix3 ReadMatrix(od::value& value) {
+Matrix3 ReadMatrix(Json& json) {
   Matrix3 m;
   size_t rows = 0;
-  for (auto element : Take(value.get_array())) {
-    od::value e = Value(std::move(element));
+  ForEachElement(json, [&](Json& e) {
     if (rows == 4) Unsure();
     m.row[rows++] = ReadPoint(e);
-  }
+  });
   if (rows != 4) Unsure();
   return m;
 }
 
-void ReadTriple(od::value& value, uint32_t (&out)[3]) {
+template <size_t N>
+void ReadWholeArray(Json& json, uint32_t (&out)[N]) {
   size_t count = 0;
-  for (auto element : Take(value.get_array())) {
-    od::value e = Value(std::move(element));
-    if (count == 3) Unsure();
+  ForEachElement(json, [&](Json& e) {
+    if (count == N) Unsure();
     out[count++] = ReadU32(e);
-  }
-  if (count != 3) Unsure();
+  });
+  if (count != N) Unsure();
 }
 
-ClassId ReadClassIdPair(od::value& value) {
+void ReadTriple(Json& json, uint32_t (&out)[3]) {
+  ReadWholeArray(json, out);
+}
+
+ClassId ReadClassIdPair(Json& json) {
   uint32_t c[2];
-  size_t count = 0;
-  for (auto element : Take(value.get_array())) {
-    od::value e = Value(std::move(element));
-    if (count == 2) Unsure();
-    c[count++] = ReadU32(e);
-  }
-  if (count != 2) Unsure();
+  ReadWholeArray(json, c);
   return {c[0], c[1]};
 }
 
-std::vector<Point3> ReadPoints(od::value& value, bool textureVertices) {
+std::vector<Point3> ReadPoints(Json& json, bool textureVertices) {
   std::vector<Point3> points;
-  ForEachElement(
-      value, [&](od::value& e) { points.push_back(textureVertices ? ReadTextureVertex(e) : ReadPoint(e)); });
+  ForEachElement(json,
+                 [&](Json& e) { points.push_back(textureVertices ? ReadTextureVertex(e) : ReadPoint(e)); });
   return points;
 }
 
-std::vector<TVFace> ReadTriples(od::value& value) {
+std::vector<TVFace> ReadTriples(Json& json) {
   std::vector<TVFace> triples;
-  ForEachElement(value, [&](od::value& e) {
+  ForEachElement(json, [&](Json& e) {
     TVFace face;
     ReadTriple(e, face.t);
     triples.push_back(face);
@@ -322,9 +297,9 @@ std::vector<TVFace> ReadTriples(od::value& value) {
   return triples;
 }
 
-std::vector<MeshFace> ReadFaces(od::value& value) {
+std::vector<MeshFace> ReadFaces(Json& json) {
   std::vector<MeshFace> faces;
-  ForEachElement(value, [&](od::value& e) {
+  ForEachElement(json, [&](Json& e) {
     MeshFace face{{0, 0, 0}, 0, 0};
     ReadTriple(e, face.v);
     faces.push_back(face);
@@ -332,9 +307,9 @@ std::vector<MeshFace> ReadFaces(od::value& value) {
   return faces;
 }
 
-std::vector<uint32_t> ReadWholes(od::value& value, uint64_t hi) {
+std::vector<uint32_t> ReadWholes(Json& json, uint64_t hi) {
   std::vector<uint32_t> values;
-  ForEachElement(value, [&](od::value& e) { values.push_back(ReadU32(e, hi)); });
+  ForEachElement(json, [&](Json& e) { values.push_back(ReadU32(e, hi)); });
   return values;
 }
 
@@ -342,25 +317,24 @@ std::vector<uint32_t> ReadWholes(od::value& value, uint64_t hi) {
 
 // The vertex normals of a mesh, [{"specified": ..., "entries": [{"normal": ..., "smoothing":
 // ...}, ...]}, ...], at depth (the arrays and objects around the elements' values).
-void ReadVertexNormals(od::value& value, int depth, standin::ExplicitNormalsModel& normals) {
-  ForEachElement(value, [&](od::value& v) {
+void ReadVertexNormals(Json& value, int depth, standin::ExplicitNormalsModel& normals) {
+  ForEachElement(value, [&](Json& v) {
     bool specified = false;
     const size_t first = normals.entries.size();
-    const uint32_t seen = ForEachKey(v, depth + 1, {"specified", "entries"}, [&](int key, od::value& kv) {
+    const uint32_t seen = ForEachKey(v, depth + 1, {"specified", "entries"}, [&](int key, Json& kv) {
       if (key == 0) {
         specified = ReadBool(kv);
         return;
       }
-      ForEachElement(kv, [&](od::value& e) {
+      ForEachElement(kv, [&](Json& e) {
         RNormalEntry entry{};
-        const uint32_t entrySeen =
-            ForEachKey(e, depth + 3, {"normal", "smoothing"}, [&](int ek, od::value& ev) {
-              if (ek == 0) {
-                entry.normal = ReadPoint(ev);
-              } else {
-                entry.smGroup = ReadU32(ev);
-              }
-            });
+        const uint32_t entrySeen = ForEachKey(e, depth + 3, {"normal", "smoothing"}, [&](int ek, Json& ev) {
+          if (ek == 0) {
+            entry.normal = ReadPoint(ev);
+          } else {
+            entry.smGroup = ReadU32(ev);
+          }
+        });
         if (entrySeen != (Bit(0) | Bit(1))) Unsure();
         normals.entries.push_back(entry);
       });
@@ -410,9 +384,9 @@ struct MeshParts {
   std::optional<standin::ExplicitNormalsModel> normals;
 };
 
-void ReadColors(od::value& value, int depth, MeshParts& parts) {
+void ReadColors(Json& value, int depth, MeshParts& parts) {
   standin::ColorChannelModel channel;
-  const uint32_t seen = ForEachKey(value, depth, {"verts", "faces"}, [&](int key, od::value& v) {
+  const uint32_t seen = ForEachKey(value, depth, {"verts", "faces"}, [&](int key, Json& v) {
     if (key == 0) {
       channel.verts = ReadPoints(v, false);
     } else {
@@ -423,16 +397,15 @@ void ReadColors(od::value& value, int depth, MeshParts& parts) {
   parts.colors = std::move(channel);
 }
 
-void ReadNormals(od::value& value, int depth, MeshParts& parts) {
+void ReadNormals(Json& value, int depth, MeshParts& parts) {
   standin::ExplicitNormalsModel normals;
-  const uint32_t seen =
-      ForEachKey(value, depth, {"faceNormals", "vertexNormals"}, [&](int key, od::value& v) {
-        if (key == 0) {
-          normals.faceNormals = ReadPoints(v, false);
-        } else {
-          ReadVertexNormals(v, depth + 1, normals);
-        }
-      });
+  const uint32_t seen = ForEachKey(value, depth, {"faceNormals", "vertexNormals"}, [&](int key, Json& v) {
+    if (key == 0) {
+      normals.faceNormals = ReadPoints(v, false);
+    } else {
+      ReadVertexNormals(v, depth + 1, normals);
+    }
+  });
   if (seen != (Bit(0) | Bit(1))) Unsure();
   parts.normals = std::move(normals);
 }
@@ -468,7 +441,7 @@ void FinishMesh(uint32_t seen, MeshParts& parts, standin::MeshModel& mesh) {
   }
 }
 
-void ReadObject(od::value& value, int depth, standin::ObjectModel& object) {
+void ReadObject(Json& value, int depth, standin::ObjectModel& object) {
   std::optional<standin::ObjectKind> kind;
   std::optional<bool> native;
   MeshParts parts;
@@ -477,10 +450,10 @@ void ReadObject(od::value& value, int depth, standin::ObjectModel& object) {
       value, depth,
       {"kind", "superClassId", "classId", "native", "vertices", "faces", "smoothing", "materialIds", "tverts",
        "tvFaces", "colors", "normals", "alsoMesh", "splines", "lightType", "color", "intensity"},
-      [&](int key, od::value& v) {
+      [&](int key, Json& v) {
         switch (key) {
           case kKind: {
-            const std::string_view name = Take(v.get_string());
+            const std::string_view name = TakeString(v);
             if (name == "mesh") {
               kind = standin::ObjectKind::kMesh;
             } else if (name == "shape") {
@@ -533,10 +506,10 @@ void ReadObject(od::value& value, int depth, standin::ObjectModel& object) {
             object.alsoMesh = ReadBool(v);
             break;
           case kSplines:
-            ForEachElement(v, [&](od::value& sv) {
+            ForEachElement(v, [&](Json& sv) {
               standin::SplineModel spline;
               const uint32_t splineSeen =
-                  ForEachKey(sv, depth + 2, {"closed", "knots"}, [&](int sk, od::value& kv) {
+                  ForEachKey(sv, depth + 2, {"closed", "knots"}, [&](int sk, Json& kv) {
                     if (sk == 0) {
                       spline.closed = ReadBool(kv);
                     } else {
@@ -571,10 +544,10 @@ void ReadObject(od::value& value, int depth, standin::ObjectModel& object) {
   if (*kind == standin::ObjectKind::kMesh) FinishMesh(seen, parts, mesh);
 }
 
-void ReadNode(od::value& value, int depth, standin::NodeModel& node) {
+void ReadNode(Json& value, int depth, standin::NodeModel& node) {
   const uint32_t seen = ForEachKey(
       value, depth, {"name", "userText", "selected", "hidden", "transform", "pivot", "material", "object"},
-      [&](int key, od::value& v) {
+      [&](int key, Json& v) {
         switch (key) {
           case 0:
             node.name = ReadString(v);
@@ -613,25 +586,24 @@ constexpr std::string_view kSlotNames[standin::kMaterialMapSlotCount] = {
 constexpr std::string_view kSlotNumbers[standin::kMaterialMapSlotCount] = {"0", "1", "2", "3", "4",  "5",
                                                                            "6", "7", "8", "9", "10", "11"};
 
-void ReadMaps(od::value& value, int depth, standin::MaterialModel& material) {
+void ReadMaps(Json& value, int depth, standin::MaterialModel& material) {
   uint32_t given = 0;
-  for (auto field : Take(value.get_object())) {
-    od::field f = Take(std::move(field));
-    const char* key = f.key().raw();
-    if (key[0] == '_') {
-      CheckedText(Take(f.unescaped_key()));
-      CheckComment(f.value(), depth);
+  value.Expect(JsonToken::kObjectBegin);
+  while (value.Type() != JsonToken::kObjectEnd) {
+    const std::string_view key = value.Next().text;
+    if (!key.empty() && key[0] == '_') {
+      CheckedText(key);
+      CheckComment(value, depth);
       continue;
     }
     int slot = 0;
-    while (slot < standin::kMaterialMapSlotCount && !IsKey(key, kSlotNames[slot]) &&
-           !IsKey(key, kSlotNumbers[slot]))
+    while (slot < standin::kMaterialMapSlotCount && key != kSlotNames[slot] && key != kSlotNumbers[slot])
       ++slot;
     if (slot == standin::kMaterialMapSlotCount || (given & Bit(slot)) != 0) Unsure();
     given |= Bit(slot);
     standin::MapSlotModel& target = material.maps[slot];
     target.enabled = true;
-    const uint32_t seen = ForEachKey(f.value(), depth + 1, {"texmap", "enabled"}, [&](int k, od::value& v) {
+    const uint32_t seen = ForEachKey(value, depth + 1, {"texmap", "enabled"}, [&](int k, Json& v) {
       if (k == 0) {
         target.texmap = ReadReference(v);
       } else {
@@ -640,21 +612,22 @@ void ReadMaps(od::value& value, int depth, standin::MaterialModel& material) {
     });
     if ((seen & Bit(0)) == 0) Unsure();
   }
+  value.Next();
 }
 
 // A parameter's value, kept until its type is known.
 struct ParamValue {
-  od::json_type type = od::json_type::null;
+  JsonToken type = JsonToken::kNull;
   std::optional<int64_t> whole;  // an integer literal within 64 bits
   double number = 0.0;
   std::string text;
   Point3 point;
 };
 
-void ReadParam(od::value& value, int depth, standin::ParamModel& param) {
+void ReadParam(Json& value, int depth, standin::ParamModel& param) {
   std::string type;
   ParamValue pending;
-  const uint32_t seen = ForEachKey(value, depth, {"name", "id", "type", "value"}, [&](int key, od::value& v) {
+  const uint32_t seen = ForEachKey(value, depth, {"name", "id", "type", "value"}, [&](int key, Json& v) {
     switch (key) {
       case 0:
         param.name = ReadString(v);
@@ -666,21 +639,18 @@ void ReadParam(od::value& value, int depth, standin::ParamModel& param) {
         type = ReadString(v);
         break;
       default:
-        pending.type = Take(v.type());
-        if (pending.type == od::json_type::number) {
-          const std::string_view token = v.raw_json_token();
-          od::number n = Take(v.get_number());
-          if (n.is_int64()) {
-            pending.whole = n.get_int64();
-            pending.number = static_cast<double>(*pending.whole);
-          } else if (n.is_uint64()) {
-            pending.number = static_cast<double>(n.get_uint64());
-          } else {
-            pending.number = Nearest(token, n.get_double());
+        pending.type = v.Type();
+        if (pending.type == JsonToken::kNumber) {
+          const JsonTokenValue& n = TakeNumber(v);
+          if (n.whole && !n.fits64) Unsure();
+          if (n.fits64 && (n.negative || n.magnitude <= uint64_t{INT64_MAX})) {
+            pending.whole = n.negative ? static_cast<int64_t>(uint64_t{0} - n.magnitude)
+                                       : static_cast<int64_t>(n.magnitude);
           }
-        } else if (pending.type == od::json_type::string) {
-          pending.text = std::string(Take(v.get_string()));
-        } else if (pending.type == od::json_type::array) {
+          pending.number = n.value;
+        } else if (pending.type == JsonToken::kString) {
+          pending.text = ReadString(v);
+        } else if (pending.type == JsonToken::kArrayBegin) {
           pending.point = ReadPoint(v);
         } else {
           Unsure();
@@ -695,21 +665,21 @@ void ReadParam(od::value& value, int depth, standin::ParamModel& param) {
     param.intValue = static_cast<int32_t>(*pending.whole);
   } else if (type == "float") {
     param.type = standin::ParamType::kFloat;
-    if (pending.type == od::json_type::number) {
+    if (pending.type == JsonToken::kNumber) {
       param.floatValue = static_cast<float>(pending.number);
-    } else if (pending.type == od::json_type::string && pending.text == "nan") {
+    } else if (pending.type == JsonToken::kString && pending.text == "nan") {
       param.floatValue = std::numeric_limits<float>::quiet_NaN();
-    } else if (pending.type == od::json_type::string && pending.text == "inf") {
+    } else if (pending.type == JsonToken::kString && pending.text == "inf") {
       param.floatValue = std::numeric_limits<float>::infinity();
-    } else if (pending.type == od::json_type::string && pending.text == "-inf") {
+    } else if (pending.type == JsonToken::kString && pending.text == "-inf") {
       param.floatValue = -std::numeric_limits<float>::infinity();
-    } else if (pending.type == od::json_type::string && pending.text == "-0") {
+    } else if (pending.type == JsonToken::kString && pending.text == "-0") {
       param.floatValue = -0.0f;
     } else {
       Unsure();
     }
   } else if (type == "point3") {
-    if (pending.type != od::json_type::array) Unsure();
+    if (pending.type != JsonToken::kArrayBegin) Unsure();
     param.type = standin::ParamType::kPoint3;
     param.point3Value = pending.point;
   } else {
@@ -717,19 +687,19 @@ void ReadParam(od::value& value, int depth, standin::ParamModel& param) {
   }
 }
 
-void ReadCustomAttributes(od::value& value, int depth, standin::MaterialModel& material) {
-  if (Take(value.is_null())) return;
+void ReadCustomAttributes(Json& value, int depth, standin::MaterialModel& material) {
+  if (value.TakeNull()) return;
   std::vector<standin::CustAttribModel> attributes;
-  ForEachElement(value, [&](od::value& v) {
+  ForEachElement(value, [&](Json& v) {
     standin::CustAttribModel attribute;
     const uint32_t seen =
-        ForEachKey(v, depth + 1, {"className", "paramBlock", "params"}, [&](int key, od::value& kv) {
+        ForEachKey(v, depth + 1, {"className", "paramBlock", "params"}, [&](int key, Json& kv) {
           if (key == 0) {
             attribute.className = ReadString(kv);
           } else if (key == 1) {
             attribute.paramBlock = ReadBool(kv);
           } else {
-            ForEachElement(kv, [&](od::value& pv) {
+            ForEachElement(kv, [&](Json& pv) {
               attribute.params.emplace_back();
               ReadParam(pv, depth + 3, attribute.params.back());
             });
@@ -742,18 +712,18 @@ void ReadCustomAttributes(od::value& value, int depth, standin::MaterialModel& m
   material.customAttributes = std::move(attributes);
 }
 
-void ReadMaterial(od::value& value, int depth, standin::MaterialModel& material) {
+void ReadMaterial(Json& value, int depth, standin::MaterialModel& material) {
   ForEachKey(value, depth,
              {"name", "class", "isMulti", "subMaterials", "twoSided", "diffuse", "ambient", "specular",
               "selfIllum", "shininess", "shininessStrength", "maps", "customAttributes"},
-             [&](int key, od::value& v) {
+             [&](int key, Json& v) {
                switch (key) {
                  case 0:
                    material.name = ReadString(v);
                    break;
                  case 1:
-                   if (Take(v.type()) == od::json_type::string) {
-                     const std::string_view name = Take(v.get_string());
+                   if (v.Type() == JsonToken::kString) {
+                     const std::string_view name = TakeString(v);
                      if (name == "standard") {
                        material.classId = {2, 0};
                      } else if (name == "multi") {
@@ -771,8 +741,7 @@ void ReadMaterial(od::value& value, int depth, standin::MaterialModel& material)
                    material.isMulti = ReadBool(v);
                    break;
                  case 3:
-                   ForEachElement(v,
-                                  [&](od::value& e) { material.subMaterials.push_back(ReadReference(e)); });
+                   ForEachElement(v, [&](Json& e) { material.subMaterials.push_back(ReadReference(e)); });
                    break;
                  case 4:
                    material.twoSided = ReadBool(v);
@@ -805,12 +774,12 @@ void ReadMaterial(od::value& value, int depth, standin::MaterialModel& material)
              });
 }
 
-void ReadTexmap(od::value& value, int depth, standin::TexmapModel& texmap) {
-  ForEachKey(value, depth, {"class", "fileName"}, [&](int key, od::value& v) {
+void ReadTexmap(Json& value, int depth, standin::TexmapModel& texmap) {
+  ForEachKey(value, depth, {"class", "fileName"}, [&](int key, Json& v) {
     if (key == 1) {
       texmap.fileName = ReadString(v);
-    } else if (Take(v.type()) == od::json_type::string) {
-      if (Take(v.get_string()) != "bitmap") Unsure();
+    } else if (v.Type() == JsonToken::kString) {
+      if (TakeString(v) != "bitmap") Unsure();
       texmap.classId = kBitmapTexClassId;
     } else {
       texmap.classId = ReadClassIdPair(v);
@@ -830,21 +799,20 @@ void CheckReferences(const standin::SceneModel& model) {
   }
 }
 
-void ReadDocument(od::document& document, standin::SceneModel& model) {
-  od::value root = Take(document.get_value());
-  const uint32_t seen = ForEachKey(root, 1, {"nodes", "materials", "texmaps"}, [&](int key, od::value& v) {
+void ReadDocument(Json& root, standin::SceneModel& model) {
+  const uint32_t seen = ForEachKey(root, 1, {"nodes", "materials", "texmaps"}, [&](int key, Json& v) {
     if (key == 0) {
-      ForEachElement(v, [&](od::value& e) {
+      ForEachElement(v, [&](Json& e) {
         model.nodes.emplace_back();
         ReadNode(e, 3, model.nodes.back());
       });
     } else if (key == 1) {
-      ForEachElement(v, [&](od::value& e) {
+      ForEachElement(v, [&](Json& e) {
         model.materials.emplace_back();
         ReadMaterial(e, 3, model.materials.back());
       });
     } else {
-      ForEachElement(v, [&](od::value& e) {
+      ForEachElement(v, [&](Json& e) {
         model.texmaps.emplace_back();
         ReadTexmap(e, 3, model.texmaps.back());
       });
@@ -852,10 +820,48 @@ void ReadDocument(od::document& document, standin::SceneModel& model) {
   });
   if ((seen & Bit(0)) == 0) Unsure();
   // Nothing may follow the document's object.
-  const char* rest = nullptr;
-  if (document.current_location().get(rest) != simdjson::OUT_OF_BOUNDS) Unsure();
+  if (!root.Finish()) Unsure();
   CheckReferences(model);
 }
+
+// The parser follows nesting a little deeper than the strict reader allows, so that the depth
+// checks above, which count as the strict reader does, are the ones that refuse.
+constexpr size_t kParserDepth = kMaxJsonDepth + 2;
+
+bool ReadFast(JsonPull& pull, standin::SceneModel& out) {
+  out = standin::SceneModel();
+  try {
+    Json json(pull);
+    standin::SceneModel model;
+    ReadDocument(json, model);
+    std::string error;
+    if (!standin::ValidateSceneModel(model, error)) return false;
+    out = std::move(model);
+    return true;
+  } catch (const GiveUp&) {
+  } catch (const std::exception&) {
+    // Out of memory: the strict reader decides.
+  }
+  out = standin::SceneModel();
+  return false;
+}
+
+// A file read in pieces, held to the size it was given.
+class FileSource : public JsonPull::Source {
+ public:
+  FileSource(std::FILE* file, uint64_t size) : file_(file), size_(size) {}
+  bool Read(char* buffer, size_t size, size_t& got) override {
+    got = std::fread(buffer, 1, size, file_);
+    read_ += got;
+    if (read_ > size_) return false;
+    return got != 0 || (std::ferror(file_) == 0 && read_ == size_);
+  }
+
+ private:
+  std::FILE* file_;
+  uint64_t size_;
+  uint64_t read_ = 0;
+};
 
 }  // namespace
 
@@ -863,114 +869,28 @@ bool HaveFastSceneReader() {
   return true;
 }
 
-namespace {
-
-bool ReadFast(std::string_view text, standin::SceneModel& out, ReleasedText* release) {
+bool ReadSceneDocumentFast(std::string_view text, standin::SceneModel& out) {
   out = standin::SceneModel();
   if (text.size() > kMaxSceneDocumentBytes) return false;
-  try {
-    od::parser parser;
-    od::document document = Take(parser.iterate(text.data(), text.size(), text.size() + kFastReadPadding));
-    standin::SceneModel model;
-    if (release != nullptr) release->document = &document;
-    tReleasing = release;
-    struct Unset {
-      ~Unset() { tReleasing = nullptr; }
-    } unset;
-    ReadDocument(document, model);
-    std::string error;
-    if (!standin::ValidateSceneModel(model, error)) return false;
-    out = std::move(model);
-    return true;
-  } catch (const GiveUp&) {
-  } catch (const std::exception&) {
-    // Out of memory, or a simdjson error raised rather than returned: the strict reader decides.
-  }
-  out = standin::SceneModel();
-  return false;
+  JsonPull pull(text, kParserDepth);
+  return ReadFast(pull, out);
 }
-
-}  // namespace
-
-bool ReadSceneDocumentFast(std::string_view text, standin::SceneModel& out) {
-  return ReadFast(text, out, nullptr);
-}
-
-namespace {
-
-constexpr size_t kHugePage = size_t{2} << 20;
-
-// The pages a text of size bytes is read in, zero after it (the padding), in huge pages where
-// the system gives them (a few hundred faults for a big document rather than one per 4 KiB).
-// A file is read into them, not mapped: a mapped file that another program shortens while it is
-// parsed would end the process with SIGBUS, where a read sees the change and the strict reader
-// reports on what the file holds then.
-class TextPages {
- public:
-  explicit TextPages(size_t size) : size_(size), length_(size + kFastReadPadding + kHugePage) {
-    if (size > kMaxSceneDocumentBytes) return;
-    void* pages = mmap(nullptr, length_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (pages == MAP_FAILED) return;
-    pages_ = static_cast<char*>(pages);
-    text_ = pages_ + (kHugePage - reinterpret_cast<uintptr_t>(pages_) % kHugePage) % kHugePage;
-#ifdef MADV_HUGEPAGE
-    madvise(text_, size_ + kFastReadPadding, MADV_HUGEPAGE);
-#endif
-  }
-  ~TextPages() {
-    if (pages_ != nullptr) munmap(pages_, length_);
-  }
-  TextPages(const TextPages&) = delete;
-  TextPages& operator=(const TextPages&) = delete;
-
-  // Null when the pages could not be had.
-  char* Text() const {
-    return text_;
-  }
-
-  // The fast reader on the text, handing its pages back as it passes them (in whole huge pages,
-  // which are also whole pages of any smaller size).
-  bool Read(standin::SceneModel& out) const {
-    ReleasedText release;
-    release.released = text_;
-    release.end = text_ + size_;
-    release.page = kHugePage;
-    return ReadFast(std::string_view(text_, size_), out, &release);
-  }
-
- private:
-  size_t size_;
-  size_t length_;
-  char* pages_ = nullptr;
-  char* text_ = nullptr;
-};
-
-}  // namespace
 
 bool ReadSceneFileFast(const std::string& path, uint64_t size, standin::SceneModel& out) {
   out = standin::SceneModel();
   if (size > kMaxSceneDocumentBytes) return false;
-  const TextPages pages(static_cast<size_t>(size));
-  if (pages.Text() == nullptr) return false;
-  bool read = false;
-  if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
-    read = std::fread(pages.Text(), 1, static_cast<size_t>(size), file) == size && std::fgetc(file) == EOF;
-    std::fclose(file);
-  }
-  return read && pages.Read(out);
-}
-
-bool ReadSceneTextFast(std::string_view text, standin::SceneModel& out) {
-  out = standin::SceneModel();
-  const TextPages pages(text.size());
-  if (pages.Text() == nullptr) return false;
-  std::memcpy(pages.Text(), text.data(), text.size());
-  return pages.Read(out);
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  FileSource source(file, size);
+  JsonPull pull(source, kParserDepth);
+  const bool read = ReadFast(pull, out);
+  std::fclose(file);
+  return read;
 }
 
 }  // namespace cvm::import
 
-#else  // no simdjson: the strict reader reads every document
+#else  // no Boost.JSON: the strict reader reads every document
 
 namespace cvm::import {
 
@@ -984,11 +904,6 @@ bool ReadSceneDocumentFast(std::string_view /*text*/, standin::SceneModel& out) 
 }
 
 bool ReadSceneFileFast(const std::string& /*path*/, uint64_t /*size*/, standin::SceneModel& out) {
-  out = standin::SceneModel();
-  return false;
-}
-
-bool ReadSceneTextFast(std::string_view /*text*/, standin::SceneModel& out) {
   out = standin::SceneModel();
   return false;
 }

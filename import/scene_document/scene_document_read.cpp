@@ -829,26 +829,12 @@ class FileBlocks final : public std::streambuf {
 }  // namespace
 
 bool LoadSceneDocument(std::string_view text, standin::SceneModel& out, std::string& error) {
-  if (HaveFastSceneReader() && text.size() <= kMaxSceneDocumentBytes && ReadSceneTextFast(text, out))
-    return true;
+  if (HaveFastSceneReader() && ReadSceneDocumentFast(text, out)) return true;
   return LoadSceneDocumentStrict(text, out, error);
 }
 
 bool LoadSceneDocumentInPlace(std::string& text, standin::SceneModel& out, std::string& error) {
-  if (HaveFastSceneReader() && text.size() <= kMaxSceneDocumentBytes) {
-    // The padding the fast reader needs, where the string most often has room already; where
-    // it has not and there is no memory for more, the strict reader needs none.
-    const size_t size = text.size();
-    bool read = false;
-    try {
-      text.append(kFastReadPadding, '\0');
-      read = ReadSceneDocumentFast(std::string_view(text.data(), size), out);
-    } catch (const std::bad_alloc&) {
-    }
-    text.resize(size);
-    if (read) return true;
-  }
-  return LoadSceneDocumentStrict(text, out, error);
+  return LoadSceneDocument(text, out, error);
 }
 
 bool LoadSceneDocumentStrict(std::string_view text, standin::SceneModel& out, std::string& error) {

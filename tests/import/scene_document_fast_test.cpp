@@ -39,11 +39,9 @@ Verdict Loaded(const std::string& json) {
   return v;
 }
 
-// The fast reader alone on json, padded as it needs.
+// The fast reader alone on json.
 bool Fast(const std::string& json, standin::SceneModel& model) {
-  std::string padded = json;
-  padded.append(kFastReadPadding, '\0');
-  return ReadSceneDocumentFast(std::string_view(padded.data(), json.size()), model);
+  return ReadSceneDocumentFast(json, model);
 }
 
 // Empty when LoadSceneDocument, LoadSceneDocumentInPlace and the fast reader alone agree with the strict

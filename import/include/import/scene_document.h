@@ -28,8 +28,8 @@ constexpr size_t kMaxSceneDocumentBytes = size_t{512} << 20;
 // Never throws and never crashes, whatever the input.
 bool LoadSceneDocument(std::string_view json, standin::SceneModel& out, std::string& error);
 
-// LoadSceneDocument on text that the reader may use as its buffer: text is the same on return,
-// but saves the reader a copy of it (for the standard input, held whole).
+// LoadSceneDocument on text held in a string (the standard input, held whole); text is the same
+// on return.
 bool LoadSceneDocumentInPlace(std::string& text, standin::SceneModel& out, std::string& error);
 
 // LoadSceneDocument on the contents of the file at path. The error is the reader's (it starts
