@@ -13,13 +13,28 @@
 #include "tools/cvmdump/cvm_json.h"
 #include "tools/cvmdump/render_scene.h"
 #include "tools/cvmdump/summary.h"
+#include "tools/mapped_file/mapped_file.h"
 #include "tools/memory_tuning/memory_tuning.h"
 
 namespace {
 
+// A regular file is read mapped, where it can be (no copy of it: its pages are in the system's
+// cache), otherwise by ReadCvmFile, which also gives the message for a file it cannot open or
+// that is too large.
 bool ReadOrReport(const std::string& path, cvm::reader::CvmFile& file) {
   cvm::reader::ReadError error;
-  if (cvm::reader::ReadCvmFile(path, file, error)) return true;
+  const cvm::tools::MappedFile mapped(path);
+  if (mapped.Data() != nullptr && mapped.Size() <= cvm::reader::kMaxCvmFileBytes) {
+    const bool read = cvm::reader::ReadCvm(mapped.Data(), mapped.Size(), file, error);
+    if (mapped.Lost()) {
+      file = cvm::reader::CvmFile();
+      std::cerr << path << ": cannot read: the file was shortened, or could not be read, while it was read\n";
+      return false;
+    }
+    if (read) return true;
+  } else if (cvm::reader::ReadCvmFile(path, file, error)) {
+    return true;
+  }
   std::cerr << path << ": " << cvm::reader::FormatReadError(error) << "\n";
   return false;
 }
