@@ -121,7 +121,7 @@ const std::string kRich = R"({"_": {"a": [1, {"b": null}], "_x": 1, "_x": 2}, "n
  "texmaps": [{"class": "bitmap", "fileName": "C:\\maps\\a.png"}, {"class": [576, 0]}]}
 )";
 
-TEST(FastSceneRead, IsThereWhereTheBuildFoundSimdjson) {
+TEST(FastSceneRead, IsThereWhereTheBuildFoundBoostJson) {
 #if CVM_EXPECT_FAST_READER
   EXPECT_TRUE(HaveFastSceneReader());
 #else
