@@ -113,10 +113,4 @@ bool ImportSceneBytes(std::string_view bytes, standin::SceneModel& out, ImportWa
   return ImportModelFileBytes(bytes, out, warnings, error, leftovers);
 }
 
-bool ImportSceneBytesInPlace(std::string& bytes, standin::SceneModel& out, ImportWarnings& warnings,
-                             std::string& error, ImportLeftovers* leftovers) {
-  if (IsSceneDocument(bytes)) return LoadSceneDocumentInPlace(bytes, out, error);
-  return ImportModelFileBytes(bytes, out, warnings, error, leftovers);
-}
-
 }  // namespace cvm::import

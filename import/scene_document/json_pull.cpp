@@ -48,24 +48,11 @@ class Handler {
     return true;
   }
   bool on_int64(std::int64_t i, json::string_view last, json::error_code&) {
-    JsonTokenValue& token = Number(Whole(last));
-    token.whole = true;
-    token.fits64 = true;
-    token.magnitude = i < 0 ? uint64_t{0} - static_cast<uint64_t>(i) : static_cast<uint64_t>(i);
-    token.value = static_cast<double>(i);
-    token.finite = true;
-    parts_.clear();
-    return true;
+    return WholeNumber(i < 0 ? uint64_t{0} - static_cast<uint64_t>(i) : static_cast<uint64_t>(i),
+                       static_cast<double>(i), last);
   }
   bool on_uint64(std::uint64_t u, json::string_view last, json::error_code&) {
-    JsonTokenValue& token = Number(Whole(last));
-    token.whole = true;
-    token.fits64 = true;
-    token.magnitude = u;
-    token.value = static_cast<double>(u);
-    token.finite = true;
-    parts_.clear();
-    return true;
+    return WholeNumber(u, static_cast<double>(u), last);
   }
   // Boost's own double may be a unit in the last place off; the text is converted again to the
   // nearest double. A number beyond double's range, either way, is not finite.
@@ -115,6 +102,17 @@ class Handler {
     if (parts_.empty()) return std::string_view(last.data(), last.size());
     parts_.append(last.data(), last.size());
     return parts_;
+  }
+  // A whole number within 64 bits, of the given magnitude and value.
+  bool WholeNumber(uint64_t magnitude, double value, json::string_view last) {
+    JsonTokenValue& token = Number(Whole(last));
+    token.whole = true;
+    token.fits64 = true;
+    token.magnitude = magnitude;
+    token.value = value;
+    token.finite = true;
+    parts_.clear();
+    return true;
   }
   JsonTokenValue& Number(std::string_view text) {
     JsonTokenValue& token = Slot();

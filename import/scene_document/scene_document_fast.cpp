@@ -185,36 +185,45 @@ void CheckComment(Json& json, int depth) {
   }
 }
 
-// Calls onKey(i, json) for each key of the object that comes next, i being its place in names,
-// with the key's value next; gives up on a key not named (comments aside) and on a key given
-// twice. depth counts the arrays and objects around the object's values, the object included.
-// Returns the keys seen, bit i for names[i].
-template <typename OnKey>
-uint32_t ForEachKey(Json& json, int depth, std::initializer_list<std::string_view> names, OnKey&& onKey) {
-  uint32_t seen = 0;
+constexpr uint32_t Bit(int i) {
+  return 1u << i;
+}
+
+// Calls onMember(key, json) for each key of the object that comes next but its comments ('_'
+// keys), with the key's value next; key is valid until json is read from. depth counts the
+// arrays and objects around the object's values, the object included.
+template <typename OnMember>
+void ForEachMember(Json& json, int depth, OnMember&& onMember) {
   json.Expect(JsonToken::kObjectBegin);
   while (json.Type() != JsonToken::kObjectEnd) {
     const std::string_view key = json.Next().text;
     if (!key.empty() && key[0] == '_') {
       CheckedText(key);
       CheckComment(json, depth);
-      continue;
+    } else {
+      onMember(key, json);
     }
+  }
+  json.Next();
+}
+
+// Calls onKey(i, json) for each key of the object that comes next, i being its place in names,
+// with the key's value next; gives up on a key not named (comments aside) and on a key given
+// twice. Returns the keys seen, bit i for names[i].
+template <typename OnKey>
+uint32_t ForEachKey(Json& json, int depth, std::initializer_list<std::string_view> names, OnKey&& onKey) {
+  uint32_t seen = 0;
+  ForEachMember(json, depth, [&](std::string_view key, Json& value) {
     int i = 0;
     for (const std::string_view name : names) {
       if (key == name) break;
       ++i;
     }
-    if (i == static_cast<int>(names.size()) || (seen & (1u << i)) != 0) Unsure();
-    seen |= 1u << i;
-    onKey(i, json);
-  }
-  json.Next();
+    if (i == static_cast<int>(names.size()) || (seen & Bit(i)) != 0) Unsure();
+    seen |= Bit(i);
+    onKey(i, value);
+  });
   return seen;
-}
-
-constexpr uint32_t Bit(int i) {
-  return 1u << i;
 }
 
 // Calls readOne(json) for each element of the array that comes next, the element next.
@@ -588,14 +597,7 @@ constexpr std::string_view kSlotNumbers[standin::kMaterialMapSlotCount] = {"0", 
 
 void ReadMaps(Json& value, int depth, standin::MaterialModel& material) {
   uint32_t given = 0;
-  value.Expect(JsonToken::kObjectBegin);
-  while (value.Type() != JsonToken::kObjectEnd) {
-    const std::string_view key = value.Next().text;
-    if (!key.empty() && key[0] == '_') {
-      CheckedText(key);
-      CheckComment(value, depth);
-      continue;
-    }
+  ForEachMember(value, depth, [&](std::string_view key, Json& v) {
     int slot = 0;
     while (slot < standin::kMaterialMapSlotCount && key != kSlotNames[slot] && key != kSlotNumbers[slot])
       ++slot;
@@ -603,16 +605,15 @@ void ReadMaps(Json& value, int depth, standin::MaterialModel& material) {
     given |= Bit(slot);
     standin::MapSlotModel& target = material.maps[slot];
     target.enabled = true;
-    const uint32_t seen = ForEachKey(value, depth + 1, {"texmap", "enabled"}, [&](int k, Json& v) {
+    const uint32_t seen = ForEachKey(v, depth + 1, {"texmap", "enabled"}, [&](int k, Json& kv) {
       if (k == 0) {
-        target.texmap = ReadReference(v);
+        target.texmap = ReadReference(kv);
       } else {
-        target.enabled = ReadBool(v);
+        target.enabled = ReadBool(kv);
       }
     });
     if ((seen & Bit(0)) == 0) Unsure();
-  }
-  value.Next();
+  });
 }
 
 // A parameter's value, kept until its type is known.

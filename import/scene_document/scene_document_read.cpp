@@ -833,10 +833,6 @@ bool LoadSceneDocument(std::string_view text, standin::SceneModel& out, std::str
   return LoadSceneDocumentStrict(text, out, error);
 }
 
-bool LoadSceneDocumentInPlace(std::string& text, standin::SceneModel& out, std::string& error) {
-  return LoadSceneDocument(text, out, error);
-}
-
 bool LoadSceneDocumentStrict(std::string_view text, standin::SceneModel& out, std::string& error) {
   out = standin::SceneModel();
   if (text.size() > kMaxSceneDocumentBytes) {

@@ -76,7 +76,7 @@ bool ImportInput(const std::string& scenePath, standin::SceneModel& model, impor
     return import::ImportScene(scenePath, model, warnings, error, &leftovers, &filesRead);
   std::string bytes;
   return ReadStandardInput(bytes, error) &&
-         import::ImportSceneBytesInPlace(bytes, model, warnings, error, &leftovers);
+         import::ImportSceneBytes(bytes, model, warnings, error, &leftovers);
 }
 
 ConvertResult Convert(const ConvertRequest& request) {

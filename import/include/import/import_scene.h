@@ -49,9 +49,5 @@ bool IsSceneDocument(std::string_view bytes);
 // (a glTF's external buffers, an OBJ's material library) fails, naming them.
 bool ImportSceneBytes(std::string_view bytes, standin::SceneModel& out, ImportWarnings& warnings,
                       std::string& error, ImportLeftovers* leftovers = nullptr);
-// ImportSceneBytes on bytes that a scene document's reader may use as its buffer
-// (LoadSceneDocumentInPlace): the same on return.
-bool ImportSceneBytesInPlace(std::string& bytes, standin::SceneModel& out, ImportWarnings& warnings,
-                             std::string& error, ImportLeftovers* leftovers = nullptr);
 
 }  // namespace cvm::import

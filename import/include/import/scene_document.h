@@ -28,10 +28,6 @@ constexpr size_t kMaxSceneDocumentBytes = size_t{512} << 20;
 // Never throws and never crashes, whatever the input.
 bool LoadSceneDocument(std::string_view json, standin::SceneModel& out, std::string& error);
 
-// LoadSceneDocument on text held in a string (the standard input, held whole); text is the same
-// on return.
-bool LoadSceneDocumentInPlace(std::string& text, standin::SceneModel& out, std::string& error);
-
 // LoadSceneDocument on the contents of the file at path. The error is the reader's (it starts
 // with the JSON path; a file over kMaxSceneDocumentBytes is refused before it is read) or
 // "cannot open the scene document" / "cannot read the scene document: <cause>"; it does not
