@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "files/mapped_file.h"
 #include "import/gltf_container.h"
 #include "import/gltf_document.h"
 #include "import/gltf_scene.h"
@@ -49,7 +50,7 @@ bool GltfReaderEnabled() {
 GltfImport ImportGltfFile(const std::string& path, standin::SceneModel& out, ImportWarnings& warnings,
                           std::string& message, FilesRead* filesRead) {
   out = standin::SceneModel();
-  MappedFile file;
+  files::MappedFile file;
   if (!file.Open(path, message)) return GltfImport::kNotMine;
   GltfContainer container;
   GltfRefusal refusal;
@@ -63,12 +64,12 @@ GltfImport ImportGltfFile(const std::string& path, standin::SceneModel& out, Imp
   // assimp opens a buffer's file as the folder of the model followed by the URI as written.
   const size_t slash = path.find_last_of("/\\");
   const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-  std::vector<MappedFile> buffers;
+  std::vector<files::MappedFile> buffers;
   FilesRead opened{path};
   const GltfBufferLoader loadBuffer = [&](const std::string& uri, std::string_view& bytes,
                                           std::string& reason) {
     const std::string name = folder + uri;
-    MappedFile buffer;
+    files::MappedFile buffer;
     if (!buffer.Open(name, reason)) {
       reason = "buffer file '" + name + "': " + reason;
       return false;
@@ -78,7 +79,17 @@ GltfImport ImportGltfFile(const std::string& path, standin::SceneModel& out, Imp
     if (std::find(opened.begin(), opened.end(), name) == opened.end()) opened.push_back(name);
     return true;
   };
+  const size_t warned = warnings.size();
   const GltfImport outcome = ImportContainer(container, loadBuffer, out, warnings, message);
+  // A file shortened while it was read reads as zeros from there on: whatever came of it is
+  // thrown away.
+  const auto lost = [](const files::MappedFile& f) { return f.Lost(); };
+  if (file.Lost() || std::any_of(buffers.begin(), buffers.end(), lost)) {
+    out = standin::SceneModel();
+    warnings.resize(warned);
+    message = "the file was shortened, or could not be read, while it was read";
+    return GltfImport::kDamaged;
+  }
   if (outcome == GltfImport::kImported && filesRead != nullptr) *filesRead = std::move(opened);
   return outcome;
 }

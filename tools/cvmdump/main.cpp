@@ -8,24 +8,27 @@
 #include <iostream>
 #include <vector>
 
+#include "files/mapped_file.h"
 #include "reader/cvm_reader.h"
 #include "tools/cvmdump/cvm_diff.h"
 #include "tools/cvmdump/cvm_json.h"
 #include "tools/cvmdump/render_scene.h"
 #include "tools/cvmdump/summary.h"
-#include "tools/mapped_file/mapped_file.h"
 #include "tools/memory_tuning/memory_tuning.h"
 
 namespace {
 
 // A regular file is read mapped, where it can be (no copy of it: its pages are in the system's
-// cache), otherwise by ReadCvmFile, which also gives the message for a file it cannot open or
-// that is too large.
+// cache), otherwise by ReadCvmFile, which also gives the message for a file it cannot open, an
+// empty one and one that is too large.
 bool ReadOrReport(const std::string& path, cvm::reader::CvmFile& file) {
   cvm::reader::ReadError error;
-  const cvm::tools::MappedFile mapped(path);
-  if (mapped.Data() != nullptr && mapped.Size() <= cvm::reader::kMaxCvmFileBytes) {
-    const bool read = cvm::reader::ReadCvm(mapped.Data(), mapped.Size(), file, error);
+  cvm::files::MappedFile mapped;
+  std::string reason;
+  const std::string_view bytes = mapped.Open(path, reason) ? mapped.Bytes() : std::string_view();
+  if (!bytes.empty() && bytes.size() <= cvm::reader::kMaxCvmFileBytes) {
+    const bool read =
+        cvm::reader::ReadCvm(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), file, error);
     if (mapped.Lost()) {
       file = cvm::reader::CvmFile();
       std::cerr << path << ": cannot read: the file was shortened, or could not be read, while it was read\n";

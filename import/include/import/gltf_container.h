@@ -1,6 +1,6 @@
-// The bytes of a glTF 2.0 file as its reader sees them: the file mapped into memory (or read
-// once, where mapping is not available), split into its JSON text and, for a binary glTF (GLB),
-// its binary chunk. Nothing is copied: every view points into the mapped file.
+// The bytes of a glTF 2.0 file as its reader sees them (the file mapped into memory,
+// files::MappedFile), split into its JSON text and, for a binary glTF (GLB), its binary chunk.
+// Nothing is copied: every view points into the mapped file.
 #pragma once
 
 #include <cstddef>
@@ -10,30 +10,6 @@
 #include <vector>
 
 namespace cvm::import {
-
-// A whole file, read-only, for as long as the object lives. Movable, not copyable.
-class MappedFile {
- public:
-  MappedFile() = default;
-  MappedFile(MappedFile&& other) noexcept;
-  MappedFile& operator=(MappedFile&& other) noexcept;
-  MappedFile(const MappedFile&) = delete;
-  MappedFile& operator=(const MappedFile&) = delete;
-  ~MappedFile();
-
-  // Maps the file at path. False with error ("cannot open the file: <cause>") when it cannot be
-  // opened, sized or mapped; an empty file maps to no bytes.
-  bool Open(const std::string& path, std::string& error);
-
-  std::string_view Bytes() const { return {static_cast<const char*>(data_), size_}; }
-
- private:
-  void Release();
-  void* data_ = nullptr;
-  size_t size_ = 0;
-  bool mapped_ = false;     // data_ is a mapping, else it points into read_
-  std::vector<char> read_;  // the bytes, where the file was read instead of mapped
-};
 
 // The JSON text and the binary chunk of a glTF file.
 struct GltfContainer {

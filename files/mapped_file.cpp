@@ -1,7 +1,10 @@
-#include "tools/mapped_file/mapped_file.h"
+#include "files/mapped_file.h"
+
+#include <cerrno>
+#include <cstring>
+#include <utility>
 
 #if !defined(_WIN32)
-
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -10,8 +13,34 @@
 #include <atomic>
 #include <csignal>
 #include <mutex>
+#else
+#include <fstream>
+#endif
 
-namespace cvm::tools {
+namespace cvm::files {
+
+MappedFile::MappedFile(MappedFile&& other) noexcept {
+  *this = std::move(other);
+}
+
+MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
+  if (this != &other) {
+    Release();
+    data_ = std::exchange(other.data_, nullptr);
+    size_ = std::exchange(other.size_, 0);
+    length_ = std::exchange(other.length_, 0);
+    guard_ = std::exchange(other.guard_, -1);
+    read_ = std::move(other.read_);
+  }
+  return *this;
+}
+
+MappedFile::~MappedFile() {
+  Release();
+}
+
+#if !defined(_WIN32)
+
 namespace {
 
 // The mapped files that the SIGBUS handler knows: the range of each one's pages, and whether a
@@ -113,59 +142,100 @@ void FreeGuard(int i) {
 
 }  // namespace
 
-MappedFile::MappedFile(const std::string& path) {
-  if (!GuardInPlace()) return;
+bool MappedFile::Open(const std::string& path, std::string& error) {
+  Release();
+  const bool guarded = GuardInPlace();
+  const size_t page = gPageSize != 0 ? gPageSize : size_t{4096};
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return;
+  if (fd < 0) {
+    error = std::string("cannot open the file: ") + std::strerror(errno);
+    return false;
+  }
   struct stat info;
-  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
-    const auto size = static_cast<size_t>(info.st_size);
-    const size_t length = (size + gPageSize - 1) / gPageSize * gPageSize;
-    // The range is known to the handler before the file is mapped into it, so that no read of
-    // the mapping comes before.
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    error = "cannot open the file: not a regular file";
+    ::close(fd);
+    return false;
+  }
+  const auto size = static_cast<size_t>(info.st_size);
+  bool mapped = size == 0;
+  if (size > 0) {
+    const size_t length = (size + page - 1) / page * page;
+    // Guarded, the range is known to the handler before the file is mapped into it, so that no
+    // read of the mapping comes before.
     void* region = mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (region != MAP_FAILED) {
       const auto begin = reinterpret_cast<uintptr_t>(region);
-      guard_ = TakeGuard(begin, begin + length);
-      if (guard_ >= 0 &&
-          mmap(region, length, PROT_READ, MAP_PRIVATE | MAP_FIXED | MAP_POPULATE, fd, 0) != MAP_FAILED) {
-        data_ = static_cast<const uint8_t*>(region);
+      guard_ = guarded ? TakeGuard(begin, begin + length) : -1;
+      mapped = mmap(region, length, PROT_READ, MAP_PRIVATE | MAP_FIXED | MAP_POPULATE, fd, 0) != MAP_FAILED;
+      if (mapped) {
+        data_ = region;
         size_ = size;
         length_ = length;
       } else {
+        error = std::string("cannot map the file: ") + std::strerror(errno);
         if (guard_ >= 0) FreeGuard(guard_);
         guard_ = -1;
         munmap(region, length);
       }
+    } else {
+      error = std::string("cannot map the file: ") + std::strerror(errno);
     }
   }
   ::close(fd);
+  return mapped;
 }
 
-MappedFile::~MappedFile() {
-  if (data_ == nullptr) return;
-  FreeGuard(guard_);
-  munmap(const_cast<uint8_t*>(data_), length_);
+void MappedFile::Release() {
+  if (guard_ >= 0) FreeGuard(guard_);
+  if (length_ != 0) munmap(data_, length_);
+  data_ = nullptr;
+  size_ = 0;
+  length_ = 0;
+  guard_ = -1;
+  read_.clear();
 }
 
 bool MappedFile::Lost() const {
   return guard_ >= 0 && gGuards[guard_].lost.load();
 }
 
-}  // namespace cvm::tools
+#else  // Windows: the file is read whole
 
-#else  // Windows: the caller reads the file
+bool MappedFile::Open(const std::string& path, std::string& error) {
+  Release();
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  if (!in) {
+    error = "cannot open the file";
+    return false;
+  }
+  const std::streamoff size = in.tellg();
+  if (size < 0) {
+    error = "cannot size the file";
+    return false;
+  }
+  read_.resize(static_cast<size_t>(size));
+  in.seekg(0);
+  if (size > 0 && !in.read(read_.data(), size)) {
+    error = "cannot read the file";
+    read_.clear();
+    return false;
+  }
+  data_ = read_.data();
+  size_ = read_.size();
+  return true;
+}
 
-namespace cvm::tools {
-
-MappedFile::MappedFile(const std::string& /*path*/) {}
-
-MappedFile::~MappedFile() = default;
+void MappedFile::Release() {
+  data_ = nullptr;
+  size_ = 0;
+  read_.clear();
+}
 
 bool MappedFile::Lost() const {
   return false;
 }
 
-}  // namespace cvm::tools
-
 #endif
+
+}  // namespace cvm::files

@@ -1,6 +1,6 @@
 // A mapped file reads as the file, refuses what it cannot map, and survives the file being
 // shortened under it, where a plain mapping ends the process.
-#include "tools/mapped_file/mapped_file.h"
+#include "files/mapped_file.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@
 
 #include "tests/support/temp_dir.h"
 
-namespace cvm::tools {
+namespace cvm::files {
 namespace {
 
 #if !defined(_WIN32)
@@ -31,9 +31,17 @@ std::string Pattern(size_t n) {
   return text;
 }
 
+// The file at path, mapped.
+MappedFile Mapped(const std::string& path) {
+  MappedFile mapped;
+  std::string error;
+  EXPECT_TRUE(mapped.Open(path, error)) << path << ": " << error;
+  return mapped;
+}
+
 // Reads every byte, as a reader would after the file was shortened.
 std::string Copy(const MappedFile& mapped) {
-  return std::string(reinterpret_cast<const char*>(mapped.Data()), mapped.Size());
+  return std::string(mapped.Bytes());
 }
 
 TEST(MappedFile, ReadsAsTheFile) {
@@ -41,8 +49,7 @@ TEST(MappedFile, ReadsAsTheFile) {
   for (const size_t size : {size_t{1}, Page() - 1, Page(), Page() + 1, 3 * Page() + 100}) {
     SCOPED_TRACE(size);
     const std::string text = Pattern(size);
-    const MappedFile mapped(test::WriteText(dir.File("file.cvm"), text));
-    ASSERT_NE(mapped.Data(), nullptr);
+    const MappedFile mapped = Mapped(test::WriteText(dir.File("file.cvm"), text));
     EXPECT_EQ(Copy(mapped), text);
     EXPECT_FALSE(mapped.Lost());
   }
@@ -50,11 +57,21 @@ TEST(MappedFile, ReadsAsTheFile) {
 
 TEST(MappedFile, RefusesWhatItCannotMap) {
   const test::TempDir dir;
-  for (const std::string& path :
-       {dir.File("missing.cvm"), dir.Path().string(), test::WriteText(dir.File("empty.cvm"), "")}) {
-    SCOPED_TRACE(path);
-    EXPECT_EQ(MappedFile(path).Data(), nullptr);
+  const struct {
+    std::string path;
+    const char* error;
+  } cases[] = {{dir.File("missing.cvm"), "cannot open the file: No such file or directory"},
+               {dir.Path().string(), "cannot open the file: not a regular file"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    MappedFile mapped;
+    std::string error;
+    EXPECT_FALSE(mapped.Open(c.path, error));
+    EXPECT_EQ(error, c.error);
+    EXPECT_TRUE(mapped.Bytes().empty());
   }
+  // An empty file has no bytes to map.
+  EXPECT_TRUE(Mapped(test::WriteText(dir.File("empty.cvm"), "")).Bytes().empty());
 }
 
 // Each of two files shortened in turn: its lost pages read as zeros from the first of them on
@@ -68,9 +85,7 @@ TEST(MappedFile, AShortenedFileReadsAsZerosAndIsLost) {
     const test::TempDir dir;
     const std::string paths[2] = {test::WriteText(dir.File("first.cvm"), text),
                                   test::WriteText(dir.File("second.cvm"), text)};
-    const MappedFile mapped[2] = {MappedFile(paths[0]), MappedFile(paths[1])};
-    ASSERT_NE(mapped[0].Data(), nullptr);
-    ASSERT_NE(mapped[1].Data(), nullptr);
+    const MappedFile mapped[2] = {Mapped(paths[0]), Mapped(paths[1])};
     std::filesystem::resize_file(paths[shortened], kept);
     const std::string read = Copy(mapped[shortened]);
     EXPECT_EQ(read.substr(0, kept), text.substr(0, kept));
@@ -86,8 +101,7 @@ TEST(MappedFile, AShortenedFileReadsAsZerosAndIsLost) {
 TEST(MappedFileDeathTest, AFaultElsewhereStillEndsTheProcess) {
   const test::TempDir dir;
   const std::string path = test::WriteText(dir.File("plain.cvm"), Pattern(3 * Page()));
-  const MappedFile guarded(test::WriteText(dir.File("guarded.cvm"), Pattern(3 * Page())));
-  ASSERT_NE(guarded.Data(), nullptr);
+  const MappedFile guarded = Mapped(test::WriteText(dir.File("guarded.cvm"), Pattern(3 * Page())));
   EXPECT_DEATH(
       {
         const int fd = open(path.c_str(), O_RDONLY);
@@ -103,4 +117,4 @@ TEST(MappedFileDeathTest, AFaultElsewhereStillEndsTheProcess) {
 #endif
 
 }  // namespace
-}  // namespace cvm::tools
+}  // namespace cvm::files
